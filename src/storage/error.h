@@ -12,3 +12,12 @@ public:
 };
 
 } // namespace dorvin
+
+namespace dorvin {
+
+// Thrown by a before-notification handler to cancel its operation without any message
+// (a deletion the user did not confirm, an insertion the add gate refuses).
+// Deliberately not a std::exception, so that error reports never show it.
+struct Abort {};
+
+} // namespace dorvin
