@@ -143,6 +143,11 @@ void setServices(Services* s)
     installed() = s;
 }
 
+Services* installedServices()
+{
+    return installed();
+}
+
 QStringList qtNameFilters(const QString& filter)
 {
     QStringList result;

@@ -84,6 +84,8 @@ Services& services();
 // Installs other services (a test's fake); nullptr restores the Qt implementation.
 // The caller keeps ownership and must uninstall before destroying them.
 void setServices(Services* services);
+// What setServices installed last; nullptr while the Qt implementation is in use.
+Services* installedServices();
 
 // The real desktop: QMessageBox, QFileDialog, QClipboard, the help viewer, QPrinter.
 class QtServices : public Services {
