@@ -1,0 +1,356 @@
+#pragma once
+// The in-memory table engine every table of a base stands on: declared fields, rows,
+// a current row with the states browse / edit / insert, indexes and an active order, a
+// filter, master links, maintained aggregates, notifications, blob streams, and loading
+// and saving as a dataset packet (storage/packet.h). The engine keeps no change history:
+// it saves every row as inserted.
+//
+// Rows are stored column by column (one typed vector per field), so a table of 100,000
+// rows of 100 fields costs about 9 bytes per numeric cell. The shown rows are those of the
+// active order that pass the filter and, with a master link, equal the master's current
+// key; with a master link whose detail fields lead the active order the range is found
+// by binary search, never by a scan.
+//
+// Notifications run in this order:
+//   move:       end of a pending edit, beforeScroll, the move, afterScroll
+//   insert:     end of a pending edit, beforeInsert, beforeScroll, state change, the new
+//               row with the master's values, afterInsert, afterScroll
+//   delete:     beforeDelete, beforeScroll, the deletion, afterScroll
+//   post:       neither scroll notification
+//   open/load:  state change, then afterScroll when a row is shown
+// A before-handler cancels its operation silently by throwing dorvin::Abort: the
+// operation stops with nothing changed and the Abort reaches the caller.
+#include "storage/packet.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dorvin {
+
+class ClientTable;
+class DataSource;
+struct TableData;
+
+// Error texts the user may see.
+namespace table_error {
+inline constexpr const char* closed = "Cannot perform this operation on a closed dataset";
+inline constexpr const char* empty = "Cannot perform this operation on an empty dataset";
+inline constexpr const char* notEditing = "Dataset not in edit or insert mode";
+std::string fieldNotFound(std::string_view name);  // "Field 'NAME' not found"
+} // namespace table_error
+
+enum class TableState : std::uint8_t { Inactive, Browse, Edit, Insert };
+
+struct FieldDef {
+    std::string name;
+    FieldKind kind = FieldKind::Integer;
+    std::uint32_t size = 0;     // string: maximum characters; blob: declared size (0 or 1)
+    int displayWidth = 0;       // characters a grid column shows; 0 = the field's natural width
+    std::string displayLabel;   // column title; empty = the name
+    bool visible = true;
+};
+
+// A field of a table. Its object lives as long as the table (declared fields and
+// aggregates) or until the next load (extra columns a packet brought along), so owners may
+// keep references. Reads and writes address the table's current row; with no current row
+// every read gives null.
+class Field {
+public:
+    Field(const Field&) = delete;
+    Field& operator=(const Field&) = delete;
+
+    const std::string& name() const { return def_.name; }
+    FieldKind kind() const { return def_.kind; }
+    std::uint32_t size() const { return def_.size; }
+    int displayWidth() const;
+    const std::string& displayLabel() const { return def_.displayLabel.empty() ? def_.name : def_.displayLabel; }
+    bool visible() const { return def_.visible; }
+    // Position among the table's fields, from 0; -1 for an aggregate.
+    int index() const { return index_; }
+    bool isAggregate() const { return aggregate_; }
+    ClientTable& table() const { return *table_; }
+
+    bool isNull() const;
+    // A null reads as empty text, 0 or false. Text of numbers is locale-free ('.' decimal).
+    std::string asString() const;
+    std::int64_t asInteger() const;
+    double asFloat() const;
+    double asMoney() const { return asFloat(); }
+    bool asBoolean() const;
+    std::string asBytes() const { return asString(); }
+
+    // Writes need edit or insert state. Empty text writes null. Text longer than a string
+    // field's size is cut to the size.
+    void setString(std::string_view text);
+    void setInteger(std::int64_t value);
+    void setFloat(double value);
+    void setMoney(double value) { setFloat(value); }
+    void setBoolean(bool value);
+    void setBytes(std::string_view bytes) { setString(bytes); }
+    void clear();
+
+private:
+    friend class ClientTable;
+    Field(ClientTable& table, FieldDef def, int index, bool aggregate);
+
+    ClientTable* table_;
+    FieldDef def_;
+    int index_;
+    bool aggregate_;
+    std::string expression_;  // aggregates only
+};
+
+// Reads the bytes a blob field held when the stream was opened.
+class BlobReader {
+public:
+    explicit BlobReader(const Field& field);
+    std::size_t size() const { return bytes_.size(); }
+    // Copies up to n bytes into out; returns how many were copied (0 at the end).
+    std::size_t read(void* out, std::size_t n);
+    const std::string& bytes() const { return bytes_; }
+
+private:
+    std::string bytes_;
+    std::size_t pos_ = 0;
+};
+
+// Collects bytes for a blob field of the current row; close() stores them as the field's
+// value, replacing what it held. Opening needs edit or insert state; so does close(),
+// which throws when the table left that state meanwhile. The destructor closes an open
+// writer and drops the bytes when storing fails.
+class BlobWriter {
+public:
+    explicit BlobWriter(Field& field);
+    ~BlobWriter();
+    BlobWriter(const BlobWriter&) = delete;
+    BlobWriter& operator=(const BlobWriter&) = delete;
+
+    void write(const void* data, std::size_t n);
+    void write(std::string_view bytes) { write(bytes.data(), bytes.size()); }
+    void write(std::span<const std::uint8_t> bytes) { write(bytes.data(), bytes.size()); }
+    void close();
+
+private:
+    Field* field_;
+    std::string bytes_;
+    bool open_ = true;
+};
+
+struct IndexDef {
+    std::string name;
+    std::string fields;  // "F1;F2"
+    bool unique = false;
+    bool primary = false;
+};
+
+// Views (grid models, navigator bars, bound labels) follow a table through this interface.
+// Shown indexes count from 0 in the shown rows.
+class TableObserver {
+public:
+    virtual ~TableObserver() = default;
+    virtual void rowsReset() {}                 // load, empty, order, filter or master range
+    virtual void currentChanged() {}            // the current row moved
+    virtual void rowChanged(int /*shownIndex*/) {}
+    virtual void rowInserted(int /*shownIndex*/) {}
+    virtual void rowRemoved(int /*shownIndex*/) {}
+    virtual void stateChanged() {}
+};
+
+class ClientTable {
+public:
+    using Handler = std::function<void(ClientTable&)>;
+
+    explicit ClientTable(std::string name = {});
+    ~ClientTable();
+    ClientTable(const ClientTable&) = delete;
+    ClientTable& operator=(const ClientTable&) = delete;
+
+    const std::string& name() const { return name_; }
+
+    // ---- schema: declare while the table is closed ----
+    Field& addField(FieldDef def);
+    void addIndex(IndexDef def);
+    // Makes a declared index the active order ("" = none) / a field list the active order.
+    void setIndexName(std::string_view indexName);
+    void setIndexFieldNames(std::string_view fieldList);
+    // A maintained aggregate: "Max(F)", "Min(F)", "Sum(F)", "Count(F)" or "" (always null),
+    // over the shown rows. Its field is read like any other and cannot be written.
+    Field& addAggregate(std::string name, std::string expression);
+    const std::vector<IndexDef>& indexes() const { return indexes_; }
+
+    // Filter: "FIELD op integer" with op one of = <> < > <= >=. The text may hold anything
+    // while filtering is off; it is parsed when filtering is on.
+    void setFilter(std::string text);
+    const std::string& filter() const { return filterText_; }
+    void setFiltered(bool on);
+    bool filtered() const { return filtered_; }
+
+    // Master link: shows the rows whose detailFields equal masterFields of the master's
+    // current row ("F1;F2" lists of equal length). nullptr removes the link.
+    void setMasterLink(DataSource* master, std::string_view masterFields,
+                       std::string_view detailFields);
+    DataSource* masterSource() const { return master_; }
+
+    // ---- lifecycle ----
+    bool active() const { return state_ != TableState::Inactive; }
+    TableState state() const { return state_; }
+    void open();   // opens empty when never loaded; keeps the rows otherwise
+    void close();  // drops a pending edit; keeps the rows for the next open
+    // Replaces every row with the packet's live rows and opens on the first shown row.
+    // Every declared field must be a column of the packet with the same name, kind and
+    // declared size. A packet that fails leaves the table exactly as it was.
+    void loadFromBytes(std::span<const std::uint8_t> bytes);
+    void loadFromFile(const std::filesystem::path& path);
+    // Two-step load for callers that must check several packets before changing any
+    // table: decodePacket checks and decodes (changing nothing), adopt installs.
+    std::shared_ptr<TableData> decodePacket(std::span<const std::uint8_t> bytes) const;
+    void adopt(std::shared_ptr<TableData> data);
+    // Ends a pending edit, then writes every row (also hidden ones) with no history.
+    std::vector<std::uint8_t> saveToBytes();
+    void saveToFile(const std::filesystem::path& path);
+    // Ends a pending edit and removes every row.
+    void emptyTable();
+
+    // ---- navigation over the shown rows ----
+    void first();
+    void last();
+    void next();
+    void prior();
+    bool bof() const { return bof_; }
+    bool eof() const { return eof_; }
+    bool isEmpty() const { return recordCount() == 0; }
+    int recordCount() const;
+    int recNo() const;            // 1-based; 0 when no row is shown
+    void setRecNo(int n);         // moves to the n-th shown row (clamped)
+    // Moves to the first shown row whose field equals value (text for strings and blobs,
+    // a number for numeric fields): exact and case-sensitive. False, without moving, when
+    // none does.
+    bool locate(std::string_view fieldName, std::string_view value);
+
+    // ---- editing ----
+    void edit();
+    void insert();
+    void append();
+    void post();
+    void cancel();
+    void deleteRecord();
+    bool modified() const { return modified_; }
+
+    // ---- fields ----
+    int fieldCount() const { return static_cast<int>(fields_.size()); }
+    Field& field(int index);
+    const Field& field(int index) const;
+    Field& fieldByName(std::string_view name);    // throws "Field 'X' not found"
+    Field* findField(std::string_view name);      // fields and aggregates
+    const std::vector<std::unique_ptr<Field>>& aggregates() const { return aggregateFields_; }
+
+    // ---- views: read any shown row without moving ----
+    int currentIndex() const { return cur_; }   // -1 when no row is shown
+    bool isNullAt(int shownIndex, const Field& field) const;
+    std::string textAt(int shownIndex, const Field& field) const;
+    double floatAt(int shownIndex, const Field& field) const;
+    std::int64_t integerAt(int shownIndex, const Field& field) const;
+    void addObserver(TableObserver* observer);
+    void removeObserver(TableObserver* observer);
+
+    // ---- notifications ----
+    Handler beforeInsert, afterInsert, beforeDelete, afterDelete, beforeScroll, afterScroll;
+
+private:
+    friend class Field;
+    friend class DataSource;
+    friend class BlobWriter;
+    struct Index;
+    struct MasterLink;
+
+    // row access
+    std::uint32_t currentSlot() const;
+    std::uint32_t slotAt(int shownIndex) const;
+    bool cellNull(std::size_t column, std::uint32_t slot) const;
+    std::string cellText(const Field& field, std::uint32_t slot) const;
+    double cellNumber(const Field& field, std::uint32_t slot) const;
+    double aggregateValue(const Field& field, bool& isNull) const;
+    void writeCell(Field& field, bool null, double number, std::string_view bytes);
+
+    void checkActive() const;
+    void checkEditing() const;
+    void endPendingEdit();
+    void rebuildIndexes();
+    void refreshShown(bool keepCurrentSlot);
+    void rangeChanged();               // master moved: end edit, new range, first row
+    void masterRecordChanged(bool scrolled);
+    void notifyDetails(bool scrolled);
+    void setState(TableState s);
+    void moveTo(int shownIndex, bool alwaysNotify);
+    void doInsert(bool append);
+    void resetAfterLoad();
+    int findShown(std::uint32_t slot) const;
+    std::uint32_t newSlot();
+    void freeSlot(std::uint32_t slot);
+    void copySlot(std::uint32_t from, std::uint32_t to);
+    bool passesFilter(std::uint32_t slot) const;
+    void parseFilter();
+    const Index* activeOrder() const;
+
+    template <class F> void forObservers(F f);
+
+    std::string name_;
+    std::vector<FieldDef> declared_;
+    std::vector<std::unique_ptr<Field>> fields_;
+    std::vector<std::unique_ptr<Field>> aggregateFields_;
+    std::vector<IndexDef> indexes_;
+    std::string activeIndexName_;
+    std::string activeFieldList_;
+    std::string filterText_;
+    bool filtered_ = false;
+    int filterField_ = -1;
+    int filterOp_ = 0;
+    double filterValue_ = 0;
+
+    std::shared_ptr<TableData> data_;
+    std::vector<std::unique_ptr<Index>> liveIndexes_;  // active order first, then unique ones
+    std::vector<std::uint32_t> shown_;
+    int cur_ = -1;
+    bool bof_ = true;
+    bool eof_ = true;
+    TableState state_ = TableState::Inactive;
+    bool modified_ = false;
+    std::uint32_t editSlot_ = 0;     // edit: the scratch copy being edited; insert: the new row
+    std::uint32_t editTarget_ = 0;   // edit: the row the scratch copy replaces at post
+    int insertReturn_ = -1;          // insert: the current row to return to on cancel
+
+    DataSource* master_ = nullptr;
+    std::unique_ptr<MasterLink> link_;
+    std::vector<DataSource*> sources_;
+    std::vector<TableObserver*> observers_;
+};
+
+// Binds a table to views and to detail tables. Master links go through the master's data
+// source; stateChange runs whenever the bound table's state changes.
+class DataSource {
+public:
+    explicit DataSource(std::string name = {}, ClientTable* table = nullptr);
+    ~DataSource();
+    DataSource(const DataSource&) = delete;
+    DataSource& operator=(const DataSource&) = delete;
+
+    const std::string& name() const { return name_; }
+    ClientTable* dataSet() const { return table_; }
+    void setDataSet(ClientTable* table);
+
+    std::function<void(DataSource&)> stateChange;
+
+private:
+    friend class ClientTable;
+    std::string name_;
+    ClientTable* table_ = nullptr;
+    std::vector<ClientTable*> details_;
+};
+
+} // namespace dorvin

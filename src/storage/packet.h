@@ -1,0 +1,216 @@
+#pragma once
+// Dataset packets: the self-describing byte encoding of one table (columns, table
+// properties, rows with their history). All integers are little-endian.
+//
+// Two levels:
+//  - Packet / readPacket / writePacket: the whole packet as plain structs, history rows,
+//    field statuses and table properties included. Used by the built-in packet generator,
+//    the fuzzer and tests.
+//  - PacketReader / PacketWriter: streaming access row by row without building a value
+//    object per field. The client table loads and saves through these.
+//
+// Every reader entry point checks the bytes completely: a packet that is not well formed
+// throws dorvin::Error with a readable text, never reads outside the input and never
+// allocates more than the input's size justifies.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace dorvin {
+
+// Type codes that occur in packets. The low six bits give the kind of value, 0x40 marks a
+// varying-length value, 0x80 an array.
+namespace packet_type {
+inline constexpr std::uint16_t signedInt = 0x01;
+inline constexpr std::uint16_t unsignedInt = 0x02;
+inline constexpr std::uint16_t boolean = 0x03;
+inline constexpr std::uint16_t floating = 0x04;
+inline constexpr std::uint16_t string = 0x49;      // length prefix of `width` bytes, then text
+inline constexpr std::uint16_t bytes = 0x4B;       // length prefix of 4 bytes, then bytes
+inline constexpr std::uint16_t unsignedArray = 0x82;
+inline constexpr std::uint16_t varyingBit = 0x40;
+inline constexpr std::uint16_t arrayBit = 0x80;
+} // namespace packet_type
+
+// Row status bits.
+namespace row_status {
+inline constexpr std::uint8_t replaced = 0x01;  // a later modification replaced this version
+inline constexpr std::uint8_t deleted = 0x02;
+inline constexpr std::uint8_t inserted = 0x04;
+inline constexpr std::uint8_t modified = 0x08;
+} // namespace row_status
+
+// A row is part of the table's current contents when it was neither replaced nor deleted.
+constexpr bool isLiveRow(std::uint8_t status) {
+    return (status & (row_status::replaced | row_status::deleted)) == 0;
+}
+
+// Field statuses of the two-bit map.
+namespace field_status {
+inline constexpr std::uint8_t value = 0;   // a value follows
+inline constexpr std::uint8_t null = 1;
+inline constexpr std::uint8_t empty = 2;   // never given a value since insertion; reads as null
+} // namespace field_status
+
+// One decoded value.
+//  int64_t                 signed and unsigned integers (unsigned 8-byte values wrap)
+//  bool                    booleans
+//  double                  floating point (4-byte floats are widened)
+//  std::string             varying strings and byte strings; for a property string the
+//                          terminating zero is not part of the value; also the raw bytes of
+//                          a fixed value of a kind this layer does not interpret
+//  std::vector<uint64_t>   arrays of integers (elements of 1, 2, 4 or 8 bytes)
+using PacketValue = std::variant<std::monostate, std::int64_t, bool, double, std::string,
+                                 std::vector<std::uint64_t>>;
+
+struct PacketProperty {
+    std::string name;
+    std::uint16_t width = 0;
+    std::uint16_t type = 0;
+    PacketValue value;
+};
+
+struct PacketColumn {
+    std::string name;
+    std::uint16_t width = 0;
+    std::uint16_t type = 0;
+    std::uint16_t attributes = 0;
+    std::vector<PacketProperty> properties;
+
+    const PacketProperty* property(std::string_view propertyName) const;
+    // "SUBTYPE" text, empty when absent.
+    std::string subtype() const;
+    // "WIDTH", 0 when absent.
+    std::uint32_t declaredSize() const;
+};
+
+struct PacketRow {
+    std::uint8_t status = row_status::inserted;
+    // One per column: field_status::value, null or empty. A value is expected in `values`
+    // exactly where the status is field_status::value.
+    std::vector<std::uint8_t> fieldStatus;
+    std::vector<PacketValue> values;
+};
+
+struct Packet {
+    std::vector<PacketColumn> columns;
+    std::vector<PacketProperty> tableProperties;
+    std::vector<PacketRow> rows;
+
+    // The triples of "CHANGE_LOG", empty when the packet has none.
+    std::vector<std::uint64_t> changeLog() const;
+};
+
+// The kinds of field a client table declares, and their column encoding.
+enum class FieldKind : std::uint8_t {
+    SmallInt,   // signed 16-bit: type 0x01, width 2
+    Integer,    // signed 32-bit: type 0x01, width 4
+    String,     // type 0x49, width 1, "WIDTH" = declared size
+    Float,      // type 0x04, width 8
+    Money,      // type 0x04, width 8, "SUBTYPE" = "Money"
+    Boolean,    // type 0x03, width 2
+    Blob,       // type 0x4B, width 4, "SUBTYPE" = "TypedBinary", "WIDTH" when the size is not 0
+};
+
+const char* fieldKindName(FieldKind kind);
+
+// The column descriptor of a field.
+PacketColumn packetColumn(std::string name, FieldKind kind, std::uint32_t declaredSize = 0);
+
+// The field kind a column encodes, nullopt when it is none of the kinds above.
+std::optional<FieldKind> fieldKindOf(const PacketColumn& column);
+
+// The "CHANGE_LOG" of a table that keeps no history: (1,0,4), (2,0,4), ... one per row.
+PacketProperty liveChangeLog(std::uint32_t rowCount);
+
+// Streaming reader. The constructor checks the signature, reads the fixed header, the
+// column descriptors and the table properties, and checks the header length field
+// against the position reached. nextRow() then reads one row at a time; after the last
+// row it checks that nothing follows.
+class PacketReader {
+public:
+    explicit PacketReader(std::span<const std::uint8_t> bytes);
+
+    const std::vector<PacketColumn>& columns() const { return columns_; }
+    const std::vector<PacketProperty>& tableProperties() const { return tableProperties_; }
+    std::uint32_t rowCount() const { return rowCount_; }
+    // Where the rows start, counted from the start of the packet.
+    std::size_t rowsOffset() const { return rowsOffset_; }
+
+    // Reads the next row; false when every row has been read.
+    bool nextRow();
+
+    // Of the row last read:
+    std::uint8_t rowStatus() const { return rowStatus_; }
+    std::uint8_t fieldStatus(std::size_t column) const { return fieldStatus_[column]; }
+    bool hasValue(std::size_t column) const { return fieldStatus_[column] == field_status::value; }
+    // The value bytes of a column with field status 0: for a varying value without its
+    // length prefix, for an array with its count.
+    std::span<const std::uint8_t> raw(std::size_t column) const;
+    std::int64_t integerValue(std::size_t column) const;  // kinds 0x01 and 0x02
+    double floatValue(std::size_t column) const;          // kind 0x04
+    bool booleanValue(std::size_t column) const;          // kind 0x03
+    std::string_view bytesValue(std::size_t column) const;  // varying kinds
+    // The value decoded by the column's type; monostate for a null field.
+    PacketValue value(std::size_t column) const;
+
+private:
+    std::span<const std::uint8_t> data_;
+    std::size_t pos_ = 0;
+    std::vector<PacketColumn> columns_;
+    std::vector<PacketProperty> tableProperties_;
+    std::uint32_t rowCount_ = 0;
+    std::uint32_t rowsRead_ = 0;
+    std::size_t rowsOffset_ = 0;
+    std::uint8_t rowStatus_ = 0;
+    std::vector<std::uint8_t> fieldStatus_;
+    std::vector<std::size_t> valueOffset_;
+    std::vector<std::size_t> valueSize_;
+};
+
+// Streaming writer. The constructor lays out the fixed header, the descriptors and the
+// table properties. When that header would not fit the 2-byte header length, a
+// "CHANGE_LOG" property is left out (nothing a reader needs is in it); when it still does
+// not fit, the constructor throws. Rows follow: beginRow(), then one put per column in
+// column order; finish() checks that exactly rowCount complete rows were written.
+class PacketWriter {
+public:
+    PacketWriter(std::vector<PacketColumn> columns, std::uint32_t rowCount,
+                 std::vector<PacketProperty> tableProperties);
+
+    void beginRow(std::uint8_t status = row_status::inserted);
+    void putNull(std::uint8_t fieldStatus = field_status::null);
+    void putInteger(std::int64_t v);
+    void putFloat(double v);
+    void putBoolean(bool v);
+    void putBytes(std::string_view v);
+    void putValue(const PacketValue& v);  // monostate writes field status 1
+
+    // True when a "CHANGE_LOG" had to be left out.
+    bool changeLogOmitted() const { return changeLogOmitted_; }
+    std::vector<std::uint8_t> finish();
+
+private:
+    const PacketColumn& nextColumn();
+    void endRow();
+
+    std::vector<PacketColumn> columns_;
+    std::uint32_t rowCount_ = 0;
+    std::uint32_t rowsBegun_ = 0;
+    std::size_t column_ = 0;
+    std::size_t mapOffset_ = 0;
+    bool inRow_ = false;
+    bool changeLogOmitted_ = false;
+    std::vector<std::uint8_t> out_;
+};
+
+// Whole-packet reading and writing.
+Packet readPacket(std::span<const std::uint8_t> bytes);
+std::vector<std::uint8_t> writePacket(const Packet& packet);
+
+} // namespace dorvin
