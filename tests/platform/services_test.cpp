@@ -3,6 +3,7 @@
 #include "platform/help_viewer.h"
 #include "platform/program_dir.h"
 #include "platform/services.h"
+#include "storage/error.h"
 
 #include "qt_printers.h"
 
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QPrinterInfo>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextBrowser>
@@ -261,4 +263,14 @@ TEST(HelpViewer, OversizedOrGarbageFilesDoNotHurt)
     EXPECT_TRUE(HelpViewer::instance()->openContext(garbage, 100));
     EXPECT_EQ(HelpViewer::instance()->currentAnchor(), QString());
     HelpViewer::destroyInstance();
+}
+
+TEST(QtServicesPrinting, NoPrinterOrNothingToPrintIsAnErrorNotASilentSuccess)
+{
+    QtServices qt;
+    if (!QPrinterInfo::defaultPrinter().isNull())
+        GTEST_SKIP() << "a printer is installed here; printing would produce paper";
+    QImage image(10, 10, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    EXPECT_THROW(qt.printImage(image, q("АЧХ")), Error);
 }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 using namespace dorvin;
@@ -179,4 +180,48 @@ TEST_F(PointLocale, MoneyInParenthesesIsNegative)
     EXPECT_EQ(parseMoneyText(shown), -1234.5) << shown.toStdString();
     EXPECT_EQ(moneyEditText(1234.5), q("1234.50"));
     EXPECT_EQ(parseMoneyText(q("$1,234.50")), 1234.5);
+}
+
+TEST_F(CommaLocale, ShownTextIsWithinHalfAThousandthForManyValues)
+{
+    // A simple generator keeps the run reproducible.
+    std::uint64_t state = 0x9E3779B97F4A7C15ull;
+    auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        const double magnitude = std::pow(10.0, static_cast<int>(next() % 16) - 6);
+        const double v = (static_cast<double>(next() % 2000001) - 1000000.0) / 1000000.0 * magnitude;
+        const QString text = formatValueText(v);
+        const auto back = parseValueText(text);
+        ASSERT_TRUE(back.has_value()) << text.toStdString();
+        EXPECT_LE(std::fabs(*back - v), 0.0005 * (1 + 1e-9) + std::fabs(v) * 1e-15) << v << " " << text.toStdString();
+        const qsizetype comma = text.indexOf(u',');
+        ASSERT_GE(comma, 1) << text.toStdString();
+        EXPECT_EQ(text.size() - comma - 1, 3) << text.toStdString();
+    }
+}
+
+TEST_F(CommaLocale, ArbitraryTextNeverBreaksTheReader)
+{
+    std::uint32_t state = 12345;
+    const QString alphabet = q("0123456789,.eE+- \tx\u00A0Б");
+    for (int i = 0; i < 20000; ++i) {
+        QString text;
+        const int length = static_cast<int>(state % 12);
+        for (int k = 0; k < length; ++k) {
+            state = state * 1664525u + 1013904223u;
+            text += alphabet[static_cast<qsizetype>((state >> 16) % static_cast<std::uint32_t>(alphabet.size()))];
+        }
+        state = state * 1664525u + 1013904223u;
+        const auto value = parseValueText(text);
+        if (value) {
+            EXPECT_TRUE(std::isfinite(*value)) << text.toStdString();
+            EXPECT_FALSE(text.contains(u'.')) << text.toStdString();
+            EXPECT_FALSE(text.contains(u'x')) << text.toStdString();
+        }
+    }
 }
