@@ -116,8 +116,9 @@ QString applicationTitle()
 
 void setApplicationTitle(const QString& title)
 {
+    // Only the message boxes take it: an application display name would be appended to
+    // every window's own caption on some desktops.
     titleStore() = title;
-    QApplication::setApplicationDisplayName(title);
 }
 
 QString helpFileName()
