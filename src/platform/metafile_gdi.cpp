@@ -1,0 +1,970 @@
+#include "platform/metafile_gdi.h"
+
+#include <QFontMetricsF>
+#include <QPaintEngine>
+
+#include <algorithm>
+#include <cmath>
+
+namespace dorvin::mf {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr int kMaxClipOperations = 512;
+
+double transformScale(const QTransform& t)
+{
+    return std::sqrt(std::abs(t.m11() * t.m22() - t.m12() * t.m21()));
+}
+
+bool finiteTransform(const QTransform& t)
+{
+    for (double v : {t.m11(), t.m12(), t.m21(), t.m22(), t.dx(), t.dy()})
+        if (!std::isfinite(v) || std::abs(v) > 1e12)
+            return false;
+    return true;
+}
+
+LogBrush stockBrush(int gray, bool null = false)
+{
+    LogBrush b;
+    b.style = null ? 1 : 0;
+    b.color = QColor(gray, gray, gray);
+    return b;
+}
+
+LogPen stockPen(QColor c, bool null = false)
+{
+    LogPen p;
+    p.style = null ? 5 : 0;
+    p.color = c;
+    return p;
+}
+
+std::optional<GdiObject> stockObject(uint32_t index)
+{
+    switch (index & 0x7FFFFFFFu) {
+    case 0: return stockBrush(255);
+    case 1: return stockBrush(192);
+    case 2: return stockBrush(128);
+    case 3: return stockBrush(64);
+    case 4: return stockBrush(0);
+    case 5: return stockBrush(0, true);
+    case 6: return stockPen(Qt::white);
+    case 7: return stockPen(Qt::black);
+    case 8: return stockPen(Qt::black, true);
+    case 10: case 11: case 16: {
+        LogFont f;
+        f.face = QStringLiteral("Courier New");
+        f.height = 12;
+        f.pitchAndFamily = 0x31;
+        return f;
+    }
+    case 12: case 13: case 14: case 17: {
+        LogFont f;
+        f.face = QStringLiteral("MS Sans Serif");
+        f.height = 13;
+        return f;
+    }
+    case 18: return stockBrush(255);
+    case 19: return stockPen(Qt::black);
+    default: return std::nullopt;
+    }
+}
+
+Qt::BrushStyle hatchStyle(int hatch)
+{
+    switch (hatch) {
+    case 0: return Qt::HorPattern;
+    case 1: return Qt::VerPattern;
+    case 2: return Qt::FDiagPattern;
+    case 3: return Qt::BDiagPattern;
+    case 4: return Qt::CrossPattern;
+    case 5: return Qt::DiagCrossPattern;
+    default: return Qt::SolidPattern;
+    }
+}
+
+} // namespace
+
+GdiPlayer::GdiPlayer(QPainter& painter, bool wmf) : painter_(painter), wmf_(wmf)
+{
+    painter_.save();
+    QTransform device = painter_.worldTransform();
+    if (painter_.hasClipping()) {
+        initialClip_ = device.map(painter_.clipPath());
+        hasInitialClip_ = true;
+    }
+    device_ = device;
+    base_ = device;
+    painter_.resetTransform();
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+    painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    dc.pen = stockPen(Qt::black);
+    dc.brush = stockBrush(255);
+    dc.font = std::get<LogFont>(*stockObject(13));
+    if (wmf_)
+        dc.mapMode = MM_ANISOTROPIC;
+}
+
+GdiPlayer::~GdiPlayer()
+{
+    painter_.restore();
+}
+
+void GdiPlayer::setDeviceResolution(double x, double y)
+{
+    if (std::isfinite(x) && std::isfinite(y) && x > 1e-6 && y > 1e-6 && x < 1e6 && y < 1e6) {
+        pxPerMmX_ = x;
+        pxPerMmY_ = y;
+    }
+}
+
+QTransform GdiPlayer::pageTransform() const
+{
+    double sx = 1, sy = 1;
+    switch (dc.mapMode) {
+    case MM_LOMETRIC: sx = 0.1; sy = 0.1; break;
+    case MM_HIMETRIC: sx = 0.01; sy = 0.01; break;
+    case MM_LOENGLISH: sx = 0.254; sy = 0.254; break;
+    case MM_HIENGLISH: sx = 0.0254; sy = 0.0254; break;
+    case MM_TWIPS: sx = 25.4 / 1440; sy = 25.4 / 1440; break;
+    default: break;
+    }
+    if (dc.mapMode >= MM_LOMETRIC && dc.mapMode <= MM_TWIPS) {
+        sx *= pxPerMmX_;
+        sy *= -pxPerMmY_;
+    } else if (dc.mapMode == MM_ISOTROPIC || dc.mapMode == MM_ANISOTROPIC) {
+        sx = dc.vpExt.x() / dc.winExt.x();
+        sy = dc.vpExt.y() / dc.winExt.y();
+        if (dc.mapMode == MM_ISOTROPIC) {
+            double m = std::min(std::abs(sx), std::abs(sy));
+            sx = std::copysign(m, sx);
+            sy = std::copysign(m, sy);
+        }
+    }
+    QTransform page = QTransform::fromTranslate(-dc.winOrg.x(), -dc.winOrg.y())
+        * QTransform::fromScale(sx, sy) * QTransform::fromTranslate(dc.vpOrg.x(), dc.vpOrg.y());
+    return dc.world * page;
+}
+
+// ---- mapping ----
+
+void GdiPlayer::setMapMode(int mode)
+{
+    if (wmf_ || mode < MM_TEXT || mode > MM_ANISOTROPIC || mode == dc.mapMode)
+        return;
+    bool scaled = mode == MM_ISOTROPIC || mode == MM_ANISOTROPIC;
+    bool wasScaled = dc.mapMode == MM_ISOTROPIC || dc.mapMode == MM_ANISOTROPIC;
+    if (scaled && !wasScaled) {
+        // Switching to a scaled mode keeps the scale the previous mode had.
+        QTransform page = pageTransform();
+        QTransform world = dc.world;
+        dc.winExt = QPointF(1, 1);
+        dc.vpExt = QPointF(world.isInvertible() ? (world.inverted() * page).m11() : 1,
+                           world.isInvertible() ? (world.inverted() * page).m22() : 1);
+        if (dc.vpExt.x() == 0 || dc.vpExt.y() == 0)
+            dc.vpExt = QPointF(1, 1);
+    }
+    dc.mapMode = mode;
+}
+
+void GdiPlayer::setWindowExt(QPointF e)
+{
+    if (e.x() == 0 || e.y() == 0 || !std::isfinite(e.x()) || !std::isfinite(e.y()))
+        return;
+    if (dc.mapMode == MM_ISOTROPIC || dc.mapMode == MM_ANISOTROPIC)
+        dc.winExt = e;
+}
+
+void GdiPlayer::setViewportExt(QPointF e)
+{
+    if (e.x() == 0 || e.y() == 0 || !std::isfinite(e.x()) || !std::isfinite(e.y()))
+        return;
+    if (dc.mapMode == MM_ISOTROPIC || dc.mapMode == MM_ANISOTROPIC)
+        dc.vpExt = e;
+}
+
+void GdiPlayer::scaleWindowExt(double xNum, double xDen, double yNum, double yDen)
+{
+    if (xDen == 0 || yDen == 0)
+        return;
+    setWindowExt(QPointF(dc.winExt.x() * xNum / xDen, dc.winExt.y() * yNum / yDen));
+}
+
+void GdiPlayer::scaleViewportExt(double xNum, double xDen, double yNum, double yDen)
+{
+    if (xDen == 0 || yDen == 0)
+        return;
+    setViewportExt(QPointF(dc.vpExt.x() * xNum / xDen, dc.vpExt.y() * yNum / yDen));
+}
+
+void GdiPlayer::setWorldTransform(const QTransform& t)
+{
+    if (finiteTransform(t) && t.isInvertible())
+        dc.world = t;
+}
+
+void GdiPlayer::modifyWorldTransform(const QTransform& t, int mode)
+{
+    QTransform result;
+    switch (mode) {
+    case 1: break;                              // identity
+    case 2: result = t * dc.world; break;       // applied before the current one
+    case 3: result = dc.world * t; break;       // applied after the current one
+    case 4: result = t; break;
+    default: return;
+    }
+    if (finiteTransform(result) && result.isInvertible())
+        dc.world = result;
+}
+
+// ---- objects ----
+
+void GdiPlayer::createObject(uint32_t index, GdiObject object)
+{
+    if (index == 0 || index >= kMaxObjects)
+        return;
+    objects_[index] = std::move(object);
+}
+
+void GdiPlayer::createObjectWmf(GdiObject object)
+{
+    uint32_t slot;
+    if (!freeWmfSlots_.empty()) {
+        slot = *freeWmfSlots_.begin();
+        freeWmfSlots_.erase(freeWmfSlots_.begin());
+    } else if (nextWmfSlot_ < kMaxObjects) {
+        slot = nextWmfSlot_++;
+    } else {
+        return;
+    }
+    objects_[slot] = std::move(object);
+}
+
+void GdiPlayer::selectObject(uint32_t index)
+{
+    const GdiObject* object = nullptr;
+    std::optional<GdiObject> stock;
+    if (!wmf_ && (index & 0x80000000u)) {
+        stock = stockObject(index);
+        if (stock)
+            object = &*stock;
+    } else {
+        auto it = objects_.find(index);
+        if (it != objects_.end())
+            object = &it->second;
+    }
+    if (!object)
+        return;
+    if (auto* pen = std::get_if<LogPen>(object))
+        dc.pen = *pen;
+    else if (auto* brush = std::get_if<LogBrush>(object))
+        dc.brush = *brush;
+    else if (auto* font = std::get_if<LogFont>(object))
+        dc.font = *font;
+}
+
+void GdiPlayer::deleteObject(uint32_t index)
+{
+    if (objects_.erase(index) && wmf_)
+        freeWmfSlots_.insert(index);
+}
+
+void GdiPlayer::saveDc()
+{
+    if (int(saved_.size()) >= kMaxSavedStates) {
+        ++droppedSaves_;
+        return;
+    }
+    saved_.push_back(dc);
+}
+
+void GdiPlayer::restoreDc(int n)
+{
+    int depth = int(saved_.size()) + droppedSaves_;
+    int target; // number of saved states that remain
+    if (n < 0)
+        target = depth + n;
+    else if (n > 0)
+        target = n - 1;
+    else
+        return;
+    if (target < 0 || target >= depth)
+        return;
+    droppedSaves_ = std::max(0, std::min(droppedSaves_, target - int(saved_.size())));
+    if (target < int(saved_.size())) {
+        dc = saved_[size_t(target)];
+        saved_.resize(size_t(target));
+    }
+    applyClip();
+}
+
+// ---- pens, brushes, clipping ----
+
+QPen GdiPlayer::outputPen() const
+{
+    const LogPen& p = dc.pen;
+    int type = p.style & 0x0F;
+    if (type == 5 || dc.rop2 == 11)
+        return Qt::NoPen;
+    double scale = transformScale(fullTransform());
+    double width = p.cosmetic ? 1.0 : p.width * scale;
+    width = std::clamp(std::isfinite(width) ? width : 1.0, 1.0, 4096.0);
+    QPen pen(p.color);
+    pen.setCosmetic(true);
+    pen.setWidthF(width);
+    // A plain pen wider than a pixel draws solid lines.
+    if (!(p.style & 0x10000) && width > 1.5)
+        type = 0;
+    switch (type) {
+    case 1: pen.setStyle(Qt::DashLine); break;
+    case 2: case 8: pen.setStyle(Qt::DotLine); break;
+    case 3: pen.setStyle(Qt::DashDotLine); break;
+    case 4: pen.setStyle(Qt::DashDotDotLine); break;
+    case 7: {
+        QList<qreal> pattern;
+        bool any = false;
+        for (size_t i = 0; i < p.dashes.size() && i < 16; ++i) {
+            double d = std::clamp(p.dashes[i] * scale / width, 0.1, 1000.0);
+            pattern << (std::isfinite(d) ? d : 1.0);
+            any = any || p.dashes[i] > 0;
+        }
+        if (any && pattern.size() % 2 == 1)
+            pattern << pattern.back();
+        if (any)
+            pen.setDashPattern(pattern);
+        break;
+    }
+    default: break;
+    }
+    switch (p.style & 0xF00) {
+    case 0x100: pen.setCapStyle(Qt::SquareCap); break;
+    case 0x200: pen.setCapStyle(Qt::FlatCap); break;
+    default: pen.setCapStyle(Qt::RoundCap); break;
+    }
+    switch (p.style & 0xF000) {
+    case 0x1000: pen.setJoinStyle(Qt::BevelJoin); break;
+    case 0x2000: pen.setJoinStyle(Qt::MiterJoin); break;
+    default: pen.setJoinStyle(Qt::RoundJoin); break;
+    }
+    return pen;
+}
+
+QBrush GdiPlayer::outputBrush() const
+{
+    const LogBrush& b = dc.brush;
+    if (dc.rop2 == 11)
+        return Qt::NoBrush;
+    switch (b.style) {
+    case 0: return QBrush(b.color);
+    case 1: return Qt::NoBrush;
+    case 2: return QBrush(b.color, hatchStyle(b.hatch));
+    default:
+        if (!b.pattern.isNull())
+            return QBrush(b.pattern);
+        return QBrush(b.color);
+    }
+}
+
+void GdiPlayer::applyClip()
+{
+    if (!dc.hasClip) {
+        if (hasInitialClip_)
+            painter_.setClipPath(initialClip_);
+        else
+            painter_.setClipping(false);
+        return;
+    }
+    painter_.setClipPath(hasInitialClip_ ? dc.clip.intersected(initialClip_) : dc.clip);
+}
+
+bool GdiPlayer::sane(const QRectF& r) const
+{
+    for (double v : {r.left(), r.top(), r.right(), r.bottom()})
+        if (!std::isfinite(v) || std::abs(v) > kMaxCoordinate)
+            return false;
+    return true;
+}
+
+void GdiPlayer::intersectClip(const QRectF& logical)
+{
+    if (clipOperations_++ > kMaxClipOperations)
+        return;
+    QPainterPath rect;
+    rect.addRect(logical.normalized());
+    QPainterPath out = fullTransform().map(rect);
+    if (!sane(out.boundingRect()))
+        return;
+    dc.clip = dc.hasClip ? dc.clip.intersected(out) : out;
+    dc.hasClip = true;
+    applyClip();
+}
+
+void GdiPlayer::excludeClip(const QRectF& logical)
+{
+    if (clipOperations_++ > kMaxClipOperations)
+        return;
+    QPainterPath rect;
+    rect.addRect(logical.normalized());
+    QPainterPath out = fullTransform().map(rect);
+    if (!sane(out.boundingRect()))
+        return;
+    QPainterPath all;
+    if (dc.hasClip)
+        all = dc.clip;
+    else
+        all.addRect(QRectF(-kMaxCoordinate, -kMaxCoordinate, 2 * kMaxCoordinate, 2 * kMaxCoordinate));
+    dc.clip = all.subtracted(out);
+    dc.hasClip = true;
+    applyClip();
+}
+
+void GdiPlayer::resetClip()
+{
+    dc.hasClip = false;
+    dc.clip = QPainterPath();
+    applyClip();
+}
+
+void GdiPlayer::offsetClip(QPointF offset)
+{
+    if (!dc.hasClip)
+        return;
+    QTransform t = fullTransform();
+    QPointF d = t.map(offset) - t.map(QPointF(0, 0));
+    if (!std::isfinite(d.x()) || !std::isfinite(d.y()) || std::abs(d.x()) > kMaxCoordinate
+        || std::abs(d.y()) > kMaxCoordinate)
+        return;
+    dc.clip.translate(d);
+    applyClip();
+}
+
+void GdiPlayer::selectClipPath(int mode)
+{
+    QPainterPath out = base_.map(path_);
+    out.setFillRule(dc.fillMode == 2 ? Qt::WindingFill : Qt::OddEvenFill);
+    path_ = QPainterPath();
+    pathOpen_ = false;
+    combineClip(out, mode);
+}
+
+void GdiPlayer::clipRegion(const std::vector<QRectF>& deviceRects, int mode)
+{
+    if (deviceRects.empty() && mode == 5) {
+        resetClip();
+        return;
+    }
+    QPainterPath region;
+    for (const QRectF& r : deviceRects)
+        region.addRect(r.normalized());
+    region.setFillRule(Qt::WindingFill);
+    combineClip(base_.map(region), mode);
+}
+
+void GdiPlayer::fillRegion(const std::vector<QRectF>& deviceRects, const LogBrush* brush)
+{
+    QPainterPath region;
+    for (const QRectF& r : deviceRects)
+        region.addRect(r.normalized());
+    region.setFillRule(Qt::WindingFill);
+    QPainterPath out = base_.map(region);
+    if (!sane(out.boundingRect()))
+        return;
+    LogBrush keep = dc.brush;
+    if (brush)
+        dc.brush = *brush;
+    painter_.fillPath(out, outputBrush());
+    dc.brush = keep;
+}
+
+void GdiPlayer::combineClip(const QPainterPath& out, int mode)
+{
+    if (clipOperations_++ > kMaxClipOperations || !sane(out.boundingRect()))
+        return;
+    QPainterPath all;
+    all.addRect(QRectF(-kMaxCoordinate, -kMaxCoordinate, 2 * kMaxCoordinate, 2 * kMaxCoordinate));
+    QPainterPath current = dc.hasClip ? dc.clip : all;
+    switch (mode) {
+    case 1: dc.clip = current.intersected(out); break;
+    case 2: dc.clip = current.united(out); break;
+    case 3: dc.clip = current.united(out).subtracted(current.intersected(out)); break;
+    case 4: dc.clip = current.subtracted(out); break;
+    case 5: dc.clip = out; break;
+    default: return;
+    }
+    dc.hasClip = true;
+    applyClip();
+}
+
+// ---- drawing ----
+
+void GdiPlayer::drawOutput(const QPainterPath& output, bool fill, bool stroke)
+{
+    if (!sane(output.boundingRect()))
+        return;
+    QPen pen = stroke ? outputPen() : QPen(Qt::NoPen);
+    QBrush brush = fill ? outputBrush() : QBrush(Qt::NoBrush);
+    if (pen.style() == Qt::NoPen && brush.style() == Qt::NoBrush)
+        return;
+    QPainterPath path = output;
+    path.setFillRule(dc.fillMode == 2 ? Qt::WindingFill : Qt::OddEvenFill);
+    painter_.setBackgroundMode(dc.bkMode == 2 ? Qt::OpaqueMode : Qt::TransparentMode);
+    painter_.setBackground(dc.bkColor);
+    painter_.setPen(pen);
+    painter_.setBrush(brush);
+    painter_.drawPath(path);
+}
+
+void GdiPlayer::draw(const QPainterPath& logical, bool fill, bool stroke)
+{
+    drawOutput(fullTransform().map(logical), fill, stroke);
+}
+
+void GdiPlayer::addToPathOrDraw(const QPainterPath& logical, bool fill, bool stroke, bool connect)
+{
+    if (!pathOpen_) {
+        draw(logical, fill, stroke);
+        return;
+    }
+    if (path_.elementCount() >= 1000000)
+        return;
+    QPainterPath mapped = pageTransform().map(logical);
+    if (connect)
+        path_.connectPath(mapped);
+    else
+        path_.addPath(mapped);
+}
+
+void GdiPlayer::moveTo(QPointF p)
+{
+    dc.current = p;
+    if (pathOpen_)
+        path_.moveTo(pageTransform().map(p));
+}
+
+void GdiPlayer::lineTo(QPointF p)
+{
+    QPainterPath line(dc.current);
+    line.lineTo(p);
+    addToPathOrDraw(line, false, true, true);
+    dc.current = p;
+}
+
+void GdiPlayer::polyline(const QPolygonF& points)
+{
+    if (points.size() < 2)
+        return;
+    QPainterPath path;
+    path.addPolygon(points);
+    addToPathOrDraw(path, false, true, false);
+}
+
+void GdiPlayer::polylineTo(const QPolygonF& points)
+{
+    if (points.isEmpty())
+        return;
+    QPainterPath path(dc.current);
+    for (const QPointF& p : points)
+        path.lineTo(p);
+    addToPathOrDraw(path, false, true, true);
+    dc.current = points.back();
+}
+
+void GdiPlayer::polygon(const QPolygonF& points)
+{
+    if (points.size() < 2)
+        return;
+    QPainterPath path;
+    path.addPolygon(points);
+    path.closeSubpath();
+    addToPathOrDraw(path, true, true, false);
+}
+
+void GdiPlayer::polyPolygon(const std::vector<QPolygonF>& polygons)
+{
+    QPainterPath path;
+    for (const QPolygonF& p : polygons) {
+        if (p.size() < 2)
+            continue;
+        path.addPolygon(p);
+        path.closeSubpath();
+    }
+    addToPathOrDraw(path, true, true, false);
+}
+
+void GdiPlayer::polyPolyline(const std::vector<QPolygonF>& lines)
+{
+    QPainterPath path;
+    for (const QPolygonF& p : lines)
+        if (p.size() >= 2)
+            path.addPolygon(p);
+    addToPathOrDraw(path, false, true, false);
+}
+
+void GdiPlayer::polyBezier(const QPolygonF& points)
+{
+    if (points.size() < 4)
+        return;
+    QPainterPath path(points[0]);
+    for (int i = 1; i + 2 < points.size(); i += 3)
+        path.cubicTo(points[i], points[i + 1], points[i + 2]);
+    addToPathOrDraw(path, false, true, false);
+}
+
+void GdiPlayer::polyBezierTo(const QPolygonF& points)
+{
+    if (points.size() < 3)
+        return;
+    QPainterPath path(dc.current);
+    int i = 0;
+    for (; i + 2 < points.size(); i += 3)
+        path.cubicTo(points[i], points[i + 1], points[i + 2]);
+    addToPathOrDraw(path, false, true, true);
+    dc.current = points[i - 1];
+}
+
+void GdiPlayer::rectangle(const QRectF& r)
+{
+    QPainterPath path;
+    path.addRect(r.normalized());
+    addToPathOrDraw(path, true, true, false);
+}
+
+void GdiPlayer::roundRect(const QRectF& r, QSizeF corner)
+{
+    QPainterPath path;
+    QRectF n = r.normalized();
+    path.addRoundedRect(n, std::min(std::abs(corner.width()) / 2, n.width() / 2),
+                        std::min(std::abs(corner.height()) / 2, n.height() / 2));
+    addToPathOrDraw(path, true, true, false);
+}
+
+void GdiPlayer::ellipse(const QRectF& r)
+{
+    QPainterPath path;
+    path.addEllipse(r.normalized());
+    addToPathOrDraw(path, true, true, false);
+}
+
+QPainterPath GdiPlayer::arcPath(ArcKind kind, const QRectF& box, QPointF start, QPointF end, bool join) const
+{
+    QPainterPath path;
+    QRectF r = box.normalized();
+    if (r.width() <= 0 || r.height() <= 0)
+        return path;
+    QPointF c = r.center();
+    double rx = r.width() / 2, ry = r.height() / 2;
+    // Angles as QPainterPath counts them: degrees, counter-clockwise on a y-down screen.
+    auto angle = [&](QPointF p) {
+        double dx = (p.x() - c.x()) / rx, dy = (p.y() - c.y()) / ry;
+        return (dx == 0 && dy == 0) ? 0.0 : std::atan2(-dy, dx) * 180 / kPi;
+    };
+    double a0 = angle(start), a1 = angle(end);
+    bool counterClockwise = dc.arcDirection != 2;
+    // The direction is the one seen on the output, so a mirroring mapping turns it round.
+    QTransform page = fullTransform();
+    if (page.m11() * page.m22() - page.m12() * page.m21() < 0)
+        counterClockwise = !counterClockwise;
+    double sweep = a1 - a0;
+    if (counterClockwise) {
+        while (sweep <= 0)
+            sweep += 360;
+    } else {
+        while (sweep >= 0)
+            sweep -= 360;
+    }
+    switch (kind) {
+    case Pie:
+        path.moveTo(c);
+        path.arcTo(r, a0, sweep);
+        path.closeSubpath();
+        break;
+    case Chord:
+        path.arcMoveTo(r, a0);
+        path.arcTo(r, a0, sweep);
+        path.closeSubpath();
+        break;
+    case ArcTo:
+        path.moveTo(dc.current);
+        path.arcTo(r, a0, sweep);
+        break;
+    case Arc:
+        path.arcMoveTo(r, a0);
+        path.arcTo(r, a0, sweep);
+        break;
+    }
+    (void)join;
+    return path;
+}
+
+void GdiPlayer::arc(ArcKind kind, const QRectF& box, QPointF start, QPointF end)
+{
+    QPainterPath path = arcPath(kind, box, start, end, kind == ArcTo);
+    if (path.isEmpty())
+        return;
+    bool closed = kind == Pie || kind == Chord;
+    addToPathOrDraw(path, closed, true, kind == ArcTo);
+    if (kind == ArcTo)
+        dc.current = path.currentPosition();
+}
+
+void GdiPlayer::angleArc(QPointF center, double radius, double startDeg, double sweepDeg)
+{
+    if (!std::isfinite(radius) || !std::isfinite(startDeg) || !std::isfinite(sweepDeg)
+        || std::abs(radius) > kMaxCoordinate)
+        return;
+    sweepDeg = std::clamp(sweepDeg, -3600.0, 3600.0);
+    QRectF r(center.x() - radius, center.y() - radius, 2 * radius, 2 * radius);
+    QPainterPath path(dc.current);
+    QTransform t = fullTransform();
+    if (t.m11() * t.m22() - t.m12() * t.m21() < 0) {
+        startDeg = -startDeg;
+        sweepDeg = -sweepDeg;
+    }
+    path.arcTo(r.normalized(), startDeg, sweepDeg);
+    addToPathOrDraw(path, false, true, true);
+    dc.current = path.currentPosition();
+}
+
+void GdiPlayer::setPixel(QPointF p, QColor c)
+{
+    QPointF out = fullTransform().map(p);
+    if (!sane(QRectF(out, QSizeF(1, 1))))
+        return;
+    painter_.fillRect(QRectF(std::floor(out.x()), std::floor(out.y()), 1, 1), c);
+}
+
+// ---- paths ----
+
+void GdiPlayer::beginPath()
+{
+    path_ = QPainterPath();
+    pathOpen_ = true;
+}
+
+void GdiPlayer::abortPath()
+{
+    path_ = QPainterPath();
+    pathOpen_ = false;
+}
+
+void GdiPlayer::closeFigure()
+{
+    if (pathOpen_)
+        path_.closeSubpath();
+}
+
+void GdiPlayer::strokePath()
+{
+    drawOutput(base_.map(path_), false, true);
+    path_ = QPainterPath();
+    pathOpen_ = false;
+}
+
+void GdiPlayer::fillPath()
+{
+    QPainterPath closed = path_;
+    closed.closeSubpath();
+    drawOutput(base_.map(closed), true, false);
+    path_ = QPainterPath();
+    pathOpen_ = false;
+}
+
+void GdiPlayer::strokeAndFillPath()
+{
+    QPainterPath closed = path_;
+    closed.closeSubpath();
+    drawOutput(base_.map(closed), true, true);
+    path_ = QPainterPath();
+    pathOpen_ = false;
+}
+
+// ---- text ----
+
+QFont GdiPlayer::outputFont(double* pixelHeight) const
+{
+    const LogFont& lf = dc.font;
+    QTransform t = fullTransform();
+    double yScale = std::hypot(t.m21(), t.m22());
+    double h = (lf.height == 0 ? 12.0 : std::abs(double(lf.height))) * yScale;
+    QFont font(lf.face.isEmpty() ? QStringLiteral("MS Sans Serif") : lf.face);
+    switch (lf.pitchAndFamily & 0xF0) {
+    case 0x10: font.setStyleHint(QFont::Serif); break;
+    case 0x20: font.setStyleHint(QFont::SansSerif); break;
+    case 0x30: font.setStyleHint(QFont::Monospace); break;
+    case 0x40: font.setStyleHint(QFont::Cursive); break;
+    case 0x50: font.setStyleHint(QFont::Decorative); break;
+    default: break;
+    }
+    int px = int(std::lround(std::clamp(std::isfinite(h) ? h : 0.0, 0.0, 2000.0)));
+    if (px < 1) {
+        *pixelHeight = 0;
+        return font;
+    }
+    font.setPixelSize(px);
+    if (lf.height > 0) {
+        // A positive height is the character cell; the font's pixel size is the em.
+        double cell = QFontMetricsF(font).height();
+        if (cell > 0)
+            font.setPixelSize(std::max(1, int(std::lround(px * px / cell))));
+    }
+    font.setWeight(QFont::Weight(std::clamp(lf.weight == 0 ? 400 : lf.weight, 100, 900)));
+    font.setItalic(lf.italic);
+    font.setUnderline(lf.underline);
+    font.setStrikeOut(lf.strikeOut);
+    if (lf.width > 0) {
+        double wanted = lf.width * std::hypot(t.m11(), t.m12());
+        double natural = QFontMetricsF(font).averageCharWidth();
+        if (natural > 0 && std::isfinite(wanted))
+            font.setStretch(std::clamp(int(std::lround(100 * wanted / natural)), 1, 4000));
+    }
+    *pixelHeight = font.pixelSize();
+    return font;
+}
+
+void GdiPlayer::text(QPointF reference, const QString& s, const std::vector<double>& dx, uint32_t options,
+                     const QRectF& rect)
+{
+    QTransform t = fullTransform();
+    bool updateCp = dc.textAlign & 1;
+    if (updateCp)
+        reference = dc.current;
+    if (options & 0x2) { // opaque rectangle
+        QPainterPath r;
+        r.addRect(rect.normalized());
+        QPainterPath out = t.map(r);
+        if (sane(out.boundingRect()))
+            painter_.fillPath(out, dc.bkColor);
+    }
+    if (s.isEmpty() || s.size() > 8192)
+        return;
+    double pixelHeight = 0;
+    QFont font = outputFont(&pixelHeight);
+    if (pixelHeight < 1)
+        return;
+    QPointF origin = t.map(reference);
+    if (!sane(QRectF(origin, QSizeF(pixelHeight, pixelHeight))))
+        return;
+    QFontMetricsF fm(font);
+    double xScale = std::hypot(t.m11(), t.m12());
+    std::vector<double> advances;
+    double width = 0;
+    if (!dx.empty()) {
+        for (int i = 0; i < s.size(); ++i) {
+            double a = i < int(dx.size()) ? dx[size_t(i)] * xScale : fm.horizontalAdvance(s[i]);
+            if (!std::isfinite(a) || std::abs(a) > kMaxCoordinate)
+                a = 0;
+            advances.push_back(a);
+            width += a;
+        }
+    } else {
+        width = fm.horizontalAdvance(s);
+    }
+    double x = 0;
+    switch (dc.textAlign & 6) {
+    case 2: x = -width; break;
+    case 6: x = -width / 2; break;
+    default: break;
+    }
+    double y = 0;
+    switch (dc.textAlign & 24) {
+    case 8: y = -fm.descent(); break;
+    case 24: y = 0; break;
+    default: y = fm.ascent(); break;
+    }
+    painter_.save();
+    if (options & 0x4) { // clipped to the rectangle
+        QPainterPath r;
+        r.addRect(rect.normalized());
+        QPainterPath out = t.map(r);
+        if (sane(out.boundingRect()))
+            painter_.setClipPath(out, painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+    }
+    double escapement = dc.font.escapement / 10.0;
+    QTransform place = QTransform::fromTranslate(origin.x(), origin.y());
+    place.rotate(-escapement);
+    painter_.setTransform(place);
+    if (dc.bkMode == 2 && !(options & 0x2))
+        painter_.fillRect(QRectF(x, y - fm.ascent(), width, fm.ascent() + fm.descent()), dc.bkColor);
+    painter_.setFont(font);
+    painter_.setPen(dc.textColor);
+    if (advances.empty()) {
+        painter_.drawText(QPointF(x, y), s);
+    } else {
+        double pos = x;
+        for (int i = 0; i < s.size(); ++i) {
+            // Keep surrogate pairs together.
+            if (s[i].isHighSurrogate() && i + 1 < s.size()) {
+                painter_.drawText(QPointF(pos, y), s.mid(i, 2));
+                pos += advances[size_t(i)] + advances[size_t(i + 1)];
+                ++i;
+                continue;
+            }
+            painter_.drawText(QPointF(pos, y), QString(s[i]));
+            pos += advances[size_t(i)];
+        }
+    }
+    painter_.restore();
+    if (updateCp && xScale > 0)
+        dc.current = reference + QPointF(width / xScale, 0);
+}
+
+// ---- bitmaps ----
+
+void GdiPlayer::image(const QImage& img, const QRectF& dest, const QRectF& src, uint32_t rop)
+{
+    if (img.isNull() || dest.width() == 0 || dest.height() == 0)
+        return;
+    QTransform t = fullTransform();
+    if (!sane(t.mapRect(dest)))
+        return;
+    QImage picture = img;
+    QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
+    bool raster = painter_.paintEngine() && painter_.paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
+    switch (rop) {
+    case 0x00AA0029: return; // leaves the destination alone
+    case 0x008800C6: if (raster) mode = QPainter::RasterOp_SourceAndDestination; break;
+    case 0x00EE0086: if (raster) mode = QPainter::RasterOp_SourceOrDestination; break;
+    case 0x00660046: if (raster) mode = QPainter::RasterOp_SourceXorDestination; break;
+    case 0x00330008:
+        picture = picture.convertToFormat(QImage::Format_RGB32);
+        picture.invertPixels();
+        break;
+    default: break;
+    }
+    painter_.save();
+    painter_.setTransform(t);
+    painter_.setCompositionMode(mode);
+    painter_.drawImage(dest, picture, src);
+    painter_.restore();
+}
+
+void GdiPlayer::patBlt(const QRectF& dest, uint32_t rop)
+{
+    QPainterPath r;
+    r.addRect(dest.normalized());
+    QPainterPath out = fullTransform().map(r);
+    if (!sane(out.boundingRect()))
+        return;
+    bool raster = painter_.paintEngine() && painter_.paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
+    switch (rop) {
+    case 0x00000042: painter_.fillPath(out, Qt::black); break;
+    case 0x00FF0062: painter_.fillPath(out, Qt::white); break;
+    case 0x00F00021: painter_.fillPath(out, outputBrush()); break;
+    case 0x005A0049:
+    case 0x00550009:
+        if (raster) {
+            painter_.save();
+            painter_.setCompositionMode(rop == 0x005A0049 ? QPainter::RasterOp_SourceXorDestination
+                                                          : QPainter::RasterOp_NotDestination);
+            painter_.fillPath(out, rop == 0x005A0049 ? outputBrush() : QBrush(Qt::black));
+            painter_.restore();
+        }
+        break;
+    default: break;
+    }
+}
+
+} // namespace dorvin::mf

@@ -1,0 +1,205 @@
+#pragma once
+// The drawing state machine shared by the EMF and WMF record readers: device
+// context state (mapping, objects, colours, clipping, current position, path),
+// the object table, and the drawing primitives, all done with a QPainter.
+//
+// Coordinates: record coordinates are logical; pageTransform() takes them to the
+// reference device (for a WMF: the placeable box); base_ takes the reference
+// device to the output rectangle. Everything is drawn with the painter's own
+// transform set to identity, so pens, hatches and text sizes are worked out in
+// output pixels.
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPolygonF>
+#include <QTransform>
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace dorvin::mf {
+
+// GDI constants the readers share.
+enum MapMode { MM_TEXT = 1, MM_LOMETRIC, MM_HIMETRIC, MM_LOENGLISH, MM_HIENGLISH, MM_TWIPS,
+               MM_ISOTROPIC, MM_ANISOTROPIC };
+enum ArcKind { Arc, Chord, Pie, ArcTo };
+
+struct LogPen {
+    int style = 0;       // PS_* style, end cap and join bits
+    double width = 0;    // logical units; 0 means one pixel
+    bool cosmetic = true;
+    QColor color = Qt::black;
+    std::vector<double> dashes; // user style, logical units
+};
+
+struct LogBrush {
+    int style = 0; // BS_SOLID 0, BS_NULL 1, BS_HATCHED 2, BS_PATTERN/BS_DIBPATTERN
+    QColor color = Qt::white;
+    int hatch = 0;
+    QImage pattern;
+};
+
+struct LogFont {
+    int height = 0;
+    int width = 0;
+    int escapement = 0;
+    int weight = 400;
+    bool italic = false, underline = false, strikeOut = false;
+    int charSet = 1;
+    int pitchAndFamily = 0;
+    QString face;
+};
+
+using GdiObject = std::variant<std::monostate, LogPen, LogBrush, LogFont>;
+
+struct DcState {
+    int mapMode = MM_TEXT;
+    QPointF winOrg{0, 0}, winExt{1, 1}, vpOrg{0, 0}, vpExt{1, 1};
+    QTransform world;
+    LogPen pen;
+    LogBrush brush;
+    LogFont font;
+    QColor textColor = Qt::black;
+    QColor bkColor = Qt::white;
+    int bkMode = 2; // OPAQUE
+    int textAlign = 0;
+    int fillMode = 1; // ALTERNATE
+    int arcDirection = 1; // counter-clockwise
+    int rop2 = 13;        // copy pen
+    bool hasClip = false;
+    QPainterPath clip; // output coordinates
+    QPointF current;
+};
+
+class GdiPlayer;
+// The record readers.
+void playEmfRecords(GdiPlayer& player, std::string_view bytes);
+void playWmfRecords(GdiPlayer& player, std::string_view records);
+// Text in a single-byte code page, by the font's character set.
+QString ansiText(std::string_view bytes, int charSet);
+
+// Decodes a device-independent bitmap (header + colour table, and its pixel bits).
+// Returns a null image for anything it cannot read safely.
+QImage decodeDib(std::string_view info, std::string_view bits, uint32_t usage);
+// Header, colour table and bits in one block, as the WMF records hold them.
+QImage decodePackedDib(std::string_view packed, uint32_t usage);
+
+class GdiPlayer {
+public:
+    // Limits that keep hostile input cheap.
+    static constexpr int kMaxSavedStates = 1024;
+    static constexpr uint32_t kMaxObjects = 65536;
+    static constexpr double kMaxCoordinate = 1e7;
+
+    GdiPlayer(QPainter& painter, bool wmf);
+    ~GdiPlayer();
+
+    DcState dc;
+
+    // Reference device to output rectangle (the painter's own transform is kept on top).
+    void setBase(const QTransform& base) { base_ = base * device_; }
+    // Reference device resolution in pixels per millimetre, for the metric modes.
+    void setDeviceResolution(double pxPerMmX, double pxPerMmY);
+
+    QTransform pageTransform() const;
+    QTransform fullTransform() const { return pageTransform() * base_; }
+
+    // Mapping records.
+    void setMapMode(int mode);
+    void setWindowOrg(QPointF p) { dc.winOrg = p; }
+    void setViewportOrg(QPointF p) { dc.vpOrg = p; }
+    void setWindowExt(QPointF e);
+    void setViewportExt(QPointF e);
+    void scaleWindowExt(double xNum, double xDen, double yNum, double yDen);
+    void scaleViewportExt(double xNum, double xDen, double yNum, double yDen);
+    void setWorldTransform(const QTransform& t);
+    void modifyWorldTransform(const QTransform& t, int mode);
+
+    // Objects. EMF names the slot; WMF takes the lowest free one.
+    void createObject(uint32_t index, GdiObject object);
+    void createObjectWmf(GdiObject object);
+    void selectObject(uint32_t index);
+    void deleteObject(uint32_t index);
+
+    void saveDc();
+    void restoreDc(int relative);
+
+    // Drawing. Points are logical.
+    void moveTo(QPointF p);
+    void lineTo(QPointF p);
+    void polyline(const QPolygonF& points);
+    void polylineTo(const QPolygonF& points);
+    void polygon(const QPolygonF& points);
+    void polyPolygon(const std::vector<QPolygonF>& polygons);
+    void polyPolyline(const std::vector<QPolygonF>& lines);
+    void polyBezier(const QPolygonF& points);
+    void polyBezierTo(const QPolygonF& points);
+    void rectangle(const QRectF& r);
+    void roundRect(const QRectF& r, QSizeF corner);
+    void ellipse(const QRectF& r);
+    void arc(ArcKind kind, const QRectF& box, QPointF start, QPointF end);
+    void angleArc(QPointF center, double radius, double startDeg, double sweepDeg);
+    void setPixel(QPointF p, QColor c);
+
+    void beginPath();
+    void endPath() { pathOpen_ = false; }
+    void abortPath();
+    void closeFigure();
+    void strokePath();
+    void fillPath();
+    void strokeAndFillPath();
+    void selectClipPath(int mode);
+
+    void intersectClip(const QRectF& logical);
+    void excludeClip(const QRectF& logical);
+    void resetClip();
+    void offsetClip(QPointF logicalOffset);
+    // Regions arrive as rectangles of the reference device.
+    void clipRegion(const std::vector<QRectF>& deviceRects, int mode);
+    void fillRegion(const std::vector<QRectF>& deviceRects, const LogBrush* brush);
+
+    // Text at a logical reference point; dx holds logical advances (may be empty).
+    void text(QPointF reference, const QString& s, const std::vector<double>& dx, uint32_t options,
+              const QRectF& rect);
+    // A bitmap into a logical destination rectangle; src in image pixels.
+    void image(const QImage& img, const QRectF& dest, const QRectF& src, uint32_t rop);
+    // A raster operation without a source: brush fills, black and white.
+    void patBlt(const QRectF& dest, uint32_t rop);
+
+private:
+    void draw(const QPainterPath& logical, bool fill, bool stroke);
+    void drawOutput(const QPainterPath& output, bool fill, bool stroke);
+    void addToPathOrDraw(const QPainterPath& logical, bool fill, bool stroke, bool connectFromCurrent);
+    QPen outputPen() const;
+    QBrush outputBrush() const;
+    void applyClip();
+    void combineClip(const QPainterPath& output, int mode);
+    bool sane(const QRectF& outputBounds) const;
+    QPainterPath arcPath(ArcKind kind, const QRectF& box, QPointF start, QPointF end, bool joinFromCurrent) const;
+    QFont outputFont(double* pixelHeight) const;
+
+    QPainter& painter_;
+    bool wmf_;
+    QTransform device_;
+    QTransform base_;
+    double pxPerMmX_ = 96.0 / 25.4, pxPerMmY_ = 96.0 / 25.4;
+    QPainterPath initialClip_;
+    bool hasInitialClip_ = false;
+    std::map<uint32_t, GdiObject> objects_;
+    std::set<uint32_t> freeWmfSlots_;
+    uint32_t nextWmfSlot_ = 0;
+    std::vector<DcState> saved_;
+    int droppedSaves_ = 0;
+    int clipOperations_ = 0;
+    bool pathOpen_ = false;
+    QPainterPath path_; // reference device coordinates
+};
+
+} // namespace dorvin::mf
