@@ -1,0 +1,22 @@
+#pragma once
+// Whole-file reading and safe replacing for element base files. Paths are UTF-8.
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace dorvin::files {
+
+// A filesystem path from UTF-8 text, so that Cyrillic names work on every platform.
+std::filesystem::path fromUtf8(const std::string& utf8);
+
+// The whole file; throws dorvin::Error naming the file when it cannot be read.
+std::vector<std::uint8_t> readWholeFile(const std::string& utf8Path);
+
+// Writes the bytes to a temporary file beside the target, flushes and closes it, and
+// only then renames it over the target. On any failure the temporary file is removed,
+// an existing target is left as it was, and dorvin::Error is thrown.
+void replaceFile(const std::string& utf8Path, std::span<const std::uint8_t> bytes);
+
+} // namespace dorvin::files
