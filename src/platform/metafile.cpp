@@ -133,6 +133,8 @@ Metafile Metafile::fromWmfBytes(std::string_view bytes)
     int inch = unitsPerInch(m.wmf_);
     m.width_ = clampToInt32(mulDiv(int64_t(m.wmf_.right) - m.wmf_.left, 2540, inch));
     m.height_ = clampToInt32(mulDiv(int64_t(m.wmf_.bottom) - m.wmf_.top, 2540, inch));
+    m.readWidth_ = m.width_;
+    m.readHeight_ = m.height_;
     return m;
 }
 
@@ -182,8 +184,8 @@ std::string Metafile::toBytes(EmfFrame frame) const
     }
     if (form_ == Form::Wmf) {
         int inch = unitsPerInch(wmf_);
-        int64_t right = wmf_.left + mulDiv(width_, inch, 2540);
-        int64_t bottom = wmf_.top + mulDiv(height_, inch, 2540);
+        int64_t right = width_ == readWidth_ ? wmf_.right : wmf_.left + mulDiv(width_, inch, 2540);
+        int64_t bottom = height_ == readHeight_ ? wmf_.bottom : wmf_.top + mulDiv(height_, inch, 2540);
         if (right < INT16_MIN || right > INT16_MAX || bottom < INT16_MIN || bottom > INT16_MAX)
             throw Error("picture size out of range for a Windows metafile");
         std::string out(kPlaceableSize, '\0');

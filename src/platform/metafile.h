@@ -75,7 +75,9 @@ public:
 
     // EMF: the bytes unchanged (see EmfFrame). WMF: the placeable header computed
     // from the declared size with the header's units per inch, keeping its left and
-    // top, checksum recomputed, then the records. Empty picture: no bytes.
+    // top, checksum recomputed, then the records; a size left as read keeps its box
+    // exactly, even where the units per inch are finer than hundredths of a
+    // millimetre and a recomputed box would drift. Empty picture: no bytes.
     // Throws dorvin::Error when a WMF size no longer fits its 16-bit box.
     std::string toBytes(EmfFrame frame = EmfFrame::Original) const;
 
@@ -95,6 +97,8 @@ private:
     WmfPlaceable wmf_;
     int32_t width_ = 0;
     int32_t height_ = 0;
+    int32_t readWidth_ = 0;  // the declared size as read, to write an unchanged
+    int32_t readHeight_ = 0; // picture's box exactly as it came
 };
 
 // Extension of a file name without its folder, from the last '.' on, the dot

@@ -174,6 +174,20 @@ TEST(MetafileWmf, SetSizeRecomputesTheBoxKeepingOriginAndUnits)
     EXPECT_EQ(back.height(), 300);
 }
 
+TEST(MetafileWmf, FineUnitsKeepAnUnchangedBoxExactly)
+{
+    // 4000 units per inch: 1 hundredth of a millimetre is 1.57 units, so a box
+    // recomputed from the size would drift from 1001 to 1000.
+    std::string bytes = simpleWmf(0, 0, 1001, 3, 4000).build();
+    Metafile m = Metafile::fromBytes(bytes);
+    EXPECT_EQ(m.width(), 636);
+    EXPECT_EQ(m.toBytes(), bytes);
+    m.setWidth(636); // set to what it already was: still the same box
+    EXPECT_EQ(m.toBytes(), bytes);
+    m.setWidth(635);
+    EXPECT_EQ(get16(m.toBytes(), 10), 1000);
+}
+
 TEST(MetafileWmf, ZeroUnitsPerInchStaysZeroAndMeans96)
 {
     Metafile m = Metafile::fromBytes(simpleWmf(0, 0, 96, 96, 0).build());

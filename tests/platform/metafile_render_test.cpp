@@ -477,3 +477,25 @@ TEST(MetafileRender, RenderSymbolCentresOnWhite)
     EXPECT_TRUE(isWhite(img, 63, 44));
     EXPECT_TRUE(isWhite(img, 44, 63));
 }
+
+TEST(MetafileRender, SymbolFilesFromDisk)
+{
+    const std::string dir = std::string(DORVIN_TEST_DATA) + "/metafiles/";
+    Metafile amplifier = Metafile::loadFile(dir + "amplifier.emf");
+    EXPECT_EQ(amplifier.form(), Metafile::Form::Emf);
+    EXPECT_EQ(amplifier.width(), 1000);
+    EXPECT_EQ(amplifier.height(), 1000);
+    QImage a = renderSymbol(amplifier, 88);
+    // The input lead runs down the middle of the 38-pixel picture from its top edge.
+    EXPECT_GT(countDark(a, QRect(43, 25, 3, 8)), 6);
+    EXPECT_EQ(countDark(a, QRect(0, 0, 88, 24)), 0);
+    EXPECT_EQ(countDark(a, QRect(0, 64, 88, 24)), 0);
+
+    Metafile tap = Metafile::loadFile(dir + "tap.wmf");
+    EXPECT_EQ(tap.form(), Metafile::Form::Wmf);
+    EXPECT_EQ(tap.width(), 1764); // 1000 units at 1440 per inch
+    QImage t = renderSymbol(tap, 88);
+    // 67 pixels at natural size: the dark red body lies around the centre.
+    EXPECT_GT(countColor(t, QRect(30, 30, 28, 28), qRgb(192, 0, 0)), 200);
+    EXPECT_EQ(countDark(t, QRect(0, 0, 88, 9)), 0);
+}
