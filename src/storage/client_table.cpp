@@ -708,7 +708,18 @@ static void indexErase(const TableData& d, std::vector<std::uint32_t>& ids, cons
     if (it != ids.end()) ids.erase(it);
 }
 
+// The shown rows are a run of the active order, so a row is found by binary search; only
+// callers look rows up only after the shown rows were rebuilt, when no pending row is among them.
 int ClientTable::findShown(std::uint32_t slot) const {
+    const Index* order = activeOrder();
+    if (order) {
+        const TableData& d = *data_;
+        auto it = std::lower_bound(shown_.begin(), shown_.end(), slot, [&](std::uint32_t a, std::uint32_t b) {
+            const int c = compareSlots(d, order->fields, a, b);
+            return c < 0 || (c == 0 && a < b);
+        });
+        return it != shown_.end() && *it == slot ? static_cast<int>(it - shown_.begin()) : -1;
+    }
     auto it = std::find(shown_.begin(), shown_.end(), slot);
     return it == shown_.end() ? -1 : static_cast<int>(it - shown_.begin());
 }
@@ -785,6 +796,11 @@ void ClientTable::refreshShown(bool keepCurrentSlot) {
                 scan = true;
             }
         }
+    }
+    if (!scan && !filtered_) {
+        shown_.assign(order->ids.begin() + static_cast<std::ptrdiff_t>(lo),
+                      order->ids.begin() + static_cast<std::ptrdiff_t>(hi));
+        hi = lo;
     }
     for (std::size_t i = lo; i < hi; ++i) {
         const std::uint32_t s = order->ids[i];
@@ -928,12 +944,19 @@ std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_
         defs.push_back(std::move(extra));
     }
 
+    // A first pass checks every row and counts the live ones, so nothing is allocated for
+    // a packet that turns out damaged and every column is sized once.
+    std::size_t live = 0;
+    {
+        PacketReader counter(bytes);
+        while (counter.nextRow()) live += isLiveRow(counter.rowStatus()) ? 1 : 0;
+    }
     auto data = std::make_shared<TableData>(defs);
+    data->alive.assign(live, 1);
+    for (auto& c : data->cols) c.resize(live);
+    std::uint32_t slot = 0;
     while (reader.nextRow()) {
         if (!isLiveRow(reader.rowStatus())) continue;
-        const std::uint32_t slot = static_cast<std::uint32_t>(data->alive.size());
-        data->alive.push_back(1);
-        for (auto& c : data->cols) c.grow();
         for (std::size_t j = 0; j < columns.size(); ++j) {
             auto& col = data->cols[static_cast<std::size_t>(target[j])];
             if (!reader.hasValue(j)) continue;
@@ -947,6 +970,7 @@ std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_
             default: col.num[slot] = static_cast<double>(reader.integerValue(j)); break;
             }
         }
+        ++slot;
     }
     return data;
 }
@@ -1234,7 +1258,14 @@ void ClientTable::post() {
     }
     for (auto& idx : liveIndexes_) idx->ids.insert(indexPosition(d, idx->ids, idx->fields, slot), slot);
     modified_ = false;
-    refreshShown(false);
+    if (!link_ && !filtered_) {
+        // Every row is shown: move the row to its place instead of rebuilding the list.
+        if (oldPos >= 0 && oldPos < static_cast<int>(shown_.size())) shown_.erase(shown_.begin() + oldPos);
+        const Index* order = activeOrder();
+        shown_.insert(indexPosition(d, shown_, order->fields, slot), slot);
+    } else {
+        refreshShown(false);
+    }
     int at = findShown(slot);
     if (at < 0 && !shown_.empty()) at = std::clamp(oldPos, 0, static_cast<int>(shown_.size()) - 1);
     cur_ = at;

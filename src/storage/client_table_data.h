@@ -26,6 +26,13 @@ struct TableData {
             else
                 num.push_back(0);
         }
+        void resize(std::size_t n) {
+            null.assign(n, 1);
+            if (textual)
+                str.resize(n);
+            else
+                num.assign(n, 0);
+        }
         void setNull(std::uint32_t s) {
             null[s] = 1;
             if (textual)
