@@ -345,6 +345,32 @@ TEST_F(DataModuleTest, ABaseWhoseTableLacksAFieldIsRefusedWhole) {
     EXPECT_EQ(snapshot(dm), before) << "the types, elements and parameters before it stay too";
 }
 
+TEST_F(DataModuleTest, AHandlerFailingDuringLoadStillLeavesOneWholeBase) {
+    const std::string a = path("a.CBB"), b = path("b.CBB");
+    TDataM dm;
+    dm.SaveBase(a);
+    addElement(dm, 9, "ОТ-4-16", 1);
+    dm.SaveBase(b);
+    dm.LoadBase(a);
+    ASSERT_EQ(storedRows(dm.ClElemsTable), 0u);
+
+    // A window's handler that cannot show the new type's symbol fails on the first move.
+    bool failed = false;
+    dm.ClGroupsTable.afterScroll = [&](ClientTable&) {
+        if (!failed) {
+            failed = true;
+            throw Error("invalid metafile");
+        }
+    };
+    EXPECT_THROW(dm.LoadBase(b), Error);
+    EXPECT_TRUE(failed);
+    // Every table holds the new base, under the new path: saving can never mix two bases.
+    EXPECT_EQ(dm.currentBasePath(), b);
+    EXPECT_EQ(storedRows(dm.ClElemsTable), 1u);
+    EXPECT_EQ(storedRows(dm.ClParamsTable), 1u);
+    EXPECT_EQ(dm.ClGroupsTable.state(), TableState::Browse);
+}
+
 TEST_F(DataModuleTest, AFailedSaveLeavesTheOldFileIntact) {
     const std::string a = path("a.CBB");
     TDataM dm;
