@@ -92,14 +92,14 @@ TEST(BuiltinSymbols, EveryPictureIsAWellFormedMetafileOfItsFrame) {
             EXPECT_EQ(u32(b, 40), 0x464D4520u);  // " EMF"
             EXPECT_EQ(u32(b, 48), b.size());
 
-            // Frames are inclusive: 0..999 is 10 mm.
+            // The declared size is right - left and bottom - top of the frame.
             const bool tall = group >= 5 && group <= 9 && k % 2 == 0;
             const bool wide = group >= 5 && group <= 9 && k % 2 == 1;
             const int frameW = wide ? 2000 : 1000, frameH = tall ? 2000 : 1000;
             EXPECT_EQ(i32(b, 24), 0);
             EXPECT_EQ(i32(b, 28), 0);
-            EXPECT_EQ(i32(b, 32) - i32(b, 24) + 1, frameW);
-            EXPECT_EQ(i32(b, 36) - i32(b, 28) + 1, frameH);
+            EXPECT_EQ(i32(b, 32) - i32(b, 24), frameW);
+            EXPECT_EQ(i32(b, 36) - i32(b, 28), frameH);
 
             // reference device: 1024 x 768 pixels, 270 x 203 mm
             EXPECT_EQ(u32(b, 72), 1024u);

@@ -193,8 +193,8 @@ std::vector<std::uint8_t> EmfWriter::finish() {
     put32(20);  // size of this record, repeated at its end
     endRecord();
 
-    // Frames are stored inclusively, as Windows writes them: a 10 mm frame
-    // runs from 0 to 999 hundredths of a millimetre.
+    // The declared size of a picture is right - left and bottom - top of its frame,
+    // so a 10 mm frame runs from 0 to 1000 hundredths of a millimetre.
     const int framePxX = frameToDevicePx(frameW_, kDevicePxX, kDeviceMmX);
     const int framePxY = frameToDevicePx(frameH_, kDevicePxY, kDeviceMmY);
     auto clampX = [&](int v) { return std::clamp(v, 0, framePxX - 1); };
@@ -210,8 +210,8 @@ std::vector<std::uint8_t> EmfWriter::finish() {
     put32(static_cast<std::uint32_t>(clampY(maxY_)));
     put32(0);
     put32(0);
-    put32(static_cast<std::uint32_t>(frameW_ - 1));
-    put32(static_cast<std::uint32_t>(frameH_ - 1));
+    put32(static_cast<std::uint32_t>(frameW_));
+    put32(static_cast<std::uint32_t>(frameH_));
     put32(kEmfSignature);
     put32(0x00010000);
     put32(static_cast<std::uint32_t>(body.size()));
