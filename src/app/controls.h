@@ -1,0 +1,115 @@
+#pragma once
+// Small controls of the main window: a panel that reports its resizes, a splitter bar that
+// resizes one neighbouring control with size limits, a tool bar whose buttons share a set
+// width, and an image list.
+#include <QFrame>
+#include <QIcon>
+#include <QList>
+#include <QObject>
+
+#include <functional>
+
+class QToolButton;
+
+// A plain or bevelled panel.
+class TPanel : public QFrame {
+    Q_OBJECT
+public:
+    enum class Bevel { None, Lowered, Raised };
+    explicit TPanel(QWidget* parent = nullptr, Bevel bevel = Bevel::None);
+    void setBevel(Bevel bevel);
+
+    std::function<void()> onResize;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+};
+
+// A splitter bar between an aligned control and the client control beside it. Dragging the
+// bar proposes a new size for the aligned control (its width for a vertical bar, its
+// height for a horizontal one). The proposal is first kept within the limits (at least
+// minSize, and leaving the client control at least minSize), then offered to
+// onCanResize, which may change it or refuse it; a refused proposal keeps the last
+// accepted size. After the drag, onMoved runs when the size changed.
+class TSplitter : public QWidget {
+    Q_OBJECT
+public:
+    // `control` is resized; `controlBefore` says it lies left of (above) the bar, otherwise
+    // right of (below) it; `client` is the control that takes the remaining space.
+    TSplitter(Qt::Orientation barOrientation, QWidget* control, bool controlBefore,
+              QWidget* client, QWidget* parent = nullptr);
+
+    int minSize() const { return m_minSize; }
+    void setMinSize(int size) { m_minSize = size; }
+
+    // The aligned control's size now.
+    int controlSize() const;
+    // The proposal path of a drag: limits, onCanResize, then resize. Returns whether the
+    // size was accepted.
+    bool proposeSize(int newSize);
+
+    std::function<void(int& newSize, bool& accept)> onCanResize;
+    std::function<void()> onMoved;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    int maxSize() const;
+    void applySize(int size);
+
+    bool m_vertical; // a vertical bar (resizes widths)
+    QWidget* m_control;
+    bool m_controlBefore;
+    QWidget* m_client;
+    int m_minSize = 30;
+    bool m_dragging = false;
+    int m_pressOffset = 0;
+    int m_sizeAtPress = 0;
+};
+
+// A flat tool bar of picture buttons of one width (buttonWidth) and height (buttonHeight),
+// placed left to right.
+class TToolBar : public QFrame {
+    Q_OBJECT
+public:
+    explicit TToolBar(QWidget* parent = nullptr);
+
+    QToolButton* addButton(const QString& name, const QIcon& icon, const QString& hint);
+    QList<QToolButton*> buttons() const { return m_buttons; }
+
+    int buttonWidth() const { return m_buttonWidth; }
+    void setButtonWidth(int width);
+    int buttonHeight() const { return m_buttonHeight; }
+    void setButtonHeight(int height);
+    void setIconSize(const QSize& size);
+
+    std::function<void()> onResize;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void placeButtons();
+
+    QList<QToolButton*> m_buttons;
+    int m_buttonWidth = 23;
+    int m_buttonHeight = 22;
+};
+
+// A numbered list of equally sized pictures.
+class TImageList : public QObject {
+    Q_OBJECT
+public:
+    TImageList(const QSize& size, QObject* parent = nullptr);
+    QSize imageSize() const { return m_size; }
+    int count() const { return static_cast<int>(m_images.size()); }
+    void add(const QIcon& icon) { m_images.append(icon); }
+    QIcon icon(int index) const;
+
+private:
+    QSize m_size;
+    QList<QIcon> m_images;
+};

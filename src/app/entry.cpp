@@ -1,0 +1,131 @@
+#include "app/entry.h"
+
+#include "app/about_box.h"
+#include "app/main_form.h"
+#include "dbaware/guarded.h"
+#include "platform/help_viewer.h"
+#include "platform/services.h"
+
+#include <QApplication>
+#include <QEventLoop>
+
+#include <memory>
+#include <vector>
+
+namespace dorvin {
+
+namespace {
+
+std::vector<ProgramStartupStep>& startupSteps()
+{
+    static std::vector<ProgramStartupStep> steps;
+    return steps;
+}
+
+// A QApplication for the time of a host's call, when the host has none of its own.
+class HostApplication {
+public:
+    HostApplication()
+    {
+        if (QApplication::instance())
+            return;
+        static int argc = 1;
+        static char name[] = "dorvindb";
+        static char* argv[] = {name, nullptr};
+        m_app = std::make_unique<QApplication>(argc, argv);
+    }
+    ~HostApplication()
+    {
+        if (!m_app)
+            return;
+        // Windows the call left behind go before the application object.
+        HelpViewer::destroyInstance();
+        m_app.reset();
+    }
+
+private:
+    std::unique_ptr<QApplication> m_app;
+};
+
+// Ends a local event loop when the window has been hidden (closed), not when minimised.
+class CloseWatch : public QObject {
+public:
+    CloseWatch(QWidget* window, QEventLoop* loop) : m_window(window), m_loop(loop)
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_window && event->type() == QEvent::Hide && !m_window->isVisible())
+            m_loop->quit();
+        return false;
+    }
+
+private:
+    QWidget* m_window;
+    QEventLoop* m_loop;
+};
+
+void showModal(QWidget* window)
+{
+    QEventLoop loop;
+    CloseWatch watch(window, &loop);
+    window->setWindowModality(Qt::ApplicationModal);
+    window->show();
+    if (window->isVisible())
+        loop.exec(QEventLoop::DialogExec);
+}
+
+} // namespace
+
+void registerProgramStartupStep(ProgramStartupStep step)
+{
+    startupSteps().push_back(step);
+}
+
+int runProgram(int argc, char** argv)
+{
+    try {
+        QApplication app(argc, argv);
+        try {
+            setApplicationTitle(QStringLiteral("Редактор базы элементов"));
+            setHelpFileName(QStringLiteral("Dorvindb.hlp"));
+            auto form = std::make_unique<TMainForm>();
+            MainForm = form.get();
+            for (ProgramStartupStep step : startupSteps())
+                runGuarded(step);
+            form->show();
+            app.exec();
+            form.reset();
+        } catch (const std::exception& e) {
+            services().errorReport(errorText(e));
+        }
+        HelpViewer::destroyInstance();
+    } catch (...) {
+        // Nothing can be shown without an application object.
+    }
+    return 0;
+}
+
+void launchEditor()
+{
+    HostApplication app;
+    runGuarded([] {
+        auto form = std::make_unique<TMainForm>();
+        MainForm = form.get();
+        showModal(form.get());
+    });
+}
+
+void showAbout()
+{
+    HostApplication app;
+    runGuarded([] {
+        TAboutBox about;
+        about.exec();
+    });
+}
+
+} // namespace dorvin

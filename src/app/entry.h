@@ -1,0 +1,22 @@
+#pragma once
+// The program entry and the two entry points a host program calls after loading the
+// editor's library.
+namespace dorvin {
+
+// The program: application title, help file, the main window and the steps registered
+// below, then the message loop until the main window closes. Returns the exit code (0).
+int runProgram(int argc, char** argv);
+
+// A step of the program entry run after the main window is created (the find dialog is
+// created this way by its own file, at static initialisation). Steps run in the order
+// they were registered; they do not run under the host entry points.
+using ProgramStartupStep = void (*)();
+void registerProgramStartupStep(ProgramStartupStep step);
+
+// The editor window, shown modally; returns when it has closed and has been destroyed.
+// Creates a QApplication for the time of the call when the host has none.
+void launchEditor() __asm__("_LaunchEditor");
+// The About box, shown modally; likewise.
+void showAbout() __asm__("_ShowAbout");
+
+} // namespace dorvin

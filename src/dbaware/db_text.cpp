@@ -1,0 +1,11 @@
+#include "dbaware/db_text.h"
+
+namespace dorvin {
+
+TDBText::TDBText(QWidget* parent) : QLabel(parent)
+{
+    setAlignment(Qt::AlignCenter);
+    setTextFormat(Qt::PlainText);
+}
+
+} // namespace dorvin
