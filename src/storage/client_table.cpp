@@ -1016,6 +1016,22 @@ std::vector<std::uint8_t> ClientTable::saveToBytes() {
     // would drop it, so it is not even built.
     if (count > 0 && std::uint64_t(count) * 12 < 0xFFFF) props.push_back(liveChangeLog(count));
     PacketWriter w(std::move(columns), count, std::move(props));
+    // The exact size of the rows, so the output is allocated once.
+    std::size_t rowBytes = std::size_t(count) * (1 + (2 * d.cols.size() + 7) / 8);
+    for (const auto& c : d.cols) {
+        for (std::uint32_t s = 0; s < d.alive.size(); ++s) {
+            if (!d.alive[s] || c.null[s]) continue;
+            switch (c.kind) {
+            case FieldKind::String: rowBytes += 1 + c.str[s].size(); break;
+            case FieldKind::Blob: rowBytes += 4 + c.str[s].size(); break;
+            case FieldKind::Float:
+            case FieldKind::Money: rowBytes += 8; break;
+            case FieldKind::Integer: rowBytes += 4; break;
+            default: rowBytes += 2; break;
+            }
+        }
+    }
+    w.reserve(rowBytes + 65536);
     for (std::uint32_t s = 0; s < d.alive.size(); ++s) {
         if (!d.alive[s]) continue;
         w.beginRow(row_status::inserted);

@@ -553,7 +553,13 @@ void PacketWriter::putBoolean(bool v) { putValue(v); }
 void PacketWriter::putFloat(double v) {
     const PacketColumn& col = nextColumn();
     if (col.type == packet_type::floating && col.width == 8) {
-        appendLE(out_, std::bit_cast<std::uint64_t>(v), 8);
+        const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
+        if constexpr (std::endian::native == std::endian::little) {
+            const auto* b = reinterpret_cast<const std::uint8_t*>(&bits);
+            out_.insert(out_.end(), b, b + 8);
+        } else {
+            appendLE(out_, bits, 8);
+        }
         ++column_;
         return;
     }
@@ -573,6 +579,8 @@ void PacketWriter::putBytes(std::string_view v) {
     }
     putValue(std::string(v));
 }
+
+void PacketWriter::reserve(std::size_t totalBytes) { out_.reserve(totalBytes); }
 
 std::vector<std::uint8_t> PacketWriter::finish() {
     endRow();

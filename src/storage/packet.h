@@ -191,6 +191,8 @@ public:
     void putBytes(std::string_view v);
     void putValue(const PacketValue& v);  // monostate writes field status 1
 
+    // Makes room for a packet of about this many bytes, to spare reallocations.
+    void reserve(std::size_t totalBytes);
     // True when a "CHANGE_LOG" had to be left out.
     bool changeLogOmitted() const { return changeLogOmitted_; }
     std::vector<std::uint8_t> finish();
