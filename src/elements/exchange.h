@@ -1,0 +1,17 @@
+#pragma once
+// What the find dialog asks of the main window's element list.
+#include <QString>
+
+class TMainForm;
+
+namespace dorvin::elements {
+
+// Makes the first element of the current type whose field (CODE or MODEL) equals the text
+// exactly the current element. A pending edit of the element table ends first, found or
+// not. False when none matches or no base is open.
+bool locateElement(TMainForm& form, const QString& field, const QString& text);
+
+// Sets the element grid's current column (0 CODE, 1 MODEL, 2 CENA) on the current row.
+void setElementColumn(TMainForm& form, int column);
+
+} // namespace dorvin::elements
