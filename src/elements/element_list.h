@@ -1,0 +1,35 @@
+#pragma once
+// The element list: the elements of the current type with their add, confirm, cancel and
+// delete rules. The handlers are members of TMainForm (element_list.cpp); here are the
+// pieces they share with the exchange-file import and with tests.
+#include "app/main_form.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace dorvin {
+
+class ClientTable;
+
+// Name of the dynamic property of ElemDBNavigator that holds the add gate (its "tag").
+inline constexpr const char* kAddGateProperty = "tag";
+
+// The article code a new element starts with.
+inline const QString kNewElementCode = QStringLiteral("нет");
+
+// The number a new element gets: one above the largest number the aggregate reports,
+// read as text; a text that is not an integer (empty: the type has no element yet)
+// counts as 0. nullopt when the next number would not fit an element number.
+std::optional<std::int32_t> nextElementNumber(std::string_view maxElNumText);
+
+// The deletion question for an element whose model name is `model`.
+QString deleteElementQuestion(const QString& model);
+
+// Deletes every row the table shows. Stops (rather than spinning) should a deletion
+// ever leave the count unchanged.
+void deleteShownRows(ClientTable& table);
+
+} // namespace dorvin
