@@ -255,6 +255,16 @@ void TMainForm::changeEvent(QEvent* event)
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
 {
+    // The column rules depend on the grids' own client widths, which also change when a
+    // scroll bar comes or goes: run them when those change too.
+    if (event->type() == QEvent::Resize && !m_closed) {
+        if (watched == ElemDBGrid->viewport())
+            dorvin::runGuarded([this] { Panel1Resize(); });
+        else if (watched == DBGrid1->viewport())
+            dorvin::runGuarded([this] { Panel2Resize(); });
+        else if (watched == ParamsGrid->viewport())
+            dorvin::runGuarded([this] { Panel7Resize(); });
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -321,6 +321,13 @@ public:
     void Chart1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void ActionPrintGraphExecute();
     void ActionSaveGraphAsPictureExecute();
+    // State and helpers of the parameter pane.
+    void CopyParamsToClipboard();
+    bool ApplyParamRowIfEditing();
+    bool CancelParamRowIfEditing();
+    int paramsDragFlag = 0;        // 1 while the left button drags a selection
+    int DragAnchorRow = 0;         // the row where the drag started; -1 after a release
+    int paramsScrollDirection = 0; // 0 up, 1 down
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -231,6 +231,9 @@ void TMainForm::connectControls()
                                    [this] { runIdleUpdate(); });
 
     Panel1->onResize = [this] { Panel1Resize(); };
+    ElemDBGrid->viewport()->installEventFilter(this);
+    DBGrid1->viewport()->installEventFilter(this);
+    ParamsGrid->viewport()->installEventFilter(this);
     Panel2->onResize = [this] { Panel2Resize(); };
     Panel7->onResize = [this] { Panel7Resize(); };
     ToolBar2->onResize = [this] { ToolBar2Resize(); };

@@ -9,6 +9,8 @@
 #include "dbaware/db_navigator.h"
 #include "dbaware/db_text.h"
 #include "dbaware/hints.h"
+#include "params/params_pane.h"
+#include "params/response_chart.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -249,13 +251,13 @@ void TMainForm::buildLayout()
     ToolBar2->setIconSize(ImageList2->imageSize());
     paramsColumn->addWidget(ToolBar2);
 
-    Chart2 = named(new QCustomPlot(ParamsGroupBox), "Chart2");
+    Chart2 = named(dorvin::createResponseChart(this, ParamsGroupBox), "Chart2");
     Chart2->setProperty(helpContextProperty, 102);
     Chart2->setFixedHeight(267);
     Chart2->setMinimumWidth(10);
     setControlHint(Chart2, QStringLiteral("АЧХ параметра"), true);
     Chart2->setContextMenuPolicy(Qt::CustomContextMenu);
-    Series1 = Chart2->addGraph();
+    Series1 = dorvin::responseChart(*this)->Series1;
     Series1->setObjectName(QStringLiteral("Series1"));
 
     Splitter3 = named(new TSplitter(Qt::Horizontal, Chart2, false, Panel7, ParamsGroupBox), "Splitter3");

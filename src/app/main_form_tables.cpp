@@ -3,6 +3,8 @@
 
 #include "app/string_grid.h"
 #include "dbaware/db_grid.h"
+#include "dbaware/db_navigator.h"
+#include "dbaware/db_text.h"
 #include "dbaware/focus_watch.h"
 #include "platform/profile_file.h"
 #include "platform/value_text.h"
@@ -16,6 +18,17 @@ using dorvin::DataSource;
 void TMainForm::createDataModule()
 {
     DataM = new TDataM();
+    // The data-bound controls refer to the module's sources.
+    DBGrid1->setDataSource(&DataM->GroupsSource, {"GRNAME"});
+    DBNavigator4->setDataSource(&DataM->GroupsSource);
+    ElemDBGrid->setDataSource(&DataM->ElementsSource, {"CODE", "MODEL", "CENA"});
+    ElemDBGrid->setColWidth(0, 36);
+    ElemDBGrid->setColWidth(1, 160);
+    ElemDBGrid->setColWidth(2, ElemDBGrid->fontMetrics().averageCharWidth() * DataM->ClElemsTableCENA.displayWidth() + 4);
+    ElemDBNavigator->setDataSource(&DataM->ElementsSource);
+    DBNavigator2->setDataSource(&DataM->ParamsSource);
+    DBText1->setDataSource(&DataM->ParamsSource, "PARNAME");
+    Panel2Resize();
 }
 
 void TMainForm::attachTableHandlers()
@@ -78,6 +91,12 @@ void TMainForm::destroyDataModule()
     if (!DataM)
         return;
     // Nothing of the window may run while the tables go.
+    DBGrid1->setDataSource(nullptr);
+    DBNavigator4->setDataSource(nullptr);
+    ElemDBGrid->setDataSource(nullptr);
+    ElemDBNavigator->setDataSource(nullptr);
+    DBNavigator2->setDataSource(nullptr);
+    DBText1->setDataSource(nullptr);
     for (ClientTable* t : {&DataM->ClGroupsTable, &DataM->ClElemsTable, &DataM->ClParamsTable,
                            &DataM->BaseFreqs, &DataM->ParamsTemplate, &DataM->BaseFile}) {
         t->beforeInsert = t->afterInsert = t->beforeDelete = t->afterDelete = nullptr;

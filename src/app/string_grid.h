@@ -22,7 +22,7 @@
 
 #include <functional>
 
-class QLineEdit;
+#include <QLineEdit>
 
 namespace dorvin {
 class FocusWatch;

@@ -2,6 +2,7 @@
 
 #include "dbaware/guarded.h"
 #include "dbaware/hints.h"
+#include "storage/client_table.h"
 #include "storage/error.h"
 
 #include <QPainter>
@@ -88,6 +89,76 @@ TDBNavigator::TDBNavigator(const QList<NavigateBtn>& buttons, QWidget* parent)
         m_buttons.append(b);
     }
     setMinimumHeight(18);
+}
+
+namespace {
+
+// Re-reads the buttons whenever the table moves or changes state.
+class NavigatorObserver : public TableObserver {
+public:
+    explicit NavigatorObserver(TDBNavigator* bar) : m_bar(bar) {}
+    void rowsReset() override { m_bar->refreshButtons(); }
+    void currentChanged() override { m_bar->refreshButtons(); }
+    void rowInserted(int) override { m_bar->refreshButtons(); }
+    void rowRemoved(int) override { m_bar->refreshButtons(); }
+    void stateChanged() override { m_bar->refreshButtons(); }
+
+private:
+    TDBNavigator* m_bar;
+};
+
+} // namespace
+
+TDBNavigator::~TDBNavigator()
+{
+    setDataSource(nullptr);
+}
+
+void TDBNavigator::setDataSource(DataSource* source)
+{
+    if (m_source && m_source->dataSet() && m_observer)
+        m_source->dataSet()->removeObserver(m_observer);
+    delete m_observer;
+    m_observer = nullptr;
+    m_source = source;
+    if (!source || !source->dataSet()) {
+        operation = nullptr;
+        canAct = nullptr;
+        refreshButtons();
+        return;
+    }
+    ClientTable* table = source->dataSet();
+    operation = [table](NavigateBtn which) {
+        switch (which) {
+        case NavigateBtn::First: table->first(); break;
+        case NavigateBtn::Prior: table->prior(); break;
+        case NavigateBtn::Next: table->next(); break;
+        case NavigateBtn::Last: table->last(); break;
+        case NavigateBtn::Insert: table->insert(); break;
+        case NavigateBtn::Delete: table->deleteRecord(); break;
+        case NavigateBtn::Post: table->post(); break;
+        case NavigateBtn::Cancel: table->cancel(); break;
+        }
+    };
+    canAct = [table](NavigateBtn which) {
+        if (!table->active())
+            return false;
+        const bool editing = table->state() == TableState::Edit || table->state() == TableState::Insert;
+        switch (which) {
+        case NavigateBtn::First:
+        case NavigateBtn::Prior: return !table->bof();
+        case NavigateBtn::Next:
+        case NavigateBtn::Last: return !table->eof();
+        case NavigateBtn::Insert: return true;
+        case NavigateBtn::Delete: return !table->isEmpty();
+        case NavigateBtn::Post:
+        case NavigateBtn::Cancel: return editing;
+        }
+        return false;
+    };
+    m_observer = new NavigatorObserver(this);
+    table->addObserver(m_observer);
+    refreshButtons();
 }
 
 QToolButton* TDBNavigator::button(NavigateBtn which) const

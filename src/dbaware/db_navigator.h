@@ -13,6 +13,9 @@ class QHBoxLayout;
 
 namespace dorvin {
 
+class DataSource;
+class TableObserver;
+
 enum class NavigateBtn { First, Prior, Next, Last, Insert, Delete, Post, Cancel };
 
 class TDBNavigator : public QWidget {
@@ -20,6 +23,13 @@ class TDBNavigator : public QWidget {
 public:
     // Shows the given buttons, in that order.
     explicit TDBNavigator(const QList<NavigateBtn>& buttons, QWidget* parent = nullptr);
+    ~TDBNavigator() override;
+
+    // Binds the bar to a source: the buttons act on its table (first, prior, next, last,
+    // insert, delete, post, cancel) and are enabled from the table's state; nullptr unbinds.
+    // Sets `operation` and `canAct`.
+    void setDataSource(DataSource* source);
+    DataSource* dataSource() const { return m_source; }
 
     QList<NavigateBtn> visibleButtons() const { return m_order; }
     QToolButton* button(NavigateBtn which) const;
@@ -52,6 +62,8 @@ protected:
 private:
     void layoutButtons();
 
+    DataSource* m_source = nullptr;
+    TableObserver* m_observer = nullptr;
     QList<NavigateBtn> m_order;
     QList<QToolButton*> m_buttons;
 };
