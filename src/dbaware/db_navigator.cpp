@@ -145,10 +145,12 @@ void TDBNavigator::setDataSource(DataSource* source)
             return false;
         const bool editing = table->state() == TableState::Edit || table->state() == TableState::Insert;
         switch (which) {
+        // By position, not by the begin/end flags: those are set after the table has
+        // told its observers about the move.
         case NavigateBtn::First:
-        case NavigateBtn::Prior: return !table->bof();
+        case NavigateBtn::Prior: return table->currentIndex() > 0;
         case NavigateBtn::Next:
-        case NavigateBtn::Last: return !table->eof();
+        case NavigateBtn::Last: return table->currentIndex() >= 0 && table->currentIndex() < table->recordCount() - 1;
         case NavigateBtn::Insert: return true;
         case NavigateBtn::Delete: return !table->isEmpty();
         case NavigateBtn::Post:
