@@ -88,9 +88,7 @@ void BasesDialogTest::layoutAndCommands()
     QCOMPARE(dialog.size(), QSize(415, 252));
     QCOMPARE(dialog.NameLabel->text(), QStringLiteral("Не выбрано"));
     QCOMPARE(dialog.PathLabel->text(), QStringLiteral("Не выбран"));
-    QCOMPARE(dialog.AliasListBox->geometry(), QRect(11, 58, 276, 150));
     QVERIFY(dialog.ComboBox1->isHidden());
-    QCOMPARE(dialog.OKBtn->geometry(), QRect(106, 224, 75, 25));
     QCOMPARE(dialog.CancelBtn->text(), QStringLiteral("Отмена"));
 
     // Five commands, each on its button and in the context menu in the same order.
@@ -106,7 +104,6 @@ void BasesDialogTest::layoutAndCommands()
     QCOMPARE(items.size(), 5);
     for (int i = 0; i < 5; ++i) {
         QCOMPARE(buttons[i]->text(), captions[i]);
-        QCOMPARE(buttons[i]->geometry(), QRect(292, 63 + 29 * i, 110, 24));
         QVERIFY(buttons[i]->toolTip().isEmpty());
         QCOMPARE(items[i]->text(), captions[i]);
         QCOMPARE(items[i]->statusTip(), hints[i]);
