@@ -573,8 +573,9 @@ void BasesDialogTest::shortenedPaths()
 
 void BasesDialogTest::hintsGoToTheHintSink()
 {
-    TOpenBaseDialog dialog(nullptr, nullptr);
+    // Declared first: the dialog clears the hint as it goes, after the test's last look.
     QStringList shown;
+    TOpenBaseDialog dialog(nullptr, nullptr);
     dialog.setHintSink([&shown](const QString& hint) { shown << hint; });
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
     QCoreApplication::sendEvent(dialog.AddButton, &enter);
