@@ -31,6 +31,12 @@ TFindForm::TFindForm(QWidget* parent)
                   Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("FindForm"));
+    // The design's positions are pixels for the program's small dialog font.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSize(8);
+    setFont(font);
     setWindowTitle(QStringLiteral("Поиск элемента"));
     setModal(false);
     setFixedSize(245, 95);
