@@ -323,8 +323,6 @@ public:
     void ActionSaveGraphAsPictureExecute();
     // State and helpers of the parameter pane.
     void CopyParamsToClipboard();
-    bool ApplyParamRowIfEditing();
-    bool CancelParamRowIfEditing();
     int paramsDragFlag = 0;        // 1 while the left button drags a selection
     int DragAnchorRow = 0;         // the row where the drag started; -1 after a release
     int paramsScrollDirection = 0; // 0 up, 1 down

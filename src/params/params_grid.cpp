@@ -288,26 +288,6 @@ void TMainForm::CancelClick()
     RefreshParamValues();
 }
 
-bool TMainForm::ApplyParamRowIfEditing()
-{
-    const TableState elements = DataM->ClElemsTable.state();
-    if (DataM->ClParamsTable.state() != TableState::Edit || elements == TableState::Edit
-        || elements == TableState::Insert)
-        return false;
-    AppButClick();
-    return true;
-}
-
-bool TMainForm::CancelParamRowIfEditing()
-{
-    const TableState elements = DataM->ClElemsTable.state();
-    if (DataM->ClParamsTable.state() != TableState::Edit || elements == TableState::Edit
-        || elements == TableState::Insert)
-        return false;
-    CancelClick();
-    return true;
-}
-
 void TMainForm::ParamsTableBeforeScroll()
 {
     if (!DataM)

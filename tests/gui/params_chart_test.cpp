@@ -83,25 +83,6 @@ private slots:
         m_afterDraws = 0;
     }
 
-    void setUpAsTheChartNeeds()
-    {
-        ResponseChart chart;
-        QCOMPARE(chart.yAxis->range().lower, 0.0);
-        QCOMPARE(chart.yAxis->range().upper, 100.0);
-        QCOMPARE(chart.interactions(), QCP::Interactions());
-        QVERIFY(!chart.legend->visible());
-        QCOMPARE(chart.graphCount(), 1);
-        QCOMPARE(chart.Series1->pen().color(), QColor(0, 0, 255));
-        QCOMPARE(chart.Series1->scatterStyle().shape(), QCPScatterStyle::ssNone);
-        QCOMPARE(chart.xAxis->label(), QString("Частота,МГц"));
-        QVERIFY(chart.yAxis->label().isEmpty());
-        QCOMPARE(chart.xAxis->grid()->pen().color(), QColor(64, 128, 128));
-        QCOMPARE(chart.yAxis->grid()->pen().color(), QColor(64, 128, 128));
-        QCOMPARE(chart.titleElement()->font().pixelSize(), 11);
-        QCOMPARE(chart.xAxis->tickLabelFont().pixelSize(), 9);
-        QCOMPARE(chart.yAxis->tickLabelFont().pixelSize(), 9);
-    }
-
     void pointsStayInAscendingFrequency()
     {
         ResponseChart chart;

@@ -432,26 +432,32 @@ private slots:
         QCOMPARE(errorReports(), QString());
     }
 
-    void applyAndCancelCommandsWhileOnlyTheParameterRowIsEdited()
+    void applyAndCancelShortcutsActOnTheParameterRow()
     {
         openWindow("ru_RU");
-        QVERIFY(!form().ApplyParamRowIfEditing());
+        form().runIdleUpdate();
+        QVERIFY(!form().ActionApply->isEnabled());
+        QVERIFY(!form().ActionCancel->isEnabled());
         enterValue(5, "55");
         press(Qt::Key_Escape);
         form().runIdleUpdate();
         QVERIFY(form().ActionApply->isEnabled());
         QVERIFY(form().ActionCancel->isEnabled());
-        QVERIFY(form().CancelParamRowIfEditing());
-        QCOMPARE(stored(5), storedValue(1, 5));
+        // Ctrl+Z cancels the parameter row's changes, as its caption says.
+        QTest::keyClick(&form(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(params().state(), TableState::Browse);
-        form().runIdleUpdate();
-        QVERIFY(!form().ActionApply->isEnabled());
+        QCOMPARE(stored(5), storedValue(1, 5));
+        QCOMPARE(shown(5), QString("7,500"));
 
         enterValue(5, "56");
         press(Qt::Key_Escape);
-        QVERIFY(form().ApplyParamRowIfEditing());
+        form().runIdleUpdate();
+        // Ctrl+A accepts them; it selects nothing.
+        QTest::keyClick(&form(), Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(params().state(), TableState::Browse);
         QCOMPARE(stored(5), 56.0);
+        QCOMPARE(grid().selection(), (TGridRect{2, 6, 2, 6}));
+        QCOMPARE(errorReports(), QString());
     }
 
     void fillDownAndUpUseTheShownValues()
