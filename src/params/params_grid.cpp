@@ -2,6 +2,7 @@
 // parameter row; typed text is taken in with the locale's number rules; ranges are
 // selected by dragging, with auto-scroll while the pointer is held beyond an edge.
 #include "app/main_form.h"
+#include "elements/type_pane.h"
 #include <QLineEdit> // before the grid, whose editor pointer needs the full type
 
 #include "app/string_grid.h"
@@ -30,13 +31,6 @@ constexpr int kValueColumn = 2;
 constexpr int kRowHeight = 20;
 
 enum ScrollDirection { ScrollUp = 0, ScrollDown = 1 };
-
-void setCaptionColour(QGroupBox* box, const QColor& colour)
-{
-    QPalette palette = box->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    box->setPalette(palette);
-}
 
 void repaintChart(TMainForm& form)
 {
@@ -234,7 +228,7 @@ void TMainForm::ParamsGridSelectionCh()
 
 void TMainForm::ParamsGridEnter()
 {
-    setCaptionColour(ParamsGroupBox, QColor(0, 0, 255));
+    dorvin::setCaptionColour(ParamsGroupBox, dorvin::kFocusedCaption);
     ToolBar2Resize();
 }
 
@@ -242,7 +236,7 @@ void TMainForm::ParamsGridExit()
 {
     // Text still in the cell editor is not taken in: leaving the grid keeps the stored value.
     AppButClick();
-    setCaptionColour(ParamsGroupBox, QColor(0, 0, 0));
+    dorvin::setCaptionColour(ParamsGroupBox, dorvin::kUnfocusedCaption);
     ToolBar2Resize();
 }
 

@@ -418,8 +418,18 @@ private slots:
         QCOMPARE(stored(3), 200.0);
         QCOMPARE(form().statusPanelText(1), QString("Просмотр"));
         QCOMPARE(form().ParamsGroupBox->palette().color(QPalette::WindowText), QColor(0, 0, 0));
+        auto captionIsBlue = [this] {
+            const QImage box = form().ParamsGroupBox->grab(QRect(0, 0, 300, 16)).toImage();
+            for (int y = 0; y < box.height(); ++y)
+                for (int x = 0; x < box.width(); ++x)
+                    if (box.pixelColor(x, y) == QColor(0, 0, 255))
+                        return true;
+            return false;
+        };
+        QVERIFY(!captionIsBlue());
         grid().setFocus();
         QTRY_COMPARE(form().ParamsGroupBox->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QVERIFY(captionIsBlue());
 
         // Moving to the next parameter posts first, then shows the next one.
         enterValue(4, "300");
