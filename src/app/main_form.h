@@ -34,11 +34,11 @@ class TImage;
 class TImageList;
 class TPanel;
 class TSplitter;
-class TStringGrid;
+class TextGrid;
 class TToolBar;
 
 namespace dorvin {
-class TDBGrid;
+class TableGrid;
 class TDBNavigator;
 class TDBText;
 enum class NavigateBtn;
@@ -62,14 +62,14 @@ public:
     QLabel* OrLabel = nullptr;
     QLabel* Label5 = nullptr;
     TPanel* Panel2 = nullptr;
-    dorvin::TDBGrid* DBGrid1 = nullptr;
+    dorvin::TableGrid* DBGrid1 = nullptr;
     dorvin::TDBNavigator* DBNavigator4 = nullptr;
     QComboBox* AliasComboBox = nullptr;
     QComboBox* ComboBox1 = nullptr;
     QListWidget* PasteBox = nullptr;
     TSplitter* Splitter2 = nullptr;
     QGroupBox* ElemListGroupBox = nullptr;
-    dorvin::TDBGrid* ElemDBGrid = nullptr;
+    dorvin::TableGrid* ElemDBGrid = nullptr;
     TPanel* Panel6 = nullptr;
     dorvin::TDBNavigator* ElemDBNavigator = nullptr;
     TSplitter* Splitter1 = nullptr;
@@ -78,7 +78,7 @@ public:
     dorvin::TDBText* DBText1 = nullptr;
     dorvin::TDBNavigator* DBNavigator2 = nullptr;
     TPanel* Panel7 = nullptr;
-    TStringGrid* ParamsGrid = nullptr;
+    TextGrid* ParamsGrid = nullptr;
     TToolBar* ToolBar2 = nullptr;
     QToolButton* TopBut = nullptr;
     QToolButton* UpBut = nullptr;

@@ -138,7 +138,7 @@ void TMainForm::buildLayout()
     Panel2 = named(new TPanel(GroupBox2, TPanel::Bevel::Lowered), "Panel2");
     typeRow->addWidget(Panel2, 1);
     QVBoxLayout* typeList = vbox(Panel2, 1);
-    DBGrid1 = named(new dorvin::TDBGrid(Panel2), "DBGrid1");
+    DBGrid1 = named(new dorvin::TableGrid(Panel2), "DBGrid1");
     DBGrid1->setReadOnly(true);
     DBGrid1->horizontalHeader()->setStretchLastSection(false);
     setControlHint(DBGrid1, QStringLiteral("Список типов элементов"), true);
@@ -166,7 +166,7 @@ void TMainForm::buildLayout()
     ElemListGroupBox = named(new QGroupBox(QStringLiteral("Все элементы типа:"), Panel1), "ElemListGroupBox");
     ElemListGroupBox->setProperty(helpContextProperty, 101);
     QVBoxLayout* elemColumn = vbox(ElemListGroupBox, 2);
-    ElemDBGrid = named(new dorvin::TDBGrid(ElemListGroupBox), "ElemDBGrid");
+    ElemDBGrid = named(new dorvin::TableGrid(ElemListGroupBox), "ElemDBGrid");
     ElemDBGrid->setReadOnly(false);
     ElemDBGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     {
@@ -228,7 +228,7 @@ void TMainForm::buildLayout()
 
     Panel7 = named(new TPanel(ParamsGroupBox), "Panel7");
     QVBoxLayout* gridColumn = vbox(Panel7);
-    ParamsGrid = named(new TStringGrid(3, 97, Panel7), "ParamsGrid");
+    ParamsGrid = named(new TextGrid(3, 97, Panel7), "ParamsGrid");
     ParamsGrid->setProperty(helpContextProperty, 102);
     {
         QPalette pal = ParamsGrid->palette();

@@ -11,9 +11,9 @@
 
 // The in-place editor: a frameless line edit whose text goes into the cell as it is typed,
 // and whose keys are offered to the grid before the editor sees them.
-class TStringGridDelegate : public QStyledItemDelegate {
+class TextGridDelegate : public QStyledItemDelegate {
 public:
-    explicit TStringGridDelegate(TStringGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+    explicit TextGridDelegate(TextGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
                           const QModelIndex& index) const override
@@ -65,13 +65,13 @@ protected:
     }
 
 private:
-    TStringGrid* m_grid;
+    TextGrid* m_grid;
 };
 
-TStringGrid::TStringGrid(int colCount, int rowCount, QWidget* parent)
+TextGrid::TextGrid(int colCount, int rowCount, QWidget* parent)
     : QTableWidget(rowCount > 1 ? rowCount - 1 : 0, colCount, parent)
 {
-    setItemDelegate(new TStringGridDelegate(this));
+    setItemDelegate(new TextGridDelegate(this));
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setMinimumSectionSize(4);
@@ -106,7 +106,7 @@ TStringGrid::TStringGrid(int colCount, int rowCount, QWidget* parent)
     m_focus->onExit = [this] { if (onExit) onExit(); };
 }
 
-QString TStringGrid::cells(int col, int row) const
+QString TextGrid::cells(int col, int row) const
 {
     if (col < 0 || col >= columnCount() || row < 0 || row > rowCount())
         return {};
@@ -114,7 +114,7 @@ QString TStringGrid::cells(int col, int row) const
     return it ? it->text() : QString();
 }
 
-void TStringGrid::setCells(int col, int row, const QString& text)
+void TextGrid::setCells(int col, int row, const QString& text)
 {
     if (col < 0 || col >= columnCount() || row < 0 || row > rowCount())
         return;
@@ -130,19 +130,19 @@ void TStringGrid::setCells(int col, int row, const QString& text)
         it->setText(text);
 }
 
-int TStringGrid::col() const
+int TextGrid::col() const
 {
     const QModelIndex c = currentIndex();
     return c.isValid() ? c.column() : -1;
 }
 
-int TStringGrid::row() const
+int TextGrid::row() const
 {
     const QModelIndex c = currentIndex();
     return c.isValid() ? c.row() + 1 : -1;
 }
 
-bool TStringGrid::offerCell(int col, int row)
+bool TextGrid::offerCell(int col, int row)
 {
     bool can = true;
     if (onSelectCell)
@@ -150,7 +150,7 @@ bool TStringGrid::offerCell(int col, int row)
     return can;
 }
 
-bool TStringGrid::selectCell(int col, int row)
+bool TextGrid::selectCell(int col, int row)
 {
     if (col < 0 || col >= columnCount() || row < 1 || row > rowCount())
         return false;
@@ -164,7 +164,7 @@ bool TStringGrid::selectCell(int col, int row)
     return true;
 }
 
-TGridRect TStringGrid::selection() const
+TGridRect TextGrid::selection() const
 {
     const QModelIndexList sel = selectionModel()->selectedIndexes();
     if (sel.isEmpty()) {
@@ -181,7 +181,7 @@ TGridRect TStringGrid::selection() const
     return rect;
 }
 
-void TStringGrid::setSelection(const TGridRect& rect)
+void TextGrid::setSelection(const TGridRect& rect)
 {
     const int left = std::clamp(std::min(rect.Left, rect.Right), 0, columnCount() - 1);
     const int right = std::clamp(std::max(rect.Left, rect.Right), 0, columnCount() - 1);
@@ -197,28 +197,28 @@ void TStringGrid::setSelection(const TGridRect& rect)
     viewport()->update();
 }
 
-int TStringGrid::topRow() const
+int TextGrid::topRow() const
 {
     return verticalScrollBar()->value() + 1;
 }
 
-void TStringGrid::setTopRow(int row)
+void TextGrid::setTopRow(int row)
 {
     verticalScrollBar()->setValue(row - 1);
 }
 
-int TStringGrid::visibleRowCount() const
+int TextGrid::visibleRowCount() const
 {
     return viewport()->height() / m_rowHeight;
 }
 
-QPoint TStringGrid::toGrid(const QPoint& viewportPos) const
+QPoint TextGrid::toGrid(const QPoint& viewportPos) const
 {
     // The title row sits directly above the viewport.
     return QPoint(viewportPos.x(), viewportPos.y() + horizontalHeader()->height());
 }
 
-QPoint TStringGrid::mouseCoord(int x, int y) const
+QPoint TextGrid::mouseCoord(int x, int y) const
 {
     const int titleHeight = horizontalHeader()->height();
     int c = -1, r = -1;
@@ -233,7 +233,7 @@ QPoint TStringGrid::mouseCoord(int x, int y) const
     return QPoint(c, r);
 }
 
-QRect TStringGrid::cellRect(int col, int row) const
+QRect TextGrid::cellRect(int col, int row) const
 {
     if (col < 0 || col >= columnCount() || row < 0 || row > rowCount())
         return {};
@@ -247,22 +247,22 @@ QRect TStringGrid::cellRect(int col, int row) const
     return r.translated(0, titleHeight);
 }
 
-int TStringGrid::clientWidth() const
+int TextGrid::clientWidth() const
 {
     return viewport()->width();
 }
 
-int TStringGrid::clientHeight() const
+int TextGrid::clientHeight() const
 {
     return horizontalHeader()->height() + viewport()->height();
 }
 
-bool TStringGrid::editorMode() const
+bool TextGrid::editorMode() const
 {
     return m_editor && state() == QAbstractItemView::EditingState;
 }
 
-void TStringGrid::showEditor()
+void TextGrid::showEditor()
 {
     if (editorMode())
         return;
@@ -271,7 +271,7 @@ void TStringGrid::showEditor()
         edit(c);
 }
 
-void TStringGrid::hideEditor()
+void TextGrid::hideEditor()
 {
     if (!m_editor)
         return;
@@ -281,13 +281,13 @@ void TStringGrid::hideEditor()
     closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
-void TStringGrid::editorOpened(QLineEdit* editor, const QString& original)
+void TextGrid::editorOpened(QLineEdit* editor, const QString& original)
 {
     m_editor = editor;
     m_editorOriginal = original;
 }
 
-void TStringGrid::invalidateCell(int col, int row)
+void TextGrid::invalidateCell(int col, int row)
 {
     if (row == 0)
         horizontalHeader()->viewport()->update();
@@ -295,7 +295,7 @@ void TStringGrid::invalidateCell(int col, int row)
         update(model()->index(row - 1, col));
 }
 
-bool TStringGrid::editorKeyPress(QKeyEvent* event)
+bool TextGrid::editorKeyPress(QKeyEvent* event)
 {
     int key = event->key();
     if (onKeyDown) {
@@ -333,7 +333,7 @@ bool TStringGrid::editorKeyPress(QKeyEvent* event)
     }
 }
 
-void TStringGrid::moveByKey(int key, Qt::KeyboardModifiers modifiers)
+void TextGrid::moveByKey(int key, Qt::KeyboardModifiers modifiers)
 {
     CursorAction action;
     switch (key) {
@@ -351,7 +351,7 @@ void TStringGrid::moveByKey(int key, Qt::KeyboardModifiers modifiers)
         selectCell(target.column(), target.row() + 1);
 }
 
-void TStringGrid::keyPressEvent(QKeyEvent* event)
+void TextGrid::keyPressEvent(QKeyEvent* event)
 {
     int key = event->key();
     if (onKeyDown) {
@@ -377,7 +377,7 @@ void TStringGrid::keyPressEvent(QKeyEvent* event)
     QTableWidget::keyPressEvent(event);
 }
 
-QModelIndex TStringGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+QModelIndex TextGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
 {
     // Keyboard moves of the view: offered to onSelectCell first, then scrolled into view.
     const QModelIndex before = currentIndex();
@@ -393,14 +393,14 @@ QModelIndex TStringGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers m
     return target;
 }
 
-QItemSelectionModel::SelectionFlags TStringGrid::selectionCommand(const QModelIndex& index,
+QItemSelectionModel::SelectionFlags TextGrid::selectionCommand(const QModelIndex& index,
                                                                   const QEvent*) const
 {
     // Moves of the current cell select just that cell; ranges come from setSelection.
     return index.isValid() ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate;
 }
 
-void TStringGrid::mousePressEvent(QMouseEvent* event)
+void TextGrid::mousePressEvent(QMouseEvent* event)
 {
     if (focusPolicy() & Qt::ClickFocus)
         setFocus(Qt::MouseFocusReason);
@@ -424,7 +424,7 @@ void TStringGrid::mousePressEvent(QMouseEvent* event)
     event->accept();
 }
 
-void TStringGrid::mouseMoveEvent(QMouseEvent* event)
+void TextGrid::mouseMoveEvent(QMouseEvent* event)
 {
     if (onMouseMove) {
         const QPoint g = toGrid(event->position().toPoint());
@@ -433,7 +433,7 @@ void TStringGrid::mouseMoveEvent(QMouseEvent* event)
     event->accept();
 }
 
-void TStringGrid::mouseReleaseEvent(QMouseEvent* event)
+void TextGrid::mouseReleaseEvent(QMouseEvent* event)
 {
     if (onMouseUp) {
         const QPoint g = toGrid(event->position().toPoint());
@@ -444,7 +444,7 @@ void TStringGrid::mouseReleaseEvent(QMouseEvent* event)
     event->accept();
 }
 
-void TStringGrid::mouseDoubleClickEvent(QMouseEvent* event)
+void TextGrid::mouseDoubleClickEvent(QMouseEvent* event)
 {
     // A double click is a press as far as the grid is concerned.
     mousePressEvent(event);

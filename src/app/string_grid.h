@@ -36,11 +36,11 @@ struct TGridRect {
     bool operator==(const TGridRect&) const = default;
 };
 
-class TStringGrid : public QTableWidget {
+class TextGrid : public QTableWidget {
     Q_OBJECT
 public:
     // colCount columns and rowCount rows, of which row 0 is the fixed title row.
-    TStringGrid(int colCount, int rowCount, QWidget* parent = nullptr);
+    TextGrid(int colCount, int rowCount, QWidget* parent = nullptr);
 
     int colCount() const { return columnCount(); }
     // Rows including the title row.
@@ -109,7 +109,7 @@ protected:
                                                          const QEvent* event) const override;
 
 private:
-    friend class TStringGridDelegate;
+    friend class TextGridDelegate;
     // Keys typed into the open editor; true when the grid dealt with them.
     bool editorKeyPress(QKeyEvent* event);
     bool offerCell(int col, int row);

@@ -12,7 +12,7 @@
 
 namespace dorvin {
 
-TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent)
+TableGrid::TableGrid(QWidget* parent) : QTableView(parent)
 {
     horizontalHeader()->hide();          // no title row
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -36,14 +36,14 @@ TDBGrid::TDBGrid(QWidget* parent) : QTableView(parent)
     focus->onExit = [this] { leftGrid(); };
 }
 
-TDBGrid::~TDBGrid()
+TableGrid::~TableGrid()
 {
     // The model goes with the grid; it must stop observing the table first.
     delete m_model;
     m_model = nullptr;
 }
 
-void TDBGrid::setDataSource(DataSource* source, const std::vector<std::string>& fieldNames)
+void TableGrid::setDataSource(DataSource* source, const std::vector<std::string>& fieldNames)
 {
     const QList<int> widths = [&] {
         QList<int> w;
@@ -63,12 +63,12 @@ void TDBGrid::setDataSource(DataSource* source, const std::vector<std::string>& 
     setModel(m_model);
     for (int c = 0; c < widths.size() && c < m_model->columnCount(); ++c)
         setColumnWidth(c, widths[c]);
-    connect(m_model, &TableModel::tableCurrentChanged, this, &TDBGrid::followTable);
-    connect(m_model, &QAbstractItemModel::modelReset, this, &TDBGrid::followTable);
+    connect(m_model, &TableModel::tableCurrentChanged, this, &TableGrid::followTable);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &TableGrid::followTable);
     followTable();
 }
 
-void TDBGrid::setReadOnly(bool readOnly)
+void TableGrid::setReadOnly(bool readOnly)
 {
     m_readOnly = readOnly;
     if (m_model)
@@ -78,23 +78,23 @@ void TDBGrid::setReadOnly(bool readOnly)
                                    | QAbstractItemView::SelectedClicked);
 }
 
-int TDBGrid::dataClientWidth() const
+int TableGrid::dataClientWidth() const
 {
     return viewport()->width();
 }
 
-int TDBGrid::clientWidth() const
+int TableGrid::clientWidth() const
 {
     return viewport()->width() + (verticalHeader()->isVisible() ? verticalHeader()->width() : 0);
 }
 
-int TDBGrid::selectedIndex() const
+int TableGrid::selectedIndex() const
 {
     const QModelIndex c = currentIndex();
     return c.isValid() ? c.column() : 0;
 }
 
-void TDBGrid::setSelectedIndex(int column)
+void TableGrid::setSelectedIndex(int column)
 {
     if (!m_model || column < 0 || column >= m_model->columnCount())
         return;
@@ -106,7 +106,7 @@ void TDBGrid::setSelectedIndex(int column)
     m_following = false;
 }
 
-void TDBGrid::followTable()
+void TableGrid::followTable()
 {
     // The grid shows the table's current row; this does not move the table.
     if (!m_model)
@@ -126,7 +126,7 @@ void TDBGrid::followTable()
     m_following = false;
 }
 
-void TDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+void TableGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
 {
     QTableView::currentChanged(current, previous);
     if (m_following || !m_model || !current.isValid())
@@ -136,17 +136,17 @@ void TDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& prev
         runGuarded([&] { t.setRecNo(current.row() + 1); });
     // A move the table refused (a post that failed) brings the grid back to its row.
     if (t.currentIndex() != current.row())
-        QMetaObject::invokeMethod(this, &TDBGrid::followTable, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &TableGrid::followTable, Qt::QueuedConnection);
 }
 
-bool TDBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+bool TableGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 {
     if (m_readOnly || !m_model || !isEnabled())
         return false;
     return QTableView::edit(index, trigger, event);
 }
 
-void TDBGrid::closeOpenEditor(bool commit)
+void TableGrid::closeOpenEditor(bool commit)
 {
     if (!editorOpen())
         return;
@@ -160,7 +160,7 @@ void TDBGrid::closeOpenEditor(bool commit)
     closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
-void TDBGrid::keyPressEvent(QKeyEvent* event)
+void TableGrid::keyPressEvent(QKeyEvent* event)
 {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (enter) {
@@ -214,12 +214,12 @@ void TDBGrid::keyPressEvent(QKeyEvent* event)
     QTableView::keyPressEvent(event);
 }
 
-void TDBGrid::focusOutEvent(QFocusEvent* event)
+void TableGrid::focusOutEvent(QFocusEvent* event)
 {
     QTableView::focusOutEvent(event);
 }
 
-void TDBGrid::leftGrid()
+void TableGrid::leftGrid()
 {
     // An inserted row nothing was typed into is dropped when the grid is left.
     if (!m_model || m_readOnly)

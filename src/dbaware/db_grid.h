@@ -18,11 +18,11 @@ namespace dorvin {
 class DataSource;
 class TableModel;
 
-class TDBGrid : public QTableView {
+class TableGrid : public QTableView {
     Q_OBJECT
 public:
-    explicit TDBGrid(QWidget* parent = nullptr);
-    ~TDBGrid() override;
+    explicit TableGrid(QWidget* parent = nullptr);
+    ~TableGrid() override;
 
     // Binds the grid to the source's table with these columns; nullptr unbinds.
     void setDataSource(DataSource* source, const std::vector<std::string>& fieldNames = {});

@@ -62,7 +62,7 @@ bool locateElement(TMainForm& form, const QString& field, const QString& text)
 
 void setElementColumn(TMainForm& form, int column)
 {
-    TDBGrid* grid = form.ElemDBGrid;
+    TableGrid* grid = form.ElemDBGrid;
     if (!grid || !grid->model() || column < 0)
         return;
     const int row = form.DataM->ClElemsTable.currentIndex();

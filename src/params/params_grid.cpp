@@ -39,7 +39,7 @@ void repaintChart(TMainForm& form)
 }
 
 // Where the drag rules look for a row: the left edge of the value column.
-int valueColumnLeft(const TStringGrid& grid)
+int valueColumnLeft(const TextGrid& grid)
 {
     const QRect cell = grid.cellRect(kValueColumn, 0);
     return cell.isValid() ? cell.left() : grid.colWidth(0) + grid.colWidth(1);

@@ -127,7 +127,7 @@ void DbAwareControlsTest::gridAndTableShareTheCurrentRow()
     FakeServices fake;
     ServicesGuard guard(fake);
     Fixture f(20);
-    TDBGrid grid;
+    TableGrid grid;
     grid.resize(300, 120);
     grid.setDataSource(&f.source, {"NUM", "NAME"});
     grid.show();

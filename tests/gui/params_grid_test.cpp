@@ -86,7 +86,7 @@ class ParamsGridTest : public QObject {
     std::unique_ptr<TMainForm> m_form;
 
     TMainForm& form() { return *m_form; }
-    TStringGrid& grid() { return *m_form->ParamsGrid; }
+    TextGrid& grid() { return *m_form->ParamsGrid; }
     ClientTable& params() { return m_form->DataM->ClParamsTable; }
     Field& valueField(int k) { return *m_form->DataM->ClParamsTableN[k - 1]; }
     double stored(int k) { return valueField(k).asFloat(); }
