@@ -1003,35 +1003,47 @@ void ClientTable::loadFromFile(const std::filesystem::path& path) {
     loadFromBytes(bytes);
 }
 
-std::vector<std::uint8_t> ClientTable::saveToBytes() {
-    checkActive();
-    endPendingEdit();
-    const TableData& d = *data_;
-    std::vector<PacketColumn> columns;
-    for (const auto& def : d.defs) columns.push_back(packetColumn(def.name, def.kind, def.size));
+namespace {
+
+std::uint32_t liveRowCount(const TableData& d) {
     std::uint32_t count = 0;
     for (auto a : d.alive) count += a;
+    return count;
+}
+
+PacketWriter packetWriterFor(const TableData& d, std::uint32_t count) {
+    std::vector<PacketColumn> columns;
+    for (const auto& def : d.defs) columns.push_back(packetColumn(def.name, def.kind, def.size));
     std::vector<PacketProperty> props;
     // A change log over 65535 bytes cannot be described by the header length; the writer
     // would drop it, so it is not even built.
     if (count > 0 && std::uint64_t(count) * 12 < 0xFFFF) props.push_back(liveChangeLog(count));
-    PacketWriter w(std::move(columns), count, std::move(props));
-    // The exact size of the rows, so the output is allocated once.
-    std::size_t rowBytes = std::size_t(count) * (1 + (2 * d.cols.size() + 7) / 8);
+    return PacketWriter(std::move(columns), count, std::move(props));
+}
+
+// The exact size of the live rows once written.
+std::size_t rowBytes(const TableData& d, std::uint32_t count) {
+    std::size_t n = std::size_t(count) * (1 + (2 * d.cols.size() + 7) / 8);
     for (const auto& c : d.cols) {
+        std::size_t values = 0, text = 0;
         for (std::uint32_t s = 0; s < d.alive.size(); ++s) {
             if (!d.alive[s] || c.null[s]) continue;
-            switch (c.kind) {
-            case FieldKind::String: rowBytes += 1 + c.str[s].size(); break;
-            case FieldKind::Blob: rowBytes += 4 + c.str[s].size(); break;
-            case FieldKind::Float:
-            case FieldKind::Money: rowBytes += 8; break;
-            case FieldKind::Integer: rowBytes += 4; break;
-            default: rowBytes += 2; break;
-            }
+            ++values;
+            if (c.textual) text += c.str[s].size();
+        }
+        switch (c.kind) {
+        case FieldKind::String: n += values + text; break;
+        case FieldKind::Blob: n += 4 * values + text; break;
+        case FieldKind::Float:
+        case FieldKind::Money: n += 8 * values; break;
+        case FieldKind::Integer: n += 4 * values; break;
+        default: n += 2 * values; break;
         }
     }
-    w.reserve(rowBytes + 65536);
+    return n;
+}
+
+void writeRows(const TableData& d, PacketWriter& w) {
     for (std::uint32_t s = 0; s < d.alive.size(); ++s) {
         if (!d.alive[s]) continue;
         w.beginRow(row_status::inserted);
@@ -1050,6 +1062,36 @@ std::vector<std::uint8_t> ClientTable::saveToBytes() {
             }
         }
     }
+}
+
+} // namespace
+
+std::size_t ClientTable::packetSize() {
+    checkActive();
+    endPendingEdit();
+    const TableData& d = *data_;
+    const std::uint32_t count = liveRowCount(d);
+    return packetWriterFor(d, count).headerSize() + rowBytes(d, count);
+}
+
+void ClientTable::writePacket(const ByteSink& sink) {
+    checkActive();
+    endPendingEdit();
+    const TableData& d = *data_;
+    PacketWriter w = packetWriterFor(d, liveRowCount(d));
+    w.streamTo(sink);
+    writeRows(d, w);
+    w.finish();
+}
+
+std::vector<std::uint8_t> ClientTable::saveToBytes() {
+    checkActive();
+    endPendingEdit();
+    const TableData& d = *data_;
+    const std::uint32_t count = liveRowCount(d);
+    PacketWriter w = packetWriterFor(d, count);
+    w.reserve(w.headerSize() + rowBytes(d, count));  // the output is allocated once
+    writeRows(d, w);
     return w.finish();
 }
 

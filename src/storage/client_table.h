@@ -213,6 +213,10 @@ public:
     void adopt(std::shared_ptr<TableData> data);
     // Ends a pending edit, then writes every row (also hidden ones) with no history.
     std::vector<std::uint8_t> saveToBytes();
+    // The same packet measured, then handed over in pieces: how a container stores a
+    // large table without holding its bytes whole. Both end a pending edit first.
+    std::size_t packetSize();
+    void writePacket(const ByteSink& sink);
     void saveToFile(const std::filesystem::path& path);
     // Ends a pending edit and removes every row.
     void emptyTable();

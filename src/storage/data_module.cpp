@@ -197,16 +197,19 @@ void TDataM::LoadBase(const std::string& path) {
 }
 
 void TDataM::SaveBase(const std::string& path) {
-    // Each save ends that table's pending edit: posted when a field changed,
-    // cancelled otherwise.
-    std::vector<std::uint8_t> packets[4] = {ClGroupsTable.saveToBytes(), ClElemsTable.saveToBytes(),
-                                            ClParamsTable.saveToBytes(), BaseFreqs.saveToBytes()};
-    dorvin::PacketWriter writer(dorvin::schema::columnsOf(dorvin::schema::containerFields()), 1,
-                                {dorvin::liveChangeLog(1)});
-    writer.beginRow();
-    for (const auto& p : packets)
-        writer.putBytes(std::string_view(reinterpret_cast<const char*>(p.data()), p.size()));
-    for (auto& p : packets) std::vector<std::uint8_t>().swap(p);
-    const std::vector<std::uint8_t> file = writer.finish();
-    dorvin::files::replaceFile(path, file);
+    // Each table is measured first (which ends its pending edit: posted when a field
+    // changed, cancelled otherwise), then streamed straight into the file, so a large
+    // base is never held a second time in memory while it is saved.
+    ClientTable* tables[4] = {&ClGroupsTable, &ClElemsTable, &ClParamsTable, &BaseFreqs};
+    std::size_t sizes[4];
+    for (int b = 0; b < 4; ++b) sizes[b] = tables[b]->packetSize();
+    dorvin::files::replaceFileStreamed(path, [&](const dorvin::ByteSink& sink) {
+        dorvin::PacketWriter writer(dorvin::schema::columnsOf(dorvin::schema::containerFields()), 1,
+                                    {dorvin::liveChangeLog(1)});
+        writer.streamTo(sink);
+        writer.beginRow();
+        for (int b = 0; b < 4; ++b)
+            writer.putBytesStreamed(sizes[b], [&](const dorvin::ByteSink& out) { tables[b]->writePacket(out); });
+        writer.finish();
+    });
 }

@@ -46,6 +46,10 @@ std::filesystem::path temporaryBeside(const std::filesystem::path& target) {
 } // namespace
 
 void replaceFile(const std::string& utf8Path, std::span<const std::uint8_t> bytes) {
+    replaceFileStreamed(utf8Path, [bytes](const ByteSink& sink) { sink(bytes); });
+}
+
+void replaceFileStreamed(const std::string& utf8Path, const std::function<void(const ByteSink&)>& produce) {
     const std::filesystem::path target = fromUtf8(utf8Path);
     std::error_code ec;
     if (std::filesystem::is_directory(target, ec))
@@ -55,7 +59,15 @@ void replaceFile(const std::string& utf8Path, std::span<const std::uint8_t> byte
     {
         std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
         if (!out) throw Error("Cannot create file \"" + utf8Path + "\"");
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        try {
+            produce([&out](std::span<const std::uint8_t> piece) {
+                out.write(reinterpret_cast<const char*>(piece.data()), static_cast<std::streamsize>(piece.size()));
+            });
+        } catch (...) {
+            out.close();
+            std::filesystem::remove(tmp, ec);
+            throw;
+        }
         out.flush();
         written = static_cast<bool>(out);
         out.close();

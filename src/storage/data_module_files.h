@@ -1,5 +1,7 @@
 #pragma once
 // Whole-file reading and safe replacing for element base files. Paths are UTF-8.
+#include "storage/byte_sink.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -18,5 +20,8 @@ std::vector<std::uint8_t> readWholeFile(const std::string& utf8Path);
 // only then renames it over the target. On any failure the temporary file is removed,
 // an existing target is left as it was, and dorvin::Error is thrown.
 void replaceFile(const std::string& utf8Path, std::span<const std::uint8_t> bytes);
+// The same, for contents that `produce` hands to the sink piece by piece; when it throws,
+// the temporary file is removed and the exception passed on.
+void replaceFileStreamed(const std::string& utf8Path, const std::function<void(const ByteSink&)>& produce);
 
 } // namespace dorvin::files

@@ -504,6 +504,7 @@ PacketWriter::PacketWriter(std::vector<PacketColumn> columns, std::uint32_t rowC
             throw Error("Cannot write the packet: its columns and properties take more than 65535 bytes");
     }
     storeLE(out_, 22, out_.size(), 2);
+    headerSize_ = out_.size();
 }
 
 const PacketColumn& PacketWriter::nextColumn() {
@@ -521,7 +522,10 @@ void PacketWriter::endRow() {
 void PacketWriter::beginRow(std::uint8_t status) {
     endRow();
     if (rowsBegun_ == rowCount_) throw Error("Packet writer: more rows than announced");
+    // Only between rows: putNull still sets bits in the map of the row being written.
+    if (sink_ && out_.size() >= chunk_) flush();
     ++rowsBegun_;
+    mapSent_ = false;
     out_.push_back(status);
     mapOffset_ = out_.size();
     out_.resize(out_.size() + (2 * columns_.size() + 7) / 8, 0);
@@ -531,6 +535,7 @@ void PacketWriter::beginRow(std::uint8_t status) {
 
 void PacketWriter::putNull(std::uint8_t fieldStatus) {
     nextColumn();
+    if (mapSent_) throw Error("Packet writer: a null after a streamed value in the same row");
     if (fieldStatus != field_status::null && fieldStatus != field_status::empty)
         throw Error("Packet writer: a null field needs status 1 or 2");
     out_[mapOffset_ + (2 * column_) / 8] |= static_cast<std::uint8_t>(fieldStatus << ((2 * column_) % 8));
@@ -580,11 +585,51 @@ void PacketWriter::putBytes(std::string_view v) {
     putValue(std::string(v));
 }
 
+void PacketWriter::putBytesStreamed(std::size_t length,
+                                    const std::function<void(const ByteSink&)>& produce) {
+    const PacketColumn& col = nextColumn();
+    if (!sink_) throw Error("Packet writer: a streamed value needs a sink");
+    if (col.type != packet_type::bytes || col.width != 4)
+        throw Error("Cannot write '" + col.name + "': a streamed value needs 4-byte lengths");
+    if ((std::uint64_t(length) >> 32) != 0)
+        throw Error("Cannot write '" + col.name + "': " + std::to_string(length) +
+                    " bytes do not fit a length of 4 bytes");
+    appendLE(out_, length, 4);
+    flush();
+    mapSent_ = true;
+    std::size_t produced = 0;
+    const ByteSink counting = [&](std::span<const std::uint8_t> piece) {
+        produced += piece.size();
+        if (produced > length) throw Error("Cannot write '" + col.name + "': more bytes than announced");
+        sink_(piece);
+    };
+    produce(counting);
+    if (produced != length) throw Error("Cannot write '" + col.name + "': fewer bytes than announced");
+    ++column_;
+}
+
 void PacketWriter::reserve(std::size_t totalBytes) { out_.reserve(totalBytes); }
+
+void PacketWriter::streamTo(ByteSink sink, std::size_t chunk) {
+    sink_ = std::move(sink);
+    chunk_ = chunk;
+    // Room for a chunk and the row that crosses its end, allocated once.
+    out_.reserve(std::max(out_.capacity(), chunk + chunk / 4));
+}
+
+void PacketWriter::flush() {
+    if (out_.empty()) return;
+    sink_(out_);
+    out_.clear();  // keeps the capacity: the memory is reused for the next piece
+}
 
 std::vector<std::uint8_t> PacketWriter::finish() {
     endRow();
     if (rowsBegun_ != rowCount_) throw Error("Packet writer: fewer rows than announced");
+    if (sink_) {
+        flush();
+        return {};
+    }
     return std::move(out_);
 }
 

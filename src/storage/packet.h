@@ -12,6 +12,8 @@
 // Every reader entry point checks the bytes completely: a packet that is not well formed
 // throws dorvin::Error with a readable text, never reads outside the input and never
 // allocates more than the input's size justifies.
+#include "storage/byte_sink.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -193,6 +195,18 @@ public:
 
     // Makes room for a packet of about this many bytes, to spare reallocations.
     void reserve(std::size_t totalBytes);
+    // The bytes of the fixed header, descriptors and table properties.
+    std::size_t headerSize() const { return headerSize_; }
+
+    // From here on hands what was written so far, and then complete rows, to `sink` in
+    // pieces of about `chunk` bytes, so a large packet is never held whole in memory;
+    // finish() hands over the rest and returns nothing.
+    void streamTo(ByteSink sink, std::size_t chunk = std::size_t(1) << 20);
+    // A bytes value of exactly `length` bytes that `produce` hands to the sink it is
+    // given, for putting a packet into a container without building it first. Needs
+    // streamTo with a column of 4-byte lengths; no null may follow in the same row, as
+    // the row's field map has already gone out.
+    void putBytesStreamed(std::size_t length, const std::function<void(const ByteSink&)>& produce);
     // True when a "CHANGE_LOG" had to be left out.
     bool changeLogOmitted() const { return changeLogOmitted_; }
     std::vector<std::uint8_t> finish();
@@ -200,6 +214,7 @@ public:
 private:
     const PacketColumn& nextColumn();
     void endRow();
+    void flush();
 
     std::vector<PacketColumn> columns_;
     std::uint32_t rowCount_ = 0;
@@ -208,7 +223,11 @@ private:
     std::size_t mapOffset_ = 0;
     bool inRow_ = false;
     bool changeLogOmitted_ = false;
+    bool mapSent_ = false;
+    std::size_t headerSize_ = 0;
     std::vector<std::uint8_t> out_;
+    ByteSink sink_;
+    std::size_t chunk_ = 0;
 };
 
 // Whole-packet reading and writing.

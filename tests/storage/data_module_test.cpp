@@ -76,6 +76,17 @@ protected:
         throw Error("no blob " + blob);
     }
 
+    // The base file built whole from the four packets, as a reference for the streamed save.
+    static std::string containerBuiltWhole(TDataM& dm) {
+        PacketWriter w({packetColumn("GROUPS", FieldKind::Blob), packetColumn("ELEMENTS", FieldKind::Blob),
+                        packetColumn("PARAMS", FieldKind::Blob), packetColumn("FREQS", FieldKind::Blob)},
+                       1, {liveChangeLog(1)});
+        w.beginRow();
+        for (const auto& p : snapshot(dm)) w.putBytes(std::string(p.begin(), p.end()));
+        const auto bytes = w.finish();
+        return std::string(bytes.begin(), bytes.end());
+    }
+
     fs::path dir_;
 };
 
@@ -401,6 +412,46 @@ TEST_F(DataModuleTest, AFailedSaveLeavesTheOldFileIntact) {
     EXPECT_EQ(blobOf(a, "ELEMENTS").rows.size(), 2u);
 }
 
+TEST_F(DataModuleTest, TheStreamedSaveIsTheContainerOfTheFourPackets) {
+    const std::string a = path("a.CBB");
+    TDataM dm;
+    addElement(dm, 8, "ОТ-2-12", 1);
+    addElement(dm, 3, "Ответвитель", 1);
+    dm.ClElemsTable.edit();
+    dm.ClElemsTableCENA.clear();  // a null among the values
+    dm.ClElemsTable.post();
+    // An element being inserted is posted by the measuring that precedes the streaming.
+    dm.ClElemsTable.append();
+    dm.ClElemsTableELEM.setInteger(2);
+    dm.ClElemsTableMODEL.setString(utf8ToCp1251("Новый"));
+    dm.SaveBase(a);
+    EXPECT_EQ(dm.ClElemsTable.state(), TableState::Browse);
+    EXPECT_EQ(blobOf(a, "ELEMENTS").rows.size(), 3u);
+    EXPECT_EQ(fileBytes(a), containerBuiltWhole(dm));
+    for (ClientTable* t : {&dm.ClGroupsTable, &dm.ClElemsTable, &dm.ClParamsTable, &dm.BaseFreqs})
+        EXPECT_EQ(t->packetSize(), t->saveToBytes().size()) << t->name();
+}
+
+TEST_F(DataModuleTest, AFailureWhileStreamingLeavesNoTemporaryFile) {
+    const std::string a = path("a.CBB");
+    writeBytes(a, "old contents");
+    const std::vector<std::uint8_t> half(300000, 0x5A);
+    EXPECT_THROW(files::replaceFileStreamed(a,
+                                            [&](const ByteSink& sink) {
+                                                sink(half);
+                                                throw Error("disk full");
+                                            }),
+                 Error);
+    EXPECT_EQ(fileBytes(a), "old contents");
+    EXPECT_EQ(filesInDir(), 1u);
+    files::replaceFileStreamed(a, [&](const ByteSink& sink) {
+        sink(half);
+        sink(half);
+    });
+    EXPECT_EQ(fileBytes(a).size(), 600000u);
+    EXPECT_EQ(filesInDir(), 1u);
+}
+
 TEST_F(DataModuleTest, CyrillicPathsWork) {
     const std::string p = path("Рабочая база.CBB");
     TDataM dm;
@@ -430,6 +481,8 @@ TEST_F(DataModuleTest, TwentyThousandParameterRowsSaveAndLoadBackIdentical) {
     dm.SaveBase(a);
     const auto before = snapshot(dm);
     ASSERT_EQ(readPacket(before[2]).rows.size(), 20000u);
+    EXPECT_EQ(dm.ClParamsTable.packetSize(), before[2].size());
+    EXPECT_EQ(fileBytes(a), containerBuiltWhole(dm));
 
     TDataM back;
     back.LoadBase(a);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -338,4 +339,60 @@ TEST(PacketDamage, WriterRefusesValuesThatDoNotFitTheirColumn) {
     PacketWriter w({packetColumn("A", FieldKind::Integer)}, 1, {});
     w.beginRow();
     EXPECT_THROW(w.finish(), Error);  // the row has no value
+}
+
+// ---------------------------------------------------------------- streaming out
+
+TEST(PacketStreaming, PiecesJoinToTheSameBytesAsTheWholePacket) {
+    const Bytes whole = samplePacket();
+    const Packet p = readPacket(whole);
+    for (std::size_t chunk : {std::size_t(1), std::size_t(7), std::size_t(1) << 20}) {
+        Bytes joined;
+        std::size_t pieces = 0;
+        PacketWriter w(p.columns, 2, p.tableProperties);
+        w.streamTo([&](std::span<const std::uint8_t> piece) {
+            joined.insert(joined.end(), piece.begin(), piece.end());
+            ++pieces;
+        }, chunk);
+        for (const auto& row : p.rows) {
+            w.beginRow(row.status);
+            for (std::size_t c = 0; c < row.values.size(); ++c)
+                row.fieldStatus[c] ? w.putNull(row.fieldStatus[c]) : w.putValue(row.values[c]);
+        }
+        EXPECT_TRUE(w.finish().empty());
+        EXPECT_EQ(joined, whole) << "chunk " << chunk;
+        EXPECT_EQ(pieces, chunk < 100 ? 3u : 1u) << "chunk " << chunk;  // header, row 1, row 2 when small
+    }
+}
+
+TEST(PacketStreaming, AStreamedBlobMustBringExactlyTheAnnouncedBytes) {
+    const std::string inner = "inner packet bytes";
+    Bytes out;
+    auto produceFirst = [&](std::size_t announced, const std::string& given) {
+        out.clear();
+        auto w = std::make_unique<PacketWriter>(containerColumns(), 1, std::vector{liveChangeLog(1)});
+        w->streamTo([&](std::span<const std::uint8_t> piece) { out.insert(out.end(), piece.begin(), piece.end()); });
+        w->beginRow();
+        w->putBytesStreamed(announced, [&](const ByteSink& sink) {
+            sink(std::span(reinterpret_cast<const std::uint8_t*>(given.data()), given.size()));
+        });
+        return w;
+    };
+    auto w = produceFirst(inner.size(), inner);
+    w->putBytes("b");
+    w->putBytes("");
+    w->putBytes("d");
+    w->finish();
+    const Packet c = readPacket(out);
+    EXPECT_EQ(std::get<std::string>(c.rows.at(0).values[0]), inner);
+    EXPECT_EQ(std::get<std::string>(c.rows.at(0).values[3]), "d");
+
+    EXPECT_THROW(produceFirst(inner.size() + 1, inner), Error);
+    EXPECT_THROW(produceFirst(inner.size() - 1, inner), Error);
+    // The row's field map went out with the streamed value; a later null cannot be marked.
+    EXPECT_THROW(produceFirst(inner.size(), inner)->putNull(), Error);
+    // Without a sink there is nowhere to stream to.
+    PacketWriter plain(containerColumns(), 1, {});
+    plain.beginRow();
+    EXPECT_THROW(plain.putBytesStreamed(0, [](const ByteSink&) {}), Error);
 }
