@@ -63,6 +63,23 @@ void BM_TableSaveParams(benchmark::State& state) {
 }
 BENCHMARK(BM_TableSaveParams)->Unit(benchmark::kMillisecond);
 
+// The same packet handed over in pieces to a sink that only looks at them: the encoding
+// alone, without the memory of a whole packet or a file.
+void BM_TableStreamParams(benchmark::State& state) {
+    TDataM dm;
+    dm.ClParamsTable.loadFromBytes(base().paramsPacket);
+    std::size_t n = 0;
+    for (auto _ : state) {
+        n = 0;
+        dm.ClParamsTable.writePacket([&n](std::span<const std::uint8_t> piece) {
+            bench::consume(piece.data(), piece.size());
+            n += piece.size();
+        });
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * n));
+}
+BENCHMARK(BM_TableStreamParams)->Unit(benchmark::kMillisecond);
+
 void BM_ReadBaseFilePlain(benchmark::State& state) {
     for (auto _ : state) {
         std::ifstream in(base().file, std::ios::binary);

@@ -505,6 +505,8 @@ PacketWriter::PacketWriter(std::vector<PacketColumn> columns, std::uint32_t rowC
     }
     storeLE(out_, 22, out_.size(), 2);
     headerSize_ = out_.size();
+    for (const auto& col : columns_)
+        eightByteFloat_.push_back(col.type == packet_type::floating && col.width == 8);
 }
 
 const PacketColumn& PacketWriter::nextColumn() {
@@ -555,16 +557,21 @@ void PacketWriter::putValue(const PacketValue& v) {
 void PacketWriter::putInteger(std::int64_t v) { putValue(v); }
 void PacketWriter::putBoolean(bool v) { putValue(v); }
 
-void PacketWriter::putFloat(double v) {
+void PacketWriter::storeFloat(std::uint8_t* at, double v) {
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(at, &bits, 8);
+    } else {
+        for (int i = 0; i < 8; ++i) at[i] = static_cast<std::uint8_t>(bits >> (8 * i));
+    }
+}
+
+void PacketWriter::putFloatChecked(double v) {
     const PacketColumn& col = nextColumn();
     if (col.type == packet_type::floating && col.width == 8) {
-        const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
-        if constexpr (std::endian::native == std::endian::little) {
-            const auto* b = reinterpret_cast<const std::uint8_t*>(&bits);
-            out_.insert(out_.end(), b, b + 8);
-        } else {
-            appendLE(out_, bits, 8);
-        }
+        const std::size_t n = out_.size();
+        out_.resize(n + 8);
+        storeFloat(out_.data() + n, v);
         ++column_;
         return;
     }

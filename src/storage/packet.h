@@ -188,7 +188,17 @@ public:
     void beginRow(std::uint8_t status = row_status::inserted);
     void putNull(std::uint8_t fieldStatus = field_status::null);
     void putInteger(std::int64_t v);
-    void putFloat(double v);
+    void putFloat(double v) {
+        // The common case inline: a float column of 8 bytes inside a row.
+        if (inRow_ && column_ < columns_.size() && eightByteFloat_[column_]) {
+            const std::size_t n = out_.size();
+            out_.resize(n + 8);
+            storeFloat(out_.data() + n, v);
+            ++column_;
+            return;
+        }
+        putFloatChecked(v);
+    }
     void putBoolean(bool v);
     void putBytes(std::string_view v);
     void putValue(const PacketValue& v);  // monostate writes field status 1
@@ -213,10 +223,13 @@ public:
 
 private:
     const PacketColumn& nextColumn();
+    void putFloatChecked(double v);
+    static void storeFloat(std::uint8_t* at, double v);
     void endRow();
     void flush();
 
     std::vector<PacketColumn> columns_;
+    std::vector<std::uint8_t> eightByteFloat_;  // per column
     std::uint32_t rowCount_ = 0;
     std::uint32_t rowsBegun_ = 0;
     std::size_t column_ = 0;
