@@ -499,3 +499,36 @@ TEST(MetafileRender, SymbolFilesFromDisk)
     EXPECT_GT(countColor(t, QRect(30, 30, 28, 28), qRgb(192, 0, 0)), 200);
     EXPECT_EQ(countDark(t, QRect(0, 0, 88, 9)), 0);
 }
+
+// Drawings converted by other programs, shown as the type pane shows them (natural size,
+// centred). Each colour of the drawing lands where the drawing puts it.
+TEST(MetafileRender, DrawingsMadeByOtherPrograms)
+{
+    const std::string dir = std::string(DORVIN_TEST_DATA) + "/metafiles/";
+    for (const char* name : {"splitter-office.emf", "splitter-office.wmf"}) {
+        SCOPED_TRACE(name);
+        Metafile m = Metafile::loadFile(dir + name);
+        EXPECT_NEAR(m.width(), 1853, 1);  // the drawing's 18.5 x 14.5 mm bounding box
+        EXPECT_NEAR(m.height(), 1453, 1);
+        QImage img = renderSymbol(m, 88);
+        // Filled triangle left of centre, green ellipse right, red curve below, dashed
+        // blue lead lower right, and the black input lead and text.
+        EXPECT_GT(countColor(img, QRect(29, 29, 22, 29), qRgb(255, 208, 0)), 250);
+        EXPECT_GT(countColor(img, QRect(62, 38, 17, 11), qRgb(0, 128, 0)), 25);
+        EXPECT_GT(countColor(img, QRect(10, 61, 34, 10), qRgb(255, 0, 0)), 35);
+        EXPECT_GT(countColor(img, QRect(51, 43, 28, 16), qRgb(0, 0, 255)), 20);
+        EXPECT_GT(countDark(img, QRect(9, 40, 20, 6)), 15);
+        // Nothing outside the 70 x 55 pixels the picture takes at natural size.
+        EXPECT_EQ(countDark(img, QRect(0, 0, 88, 15)), 0);
+        EXPECT_EQ(countDark(img, QRect(0, 72, 88, 16)), 0);
+    }
+
+    Metafile coupler = Metafile::loadFile(dir + "coupler-pstoedit.emf");
+    EXPECT_EQ(coupler.form(), Metafile::Form::Emf);
+    EXPECT_EQ(coupler.width(), 3750);
+    QImage c = renderSymbol(coupler, 88);  // over 2000 wide: fitted to the box
+    EXPECT_GT(countColor(c, QRect(30, 27, 28, 28), qRgb(204, 230, 255)), 500);  // the circle's fill
+    EXPECT_GT(countColor(c, QRect(59, 11, 14, 5), qRgb(255, 0, 0)), 15);       // the red arc
+    EXPECT_GE(countDark(c, QRect(0, 40, 10, 4)), 10);                          // the lead enters at the left edge
+    EXPECT_GE(countDark(c, QRect(80, 40, 8, 4)), 8);                           // and leaves at the right
+}
