@@ -10,7 +10,9 @@
 #include "storage/error.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGroupBox>
+#include <QLineEdit>
 
 #include <set>
 #include <utility>
@@ -89,6 +91,7 @@ private slots:
     void applyAndCancelActOnTheElementRow();
     void rejectedPostKeepsTheTypedRow();
     void captionTurnsBlueWithFocus();
+    void typingInTheGridEditsTheElement();
 
 private:
     void add() { form->executeAction(form->ActionAdd); }
@@ -375,6 +378,52 @@ void ElementsListTest::captionTurnsBlueWithFocus()
     QCOMPARE(form->ElemDBGrid->palette().color(QPalette::Text), QColor(Qt::black));
     form->DBGrid1->setFocus();
     QTRY_COMPARE(dorvin::captionColour(form->ElemListGroupBox), QColor(0, 0, 0));
+}
+
+// The element grid driven by keys as a user drives it: typing opens the cell, Escape
+// drops what was typed, Enter keeps it and moves on, a move to another row posts.
+void ElementsListTest::typingInTheGridEditsTheElement()
+{
+    form->show();
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    QVERIFY(gotoType(*dm, kAmplifiers));
+    dm->ClElemsTable.first();
+    auto* grid = form->ElemDBGrid;
+    grid->setFocus();
+    QTRY_VERIFY(grid->hasFocus());
+    grid->setCurrentIndex(grid->model()->index(0, 1));  // MODEL of element 1
+    // Keys go where the keyboard focus is, as they do for a user: the first opens the
+    // cell editor, the rest reach the editor.
+    auto type = [](const QString& keys) {
+        for (QChar k : keys) QTest::keyClicks(QApplication::focusWidget(), QString(k));
+    };
+
+    type(QStringLiteral("Q7"));
+    QVERIFY(qobject_cast<QLineEdit*>(QApplication::focusWidget()));  // the cell editor
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QCOMPARE(QApplication::focusWidget(), grid);
+    QCOMPARE(dm->ClElemsTable.state(), TableState::Browse);
+    QCOMPARE(text(dm->ClElemsTableMODEL), QStringLiteral("УА-1"));
+
+    type(QStringLiteral("X9"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(dm->ClElemsTable.state(), TableState::Browse);
+    QCOMPARE(dm->ClElemsTable.recNo(), 2);
+    QVERIFY(dm->ClElemsTable.locate("MODEL", "X9"));
+    QCOMPARE(dm->ClElemsTableELEM.asInteger(), 1);
+
+    // Typed into element 2, then Up: the move posts the row.
+    dm->ClElemsTable.setRecNo(2);
+    grid->setCurrentIndex(grid->model()->index(1, 1));
+    type(QStringLiteral("Y5"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+    QTRY_COMPARE(dm->ClElemsTable.recNo(), 1);
+    QCOMPARE(dm->ClElemsTable.state(), TableState::Browse);
+    QVERIFY(dm->ClElemsTable.locate("MODEL", "Y5"));
+    QCOMPARE(dm->ClElemsTableELEM.asInteger(), 2);
+    QCOMPARE(dm->ClElemsTable.recordCount(), 3);
+    QVERIFY2(fake.count(ServiceCall::ErrorReport) == 0, qPrintable(fake.describe()));
 }
 
 QTEST_MAIN(ElementsListTest)
