@@ -568,14 +568,10 @@ void PacketWriter::storeFloat(std::uint8_t* at, double v) {
 
 void PacketWriter::putFloatChecked(double v) {
     const PacketColumn& col = nextColumn();
-    if (col.type == packet_type::floating && col.width == 8) {
-        const std::size_t n = out_.size();
-        out_.resize(n + 8);
-        storeFloat(out_.data() + n, v);
-        ++column_;
-        return;
-    }
-    putValue(v);
+    if (col.type == packet_type::floating && col.width == 8)
+        appendFloat(v);
+    else
+        putValue(v);
 }
 
 void PacketWriter::putBytes(std::string_view v) {

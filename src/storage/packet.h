@@ -191,10 +191,7 @@ public:
     void putFloat(double v) {
         // The common case inline: a float column of 8 bytes inside a row.
         if (inRow_ && column_ < columns_.size() && eightByteFloat_[column_]) {
-            const std::size_t n = out_.size();
-            out_.resize(n + 8);
-            storeFloat(out_.data() + n, v);
-            ++column_;
+            appendFloat(v);
             return;
         }
         putFloatChecked(v);
@@ -225,6 +222,12 @@ private:
     const PacketColumn& nextColumn();
     void putFloatChecked(double v);
     static void storeFloat(std::uint8_t* at, double v);
+    void appendFloat(double v) {
+        const std::size_t n = out_.size();
+        out_.resize(n + 8);
+        storeFloat(out_.data() + n, v);
+        ++column_;
+    }
     void endRow();
     void flush();
 
