@@ -765,18 +765,20 @@ void GdiPlayer::strokePath()
 
 void GdiPlayer::fillPath()
 {
-    QPainterPath closed = path_;
-    closed.closeSubpath();
-    drawOutput(base_.map(closed), true, false);
-    path_ = QPainterPath();
-    pathOpen_ = false;
+    fillClosedPath(false);
 }
 
 void GdiPlayer::strokeAndFillPath()
 {
+    fillClosedPath(true);
+}
+
+void GdiPlayer::fillClosedPath(bool stroke)
+{
+    // Filling closes every open figure of the path first, as the device does.
     QPainterPath closed = path_;
     closed.closeSubpath();
-    drawOutput(base_.map(closed), true, true);
+    drawOutput(base_.map(closed), true, stroke);
     path_ = QPainterPath();
     pathOpen_ = false;
 }

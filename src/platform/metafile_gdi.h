@@ -174,6 +174,7 @@ public:
     void patBlt(const QRectF& dest, uint32_t rop);
 
 private:
+    void fillClosedPath(bool stroke);
     void draw(const QPainterPath& logical, bool fill, bool stroke);
     void drawOutput(const QPainterPath& output, bool fill, bool stroke);
     void addToPathOrDraw(const QPainterPath& logical, bool fill, bool stroke, bool connectFromCurrent);

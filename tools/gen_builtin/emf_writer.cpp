@@ -161,21 +161,18 @@ void EmfWriter::lineTo(Pt p) {
 void EmfWriter::polyBezierTo(const std::vector<Pt>& pts) {
     if (pts.empty() || pts.size() % 3 != 0)
         throw std::logic_error("a Bezier continuation needs three points per segment");
-    beginRecord(kPolyBezierTo16);
-    putBoundsOf(pts);
-    put32(static_cast<std::uint32_t>(pts.size()));
-    for (const Pt& p : pts) {
-        put16(static_cast<std::uint16_t>(static_cast<std::int16_t>(p.x)));
-        put16(static_cast<std::uint16_t>(static_cast<std::int16_t>(p.y)));
-        grow(p);
-    }
-    endRecord();
+    putPoints16(kPolyBezierTo16, pts);
 }
 
 void EmfWriter::polyBezier(const std::vector<Pt>& pts) {
     if (pts.size() < 4 || (pts.size() - 1) % 3 != 0)
         throw std::logic_error("a Bezier curve needs a start point and three points per segment");
-    beginRecord(kPolyBezier16);
+    putPoints16(kPolyBezier16, pts);
+}
+
+// A record of 16-bit points: bounds, count, then the points.
+void EmfWriter::putPoints16(std::uint32_t type, const std::vector<Pt>& pts) {
+    beginRecord(type);
     putBoundsOf(pts);
     put32(static_cast<std::uint32_t>(pts.size()));
     for (const Pt& p : pts) {

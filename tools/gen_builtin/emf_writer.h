@@ -36,6 +36,7 @@ private:
     void put32(std::uint32_t v);
     void put16(std::uint16_t v);
     void putBoundsOf(const std::vector<Pt>& pts);
+    void putPoints16(std::uint32_t type, const std::vector<Pt>& pts);
     void grow(Pt p);
     void patch32(std::size_t at, std::uint32_t v);
 
