@@ -37,11 +37,7 @@ class BasesDialogTest : public QObject {
 private slots:
     void init()
     {
-        fake.calls.clear();
-        fake.questionAnswers.clear();
-        fake.openAnswers.clear();
-        fake.saveAnswers.clear();
-        fake.defaultQuestionAnswer = true;
+        fake.resetScript();
         dir = std::make_unique<TempProgramDir>();
         QVERIFY(dir->isValid());
         dorvin::setProgramDirectoryForTests(dir->path());

@@ -40,10 +40,7 @@ class BasesMainWindowTest : public QObject {
 private slots:
     void init()
     {
-        fake.calls.clear();
-        fake.questionAnswers.clear();
-        fake.saveAnswers.clear();
-        fake.openAnswers.clear();
+        fake.resetScript();
         dir = std::make_unique<TempProgramDir>();
         QVERIFY(dir->isValid());
         dorvin::setProgramDirectoryForTests(dir->path());

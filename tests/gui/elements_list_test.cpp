@@ -63,8 +63,7 @@ class ElementsListTest : public QObject {
 private slots:
     void init()
     {
-        fake.calls.clear();
-        fake.questionAnswers.clear();
+        fake.resetScript();
         program = std::make_unique<ProgramWithBase>(withElements);
         form = std::make_unique<TMainForm>();
         dm = form->DataM;

@@ -143,9 +143,7 @@ class ExchangeFilesTest : public QObject {
 private slots:
     void init()
     {
-        fake.calls.clear();
-        fake.saveAnswers.clear();
-        fake.openAnswers.clear();
+        fake.resetScript();
     }
 
     void savingWritesTheElementAndLeavesTheLastParameterCurrent()

@@ -56,7 +56,7 @@ class TypePaneTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { fake.calls.clear(); fake.openAnswers.clear(); }
+    void init() { fake.resetScript(); }
 
     void rules();
     void orientationCyclesAndSurvivesTypeMoves();

@@ -67,6 +67,16 @@ public:
     // nullopt: the clipboard holds no text at all (an image, or nothing).
     std::optional<QString> clipboard;
 
+    // A fresh start for the next test: no calls recorded, no scripted answers left.
+    void resetScript()
+    {
+        calls.clear();
+        questionAnswers.clear();
+        openAnswers.clear();
+        saveAnswers.clear();
+        defaultQuestionAnswer = true;
+    }
+
     // ---- what happened, in order ----
     std::vector<ServiceCall> calls;
 
