@@ -1,0 +1,239 @@
+// Timings of the editor window: start-up beside an empty window, the element list with
+// 20,000 elements in one type, and the parameter pane's refresh, replot and auto-scroll
+// tick. Reported, never asserted: the tests check what these operations do.
+#include "app/main_form.h"
+#include "app/string_grid.h"
+#include "params/params_pane.h"
+#include "params/response_chart.h"
+#include "platform/program_dir.h"
+#include "storage/cp1251.h"
+#include "storage/data_module.h"
+#include "support/fake_services.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QtTest>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+using dorvin::test::FakeServices;
+using dorvin::test::ServicesGuard;
+using dorvin::test::TempProgramDir;
+
+constexpr int kElements = 20000;
+constexpr int kBigType = 2;
+
+bool gotoType(TDataM& dm, int group)
+{
+    return dm.ClGroupsTable.locate("GROUP", std::to_string(group));
+}
+
+void writeIni(const TempProgramDir& dir, const QString& basePath)
+{
+    const std::string ini = dorvin::toCp1251(QStringLiteral("[Bases]\r\nTest=") + basePath
+                                             + QStringLiteral("\r\n[CurBase]\r\nРабочая база=Test\r\n"));
+    dir.writeFile("Dorvin.ini", QByteArray(ini.data(), qsizetype(ini.size())));
+}
+
+// A program folder whose current base is the demo base, with no dialog ever shown.
+struct DemoProgram {
+    FakeServices fake;
+    ServicesGuard guard{fake};
+    TempProgramDir dir;
+    DemoProgram()
+    {
+        QFile::copy(QStringLiteral(DORVIN_BIN_DIR "/Demo.CBB"), dir.file("Demo.CBB"));
+        writeIni(dir, dir.file("Demo.CBB"));
+        dorvin::setProgramDirectoryForTests(dir.path());
+    }
+    ~DemoProgram() { dorvin::setProgramDirectoryForTests({}); }
+};
+
+void BM_ShowEmptyWindow(benchmark::State& state)
+{
+    for (auto _ : state) {
+        QWidget empty;
+        empty.resize(714, 526);
+        empty.show();
+        benchmark::DoNotOptimize(QTest::qWaitForWindowExposed(&empty));
+    }
+}
+BENCHMARK(BM_ShowEmptyWindow)->Unit(benchmark::kMillisecond);
+
+void BM_ShowEditorOnDemoBase(benchmark::State& state)
+{
+    DemoProgram program;
+    for (auto _ : state) {
+        TMainForm w;
+        w.show();
+        benchmark::DoNotOptimize(QTest::qWaitForWindowExposed(&w));
+    }
+}
+BENCHMARK(BM_ShowEditorOnDemoBase)->Unit(benchmark::kMillisecond);
+
+// The main window over a base with 20,000 elements in one type, built once.
+struct LargeTypeWindow {
+    FakeServices fake;
+    ServicesGuard guard{fake};
+    TempProgramDir dir;
+    std::unique_ptr<TMainForm> form;
+    LargeTypeWindow()
+    {
+        dorvin::setProgramDirectoryForTests(dir.path());
+        {
+            TDataM dm;
+            gotoType(dm, kBigType);
+            for (int i = 1; i <= kElements; ++i) {
+                dm.ClElemsTable.append();
+                dm.ClElemsTableGR.setInteger(kBigType);
+                dm.ClElemsTableELEM.setInteger(i);
+                dm.ClElemsTableMODEL.setString(dorvin::toCp1251(QStringLiteral("Модель %1").arg(i)));
+                dm.ClElemsTableCODE.setString("A1");
+                dm.ClElemsTableCENA.setMoney(10);
+                dm.ClElemsTable.post();
+            }
+            dm.SaveBase(dir.file("Test.CBB").toStdString());
+        }
+        writeIni(dir, dir.file("Test.CBB"));
+        form = std::make_unique<TMainForm>();
+        form->resize(714, 526);
+        form->show();
+        QTest::qWaitForWindowExposed(form.get());
+        gotoType(*form->DataM, kBigType);
+    }
+    ~LargeTypeWindow()
+    {
+        form.reset();
+        dorvin::setProgramDirectoryForTests({});
+    }
+    TDataM& dm() { return *form->DataM; }
+};
+
+LargeTypeWindow& largeTypeWindow()
+{
+    static LargeTypeWindow window;
+    return window;
+}
+
+void BM_ElementListNext(benchmark::State& state)
+{
+    auto& elems = largeTypeWindow().dm().ClElemsTable;
+    elems.first();
+    for (auto _ : state) {
+        if (elems.eof())
+            elems.first();
+        elems.next();
+    }
+}
+BENCHMARK(BM_ElementListNext)->Unit(benchmark::kMicrosecond);
+
+void BM_ElementListLastThenFirst(benchmark::State& state)
+{
+    auto& elems = largeTypeWindow().dm().ClElemsTable;
+    for (auto _ : state) {
+        elems.last();
+        elems.first();
+    }
+}
+BENCHMARK(BM_ElementListLastThenFirst)->Unit(benchmark::kMicrosecond);
+
+void BM_ElementListTwoTypeSwitches(benchmark::State& state)
+{
+    TDataM& dm = largeTypeWindow().dm();
+    for (auto _ : state) {
+        gotoType(dm, 3);
+        gotoType(dm, kBigType);
+    }
+}
+BENCHMARK(BM_ElementListTwoTypeSwitches)->Unit(benchmark::kMicrosecond);
+
+void BM_ElementListAddAndCancel(benchmark::State& state)
+{
+    LargeTypeWindow& w = largeTypeWindow();
+    w.dm().ClElemsTable.setRecNo(kElements / 2);
+    for (auto _ : state) {
+        w.form->CmAddElemClick();
+        w.dm().ClElemsTable.cancel();
+    }
+}
+BENCHMARK(BM_ElementListAddAndCancel)->Unit(benchmark::kMicrosecond);
+
+void BM_ElementListEnter(benchmark::State& state)
+{
+    LargeTypeWindow& w = largeTypeWindow();
+    w.dm().ClElemsTable.first();
+    for (auto _ : state) {
+        if (w.dm().ClElemsTable.eof())
+            w.dm().ClElemsTable.first();
+        QChar key(13);
+        w.form->ElemDBGridKeyPress(key);
+    }
+}
+BENCHMARK(BM_ElementListEnter)->Unit(benchmark::kMicrosecond);
+
+// The parameter pane of the demo base's first element.
+struct DemoWindow {
+    DemoProgram program;
+    std::unique_ptr<TMainForm> form;
+    DemoWindow()
+    {
+        form = std::make_unique<TMainForm>();
+        form->show();
+        QTest::qWaitForWindowExposed(form.get());
+    }
+};
+
+DemoWindow& demoWindow()
+{
+    static DemoWindow window;
+    return window;
+}
+
+void BM_RefreshParamValues(benchmark::State& state)
+{
+    TMainForm& form = *demoWindow().form;
+    for (auto _ : state)
+        form.RefreshParamValues();
+}
+BENCHMARK(BM_RefreshParamValues)->Unit(benchmark::kMicrosecond);
+
+void BM_ChartReplot(benchmark::State& state)
+{
+    ResponseChart& chart = *responseChart(*demoWindow().form);
+    for (auto _ : state)
+        chart.replot();
+}
+BENCHMARK(BM_ChartReplot)->Unit(benchmark::kMicrosecond);
+
+// One auto-scroll tick with the repaints it asks for, walking down the grid and back.
+void BM_AutoScrollTick(benchmark::State& state)
+{
+    TMainForm& form = *demoWindow().form;
+    TextGrid& grid = *form.ParamsGrid;
+    for (auto _ : state) {
+        if (grid.topRow() + grid.visibleRowCount() >= 96)
+            grid.setTopRow(1);
+        form.paramsScrollDirection = 1;
+        form.Timer1Timer();
+        QCoreApplication::processEvents();
+    }
+}
+BENCHMARK(BM_AutoScrollTick)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
