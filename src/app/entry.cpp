@@ -85,13 +85,18 @@ void registerProgramStartupStep(ProgramStartupStep step)
     startupSteps().push_back(step);
 }
 
+void prepareApplication()
+{
+    setApplicationTitle(QStringLiteral("Редактор базы элементов"));
+    setHelpFileName(QStringLiteral("Dorvindb.hlp"));
+}
+
 int runProgram(int argc, char** argv)
 {
     try {
         QApplication app(argc, argv);
         try {
-            setApplicationTitle(QStringLiteral("Редактор базы элементов"));
-            setHelpFileName(QStringLiteral("Dorvindb.hlp"));
+            prepareApplication();
             auto form = std::make_unique<TMainForm>();
             MainForm = form.get();
             for (ProgramStartupStep step : startupSteps())

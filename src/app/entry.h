@@ -7,6 +7,10 @@ namespace dorvin {
 // below, then the message loop until the main window closes. Returns the exit code (0).
 int runProgram(int argc, char** argv);
 
+// What the program sets on the application before its first window: the application
+// title and the help file. Acceptance tests start the window the same way.
+void prepareApplication();
+
 // A step of the program entry run after the main window is created (the find dialog is
 // created this way by its own file, at static initialisation). Steps run in the order
 // they were registered; they do not run under the host entry points.
