@@ -6,7 +6,7 @@
 #include "params/params_pane.h"
 #include "params/response_chart.h"
 #include "platform/program_dir.h"
-#include "storage/cp1251.h"
+#include "platform/profile_file.h"
 #include "storage/data_module.h"
 #include "support/fake_services.h"
 
@@ -114,10 +114,14 @@ struct LargeTypeWindow {
     TDataM& dm() { return *form->DataM; }
 };
 
+// Built on first use, destroyed by main() while the application object still exists.
+std::unique_ptr<LargeTypeWindow> g_largeTypeWindow;
+
 LargeTypeWindow& largeTypeWindow()
 {
-    static LargeTypeWindow window;
-    return window;
+    if (!g_largeTypeWindow)
+        g_largeTypeWindow = std::make_unique<LargeTypeWindow>();
+    return *g_largeTypeWindow;
 }
 
 void BM_ElementListNext(benchmark::State& state)
@@ -188,10 +192,13 @@ struct DemoWindow {
     }
 };
 
+std::unique_ptr<DemoWindow> g_demoWindow;
+
 DemoWindow& demoWindow()
 {
-    static DemoWindow window;
-    return window;
+    if (!g_demoWindow)
+        g_demoWindow = std::make_unique<DemoWindow>();
+    return *g_demoWindow;
 }
 
 void BM_RefreshParamValues(benchmark::State& state)
@@ -204,7 +211,7 @@ BENCHMARK(BM_RefreshParamValues)->Unit(benchmark::kMicrosecond);
 
 void BM_ChartReplot(benchmark::State& state)
 {
-    ResponseChart& chart = *responseChart(*demoWindow().form);
+    dorvin::ResponseChart& chart = *dorvin::responseChart(*demoWindow().form);
     for (auto _ : state)
         chart.replot();
 }
@@ -235,5 +242,7 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    g_largeTypeWindow.reset();
+    g_demoWindow.reset();
     return 0;
 }
