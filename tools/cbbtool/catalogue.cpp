@@ -12,6 +12,7 @@
 #include "storage/error.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPageLayout>
@@ -19,6 +20,7 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -238,7 +240,9 @@ private:
     // The chart of the current parameter row, built as the parameter pane builds it.
     void drawChart(QPointF at) {
         chart_.clearPoints();
-        chart_.setTitleText(text(dm_.ClElemsTableMODEL) + QStringLiteral("    ") + text(dm_.ClParamsTablePARNAME));
+        // The caption above the charts names the element; at this width the window's
+        // "MODEL    PARNAME" title would be cut off at both ends.
+        chart_.setTitleText(text(dm_.ClParamsTablePARNAME));
         for (std::size_t k = 0; k < points_.size(); ++k)
             if (points_[k].frequency)
                 chart_.addPoint(*points_[k].frequency, dm_.ClParamsTableN[k]->asFloat(), points_[k].channel);
