@@ -54,8 +54,11 @@ protected:
         if (pages.back().empty()) pages.pop_back();
         return pages;
     }
-    // Blanks collapsed, as the layout of columns puts any number of them.
-    static std::string squeezed(const std::string& s) {
+    // Blanks collapsed, as the layout of columns puts any number of them; no-break spaces
+    // (group separators of prices) count as blanks, as the extracted text has them.
+    static std::string squeezed(std::string s) {
+        for (const std::string nbsp : {"\xC2\xA0", "\xE2\x80\xAF"})
+            for (auto at = s.find(nbsp); at != std::string::npos; at = s.find(nbsp)) s.replace(at, nbsp.size(), " ");
         std::string out;
         for (char c : s) {
             const bool blank = c == ' ' || c == '\n';

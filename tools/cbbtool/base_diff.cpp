@@ -285,9 +285,12 @@ private:
         if (x->name != y->name) line(id + show(x->name) + ": renamed → " + show(y->name));
         const std::string head = id + show(y->name) + ": ";
         for (std::size_t p = 0; p < kPoints; ++p) {
-            const Number v = x->given[p] ? Number(x->values[p]) : Number();
-            const Number w = y->given[p] ? Number(y->values[p]) : Number();
-            if (sameNumber(v, w)) continue;
+            const bool gv = x->given[p], gw = y->given[p];
+            if (gv == gw && (!gv || std::bit_cast<std::uint64_t>(x->values[p]) ==
+                                        std::bit_cast<std::uint64_t>(y->values[p])))
+                continue;
+            const Number v = gv ? Number(x->values[p]) : Number();
+            const Number w = gw ? Number(y->values[p]) : Number();
             line(head + "N" + std::to_string(p + 1) + " (" + pointName(p) + "): " + showNumber(v, 3, w) + " → " +
                  showNumber(w, 3, v));
         }

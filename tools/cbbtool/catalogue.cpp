@@ -36,7 +36,7 @@ constexpr double kSymbolBox = 88;  // the type pane's picture box
 constexpr double kRowHeight = 17;
 constexpr double kChartColumns = 3;
 constexpr double kChartGap = 8;
-constexpr double kChartHeight = 150;
+constexpr double kChartHeight = 140;  // three elements of five parameters fill a page
 constexpr double kCaptionHeight = 20;
 
 QString text(const dorvin::Field& f) { return QString::fromStdString(dorvin::cp1251ToUtf8(f.asString())); }
