@@ -136,7 +136,7 @@ std::string withComma(std::string s) {
 
 // A number as the editor shows it (a fixed count of decimals, decimal comma); the full
 // value when that text would hide the difference to `other`.
-std::string showNumber(Number v, int decimals, Number other = std::nullopt) {
+std::string showNumber(const Number& v, int decimals, const Number& other = std::nullopt) {
     if (!v) return "null";
     auto fixed = [decimals](double x) {
         char buf[400];
