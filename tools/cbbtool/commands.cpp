@@ -1,6 +1,8 @@
 #include "cbbtool.h"
 
+#include "base_diff.h"
 #include "demo_base.h"
+#include "json_load.h"
 #include "text_format.h"
 
 #include "storage/cp1251.h"
@@ -9,6 +11,7 @@
 #include "storage/error.h"
 #include "storage/packet.h"
 
+#include <algorithm>
 #include <array>
 #include <exception>
 #include <ostream>
@@ -81,7 +84,9 @@ std::string plainValue(const PacketColumn& col, const PacketValue& v) {
     if (const auto* b = std::get_if<bool>(&v)) return *b ? "true" : "false";
     if (const auto* d = std::get_if<double>(&v)) return plainNumber(*d);
     if (const auto* s = std::get_if<std::string>(&v)) {
-        if (isBlobColumn(col)) return "<" + std::to_string(s->size()) + " bytes>";
+        // The hash makes a changed picture of the same length show in a text diff.
+        if (isBlobColumn(col))
+            return "<" + std::to_string(s->size()) + " bytes" + (s->empty() ? "" : " " + contentHash(*s)) + ">";
         return dorvin::cp1251ToUtf8(*s);
     }
     const auto& a = std::get<std::vector<std::uint64_t>>(v);
@@ -94,7 +99,7 @@ std::string jsonValue(const PacketColumn& col, const PacketValue& v) {
     if (std::holds_alternative<std::monostate>(v)) return "null";
     if (const auto* i = std::get_if<std::int64_t>(&v)) return std::to_string(*i);
     if (const auto* b = std::get_if<bool>(&v)) return *b ? "true" : "false";
-    if (const auto* d = std::get_if<double>(&v)) return jsonNumber(*d);
+    if (const auto* d = std::get_if<double>(&v)) return jsonFloat(*d);
     if (const auto* s = std::get_if<std::string>(&v)) {
         if (isBlobColumn(col)) return jsonString(base64(bytesOf(*s)));
         return jsonString(dorvin::cp1251ToUtf8(*s));
@@ -105,11 +110,59 @@ std::string jsonValue(const PacketColumn& col, const PacketValue& v) {
     return out + "]";
 }
 
+// Key columns of each table, by which the text dump orders its rows: the file keeps
+// rows in the order the table's storage happened to hold them, which edits reshuffle,
+// so a dump in file order would show moves as changes.
+std::vector<std::size_t> keyColumns(const Packet& p, std::initializer_list<const char*> names) {
+    std::vector<std::size_t> keys;
+    for (const char* n : names)
+        for (std::size_t c = 0; c < p.columns.size(); ++c)
+            if (p.columns[c].name == n) keys.push_back(c);
+    return keys;
+}
+
+int compareValues(const PacketValue& a, const PacketValue& b) {
+    auto rank = [](const PacketValue& v) { return std::holds_alternative<std::monostate>(v) ? 0 : 1; };
+    if (rank(a) != rank(b)) return rank(a) - rank(b);
+    auto number = [](const PacketValue& v, double& out) {
+        if (const auto* i = std::get_if<std::int64_t>(&v)) return out = static_cast<double>(*i), true;
+        if (const auto* d = std::get_if<double>(&v)) return out = *d, true;
+        if (const auto* b = std::get_if<bool>(&v)) return out = *b, true;
+        return false;
+    };
+    double x = 0, y = 0;
+    if (number(a, x) && number(b, y)) return x < y ? -1 : y < x ? 1 : 0;
+    const auto* s = std::get_if<std::string>(&a);
+    const auto* t = std::get_if<std::string>(&b);
+    if (s && t) return s->compare(*t) < 0 ? -1 : *t < *s ? 1 : 0;
+    return 0;
+}
+
+std::vector<const dorvin::PacketRow*> rowsInKeyOrder(const StoredTable& t) {
+    static const std::initializer_list<const char*> groups{"GROUP", "GRNAME"}, elems{"GR", "ELEM", "MODEL"},
+        params{"GROUP", "ELEM", "PARAM"}, freqs{"FREQ", "NAME"};
+    const std::string name = t.name;
+    const auto keys = keyColumns(t.packet, name == "GROUPS"     ? groups
+                                           : name == "ELEMENTS" ? elems
+                                           : name == "PARAMS"   ? params
+                                                                : freqs);
+    auto rows = liveRows(t.packet);
+    std::stable_sort(rows.begin(), rows.end(), [&](const dorvin::PacketRow* a, const dorvin::PacketRow* b) {
+        for (std::size_t c : keys)
+            if (const int r = compareValues(a->values[c], b->values[c])) return r < 0;
+        return false;
+    });
+    return rows;
+}
+
 void usage(std::ostream& err) {
     err << "usage: cbbtool dump [--json] FILE\n"
            "       cbbtool new FILE\n"
            "       cbbtool check FILE\n"
            "       cbbtool copy IN OUT\n"
+           "       cbbtool load IN.json OUT\n"
+           "       cbbtool diff A B\n"
+           "       cbbtool catalogue BASE OUT.pdf\n"
            "       cbbtool demo FILE [--ini INI]\n";
 }
 
@@ -117,7 +170,7 @@ void usage(std::ostream& err) {
 
 void dumpText(const std::string& path, std::ostream& out) {
     for (const StoredTable& t : readStoredTables(path)) {
-        const auto rows = liveRows(t.packet);
+        const auto rows = rowsInKeyOrder(t);
         out << t.name << " (" << rows.size() << " rows)\n";
         out << "  columns:";
         for (const auto& c : t.packet.columns) out << ' ' << dorvin::cp1251ToUtf8(c.name);
@@ -193,6 +246,16 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             checkBase(args[1], out);
         } else if (cmd == "copy" && args.size() == 3) {
             copyBase(args[1], args[2]);
+        } else if (cmd == "load" && args.size() == 3) {
+            loadJson(args[1], args[2]);
+        } else if (cmd == "diff" && args.size() == 3) {
+            try {
+                return diffBases(args[1], args[2], out) ? 1 : 0;
+            } catch (const std::exception& e) {
+                out.flush();
+                err << e.what() << '\n';
+                return 2;
+            }
         } else if (cmd == "demo" && (args.size() == 2 || (args.size() == 4 && args[2] == "--ini"))) {
             TDataM dm;
             fillDemoBase(dm);
