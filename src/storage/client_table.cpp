@@ -3,11 +3,12 @@
 #include "storage/client_table_data.h"
 #include "storage/cp1251.h"
 #include "storage/error.h"
+#include "storage/file_io.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 
 namespace dorvin {
 
@@ -904,7 +905,8 @@ void ClientTable::resetAfterLoad() {
     if (!shown_.empty() && afterScroll) afterScroll(*this);
 }
 
-std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_t> bytes) const {
+std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_t> bytes,
+                                                     const std::function<void(std::size_t)>& consumed) const {
     PacketReader reader(bytes);
     const auto& columns = reader.columns();
     for (std::size_t i = 0; i < columns.size(); ++i)
@@ -944,34 +946,87 @@ std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_
         defs.push_back(std::move(extra));
     }
 
-    // A first pass checks every row and counts the live ones, so nothing is allocated for
-    // a packet that turns out damaged and every column is sized once.
-    std::size_t live = 0;
-    {
+    // The arrays are sized once. The header's row count is a bound (history rows make
+    // it larger than the live rows); the reader has already checked it against the bytes
+    // at hand. When the arrays it asks for would still be far larger than the packet,
+    // a first pass counts the live rows, so a damaged packet never allocates much.
+    std::size_t cellBytes = 1;  // the live flag
+    for (const auto& d : defs)
+        cellBytes += 1 + (d.kind == FieldKind::String || d.kind == FieldKind::Blob ? sizeof(std::string) : sizeof(double));
+    std::size_t rows = reader.rowCount();
+    if (std::uint64_t(rows) * cellBytes > 8 * std::uint64_t(bytes.size()) + 65536) {
         PacketReader counter(bytes);
-        while (counter.nextRow()) live += isLiveRow(counter.rowStatus()) ? 1 : 0;
+        rows = 0;
+        while (counter.nextRow()) rows += isLiveRow(counter.rowStatus()) ? 1 : 0;
     }
+    // Room for rows added later, so the first new row does not move every array.
+    const std::size_t capacity = rows + std::max<std::size_t>(16, rows / 16);
+
+    // What each packet column becomes: one plan per column, so the loop below does no
+    // lookups.
+    struct Target {
+        TableData::Column* col;
+        FieldKind kind;
+    };
     auto data = std::make_shared<TableData>(defs);
-    data->alive.assign(live, 1);
-    for (auto& c : data->cols) c.resize(live);
-    std::uint32_t slot = 0;
+    std::vector<Target> plan(columns.size());
+    for (std::size_t j = 0; j < columns.size(); ++j) {
+        auto& col = data->cols[static_cast<std::size_t>(target[j])];
+        col.sizeForOverwrite(rows, capacity);
+        plan[j] = {&col, col.kind};
+    }
+    data->alive.reserve(capacity);
+    data->alive.resize(rows);
+
+    constexpr std::size_t releaseStep = std::size_t(8) << 20;
+    std::size_t nextRelease = releaseStep;
+    std::size_t slot = 0;
     while (reader.nextRow()) {
         if (!isLiveRow(reader.rowStatus())) continue;
-        for (std::size_t j = 0; j < columns.size(); ++j) {
-            auto& col = data->cols[static_cast<std::size_t>(target[j])];
-            if (!reader.hasValue(j)) continue;
+        for (std::size_t j = 0; j < plan.size(); ++j) {
+            TableData::Column& col = *plan[j].col;
+            if (!reader.hasValue(j)) {
+                col.null[slot] = 1;
+                if (!col.textual) col.num[slot] = 0;
+                continue;
+            }
             col.null[slot] = 0;
-            switch (col.kind) {
+            // fieldKindOf matched each kind to one type and width, so the bytes are read
+            // straight.
+            const std::uint8_t* p = reader.valueData(j);
+            switch (plan[j].kind) {
             case FieldKind::String:
-            case FieldKind::Blob: col.str[slot] = reader.bytesValue(j); break;
+            case FieldKind::Blob: {
+                const std::string_view v = reader.bytesValue(j);
+                col.str[slot].assign(v.data(), v.size());
+                break;
+            }
             case FieldKind::Float:
-            case FieldKind::Money: col.num[slot] = reader.floatValue(j); break;
-            case FieldKind::Boolean: col.num[slot] = reader.booleanValue(j) ? 1 : 0; break;
-            default: col.num[slot] = static_cast<double>(reader.integerValue(j)); break;
+            case FieldKind::Money: {
+                std::uint64_t bits = 0;
+                for (int b = 0; b < 8; ++b) bits |= std::uint64_t(p[b]) << (8 * b);
+                col.num[slot] = std::bit_cast<double>(bits);
+                break;
+            }
+            case FieldKind::SmallInt:
+                col.num[slot] = static_cast<std::int16_t>(std::uint16_t(p[0] | (p[1] << 8)));
+                break;
+            case FieldKind::Integer:
+                col.num[slot] = static_cast<std::int32_t>(std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) |
+                                                          (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24));
+                break;
+            case FieldKind::Boolean: col.num[slot] = (p[0] | p[1]) != 0 ? 1 : 0; break;
             }
         }
+        data->alive[slot] = 1;
         ++slot;
+        if (consumed && reader.position() >= nextRelease) {
+            consumed(reader.position());
+            nextRelease = reader.position() + releaseStep;
+        }
     }
+    for (auto& c : data->cols) c.truncate(slot);
+    data->alive.resize(slot);
     return data;
 }
 
@@ -996,11 +1051,7 @@ void ClientTable::loadFromBytes(std::span<const std::uint8_t> bytes) {
 }
 
 void ClientTable::loadFromFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw Error("Cannot open file \"" + path.string() + "\"");
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw Error("Cannot read file \"" + path.string() + "\"");
-    loadFromBytes(bytes);
+    loadFromBytes(files::readFile(path).bytes());
 }
 
 namespace {
@@ -1096,12 +1147,9 @@ std::vector<std::uint8_t> ClientTable::saveToBytes() {
 }
 
 void ClientTable::saveToFile(const std::filesystem::path& path) {
-    const auto bytes = saveToBytes();
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) throw Error("Cannot create file \"" + path.string() + "\"");
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) throw Error("Cannot write file \"" + path.string() + "\"");
+    checkActive();
+    endPendingEdit();
+    files::replaceFileStreamed(path, [this](const ByteSink& sink) { writePacket(sink); });
 }
 
 void ClientTable::emptyTable() {
