@@ -9,6 +9,7 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace dorvin {
 
@@ -948,13 +949,13 @@ std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_
 
     // The arrays are sized once. The header's row count is a bound (history rows make
     // it larger than the live rows); the reader has already checked it against the bytes
-    // at hand. When the arrays it asks for would still be far larger than the packet,
-    // a first pass counts the live rows, so a damaged packet never allocates much.
+    // at hand. When the arrays it asks for would be larger than twice the packet, a
+    // first pass counts the live rows, so a damaged packet never allocates much.
     std::size_t cellBytes = 1;  // the live flag
     for (const auto& d : defs)
         cellBytes += 1 + (d.kind == FieldKind::String || d.kind == FieldKind::Blob ? sizeof(std::string) : sizeof(double));
     std::size_t rows = reader.rowCount();
-    if (std::uint64_t(rows) * cellBytes > 8 * std::uint64_t(bytes.size()) + 65536) {
+    if (std::uint64_t(rows) * cellBytes > 2 * std::uint64_t(bytes.size()) + 65536) {
         PacketReader counter(bytes);
         rows = 0;
         while (counter.nextRow()) rows += isLiveRow(counter.rowStatus()) ? 1 : 0;
@@ -1004,7 +1005,10 @@ std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_
             case FieldKind::Float:
             case FieldKind::Money: {
                 std::uint64_t bits = 0;
-                for (int b = 0; b < 8; ++b) bits |= std::uint64_t(p[b]) << (8 * b);
+                if constexpr (std::endian::native == std::endian::little)
+                    std::memcpy(&bits, p, 8);
+                else
+                    for (int b = 0; b < 8; ++b) bits |= std::uint64_t(p[b]) << (8 * b);
                 col.num[slot] = std::bit_cast<double>(bits);
                 break;
             }

@@ -228,9 +228,9 @@ private:
     void putFloatChecked(double v);
     static void storeFloat(std::uint8_t* at, double v);
     void appendFloat(double v) {
-        const std::size_t n = out_.size();
-        out_.resize(n + 8);
-        storeFloat(out_.data() + n, v);
+        std::uint8_t bytes[8];
+        storeFloat(bytes, v);
+        out_.insert(out_.end(), bytes, bytes + 8);
         ++column_;
     }
     void endRow();

@@ -134,6 +134,15 @@ void MappedFile::releaseBefore(std::size_t offset) const {
 
 void* allocateBlock(std::size_t bytes) {
 #ifdef DORVIN_HAVE_MMAP
+#ifdef MAP_POPULATE
+    if (bytes >= mediumBlockBytes && bytes < largeBlockBytes) {
+        // Too small for a huge page: its pages are made present in one call rather than
+        // one fault at a time.
+        void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+        if (p == MAP_FAILED) throw std::bad_alloc();
+        return p;
+    }
+#endif
     if (bytes >= largeBlockBytes) {
         // Huge pages need an aligned start: map a little more and give back the ends.
         const std::size_t page = pageSize();
@@ -148,6 +157,11 @@ void* allocateBlock(std::size_t bytes) {
 #ifdef MADV_HUGEPAGE
         ::madvise(reinterpret_cast<void*>(start), length, MADV_HUGEPAGE);
 #endif
+#ifdef MADV_POPULATE_WRITE
+        // Blocks are filled right after they are made: their pages are made present at
+        // once (where the system cannot, the first writes fault them in).
+        ::madvise(reinterpret_cast<void*>(start), length, MADV_POPULATE_WRITE);
+#endif
         return reinterpret_cast<void*>(start);
     }
 #endif
@@ -157,6 +171,12 @@ void* allocateBlock(std::size_t bytes) {
 void freeBlock(void* block, std::size_t bytes) noexcept {
     if (!block) return;
 #ifdef DORVIN_HAVE_MMAP
+#ifdef MAP_POPULATE
+    if (bytes >= mediumBlockBytes && bytes < largeBlockBytes) {
+        ::munmap(block, bytes);
+        return;
+    }
+#endif
     if (bytes >= largeBlockBytes) {
         ::munmap(block, bytes);
         return;

@@ -44,12 +44,15 @@ private:
     bool mapped_ = false;
 };
 
-// Blocks at least this large are worth their own mapping.
+// Blocks at least this large are mapped on their own and their pages made present at
+// once; from the larger size on they also ask for huge pages.
+inline constexpr std::size_t mediumBlockBytes = std::size_t(1) << 18;
 inline constexpr std::size_t largeBlockBytes = std::size_t(1) << 21;
 
-// A block of `bytes` bytes, not initialised (fresh mapped pages read as zero). Large
-// blocks are mapped on their own and asked to use huge pages, which cost far fewer page
-// faults on first touch. Throws std::bad_alloc.
+// A block of `bytes` bytes for data that is written right away, not initialised (fresh
+// mapped pages read as zero). A page fault per page of a large array costs more than
+// filling it: where the system allows, the pages of a mapped block are made present in
+// one call and large blocks use huge pages. Throws std::bad_alloc.
 void* allocateBlock(std::size_t bytes);
 // Returns a block from allocateBlock with the same size.
 void freeBlock(void* block, std::size_t bytes) noexcept;
