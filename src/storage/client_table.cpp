@@ -685,8 +685,11 @@ void ClientTable::rebuildIndexes() {
     all.reserve(d.alive.size());
     for (std::uint32_t s = 0; s < d.alive.size(); ++s)
         if (d.alive[s]) all.push_back(s);
+    // Room for rows added later, so the first insertion does not move a large index.
+    const std::size_t room = all.size() + std::max<std::size_t>(16, all.size() / 16);
     for (auto& idx : liveIndexes_) {
-        idx->ids = all;
+        idx->ids.reserve(room);
+        idx->ids.assign(all.begin(), all.end());
         const auto& fields = idx->fields;
         std::sort(idx->ids.begin(), idx->ids.end(), [&](std::uint32_t a, std::uint32_t b) {
             const int c = compareSlots(d, fields, a, b);
