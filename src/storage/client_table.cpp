@@ -653,6 +653,45 @@ static int compareSlotKey(const TableData& d, const std::vector<int>& fields, st
     return 0;
 }
 
+// Orders slots the way compareSlots does, for keys of up to three numeric fields: the
+// keys are copied beside the slots first, so each comparison reads one small record
+// instead of a cell in every key column. False when the fields do not suit.
+static bool sortByNumbers(const TableData& d, const std::vector<int>& fields, std::vector<std::uint32_t>& ids) {
+    constexpr std::size_t maxFields = 3;
+    if (fields.empty() || fields.size() > maxFields || ids.size() < 2) return false;
+    for (int f : fields)
+        if (d.cols[static_cast<std::size_t>(f)].textual) return false;
+    struct Key {
+        double value[maxFields];
+        std::uint8_t null[maxFields];
+        std::uint32_t slot;
+    };
+    const std::size_t n = fields.size();
+    std::vector<Key> keys(ids.size());
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        Key& k = keys[i];
+        k.slot = ids[i];
+        for (std::size_t f = 0; f < n; ++f) {
+            const auto& c = d.cols[static_cast<std::size_t>(fields[f])];
+            k.null[f] = c.null[k.slot];
+            k.value[f] = c.num[k.slot];
+        }
+    }
+    std::sort(keys.begin(), keys.end(), [n](const Key& a, const Key& b) {
+        for (std::size_t f = 0; f < n; ++f) {
+            if (a.null[f] || b.null[f]) {
+                if (a.null[f] != b.null[f]) return a.null[f] > b.null[f];  // nulls first
+                continue;
+            }
+            const int r = compareNumber(a.value[f], b.value[f]);
+            if (r != 0) return r < 0;
+        }
+        return a.slot < b.slot;
+    });
+    for (std::size_t i = 0; i < ids.size(); ++i) ids[i] = keys[i].slot;
+    return true;
+}
+
 void ClientTable::rebuildIndexes() {
     liveIndexes_.clear();
     auto resolve = [&](const std::string& list) {
@@ -691,6 +730,7 @@ void ClientTable::rebuildIndexes() {
         idx->ids.reserve(room);
         idx->ids.assign(all.begin(), all.end());
         const auto& fields = idx->fields;
+        if (sortByNumbers(d, fields, idx->ids)) continue;
         std::sort(idx->ids.begin(), idx->ids.end(), [&](std::uint32_t a, std::uint32_t b) {
             const int c = compareSlots(d, fields, a, b);
             return c < 0 || (c == 0 && a < b);
