@@ -9,10 +9,11 @@ namespace bench {
 struct ProcessRun {
     bool ok = false;            // started and exited with status 0
     double seconds = 0;         // wall time from start to exit
-    double peakBytes = 0;       // its largest resident set
+    double peakBytes = 0;       // its largest resident set; a process started from a large
+                                // one counts the starter's as its own, so start it early
 };
 
-// False from available() where this cannot be measured.
+// False where processes cannot be started and measured from here.
 bool processRunsAvailable();
 ProcessRun runProcess(const std::vector<std::string>& argv);
 

@@ -81,12 +81,6 @@ const LargeBase& largeBase() {
     return base;
 }
 
-const LargeBase& hugeBase() {
-    static const LargeBase base =
-        writeLargeBase(100000, std::filesystem::temp_directory_path() / "dorvin_bench_huge.CBB");
-    return base;
-}
-
 void consume(const void* p, std::size_t n) {
     static volatile unsigned char sink;
     if (n) sink = static_cast<const unsigned char*>(p)[n - 1];

@@ -19,10 +19,9 @@ struct LargeBase {
 // Writes a base of `elements` elements to `file` and returns it with its table packets.
 LargeBase writeLargeBase(int elements, const std::filesystem::path& file);
 
-// The 20,000-element base in the temporary folder, written once per process.
+// The 20,000-element base in the temporary folder with its packets, written once per
+// process.
 const LargeBase& largeBase();
-// The 100,000-element base in the temporary folder, written once per process.
-const LargeBase& hugeBase();
 
 // Keeps a value from being optimised away.
 void consume(const void* p, std::size_t n);
