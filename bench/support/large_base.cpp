@@ -1,6 +1,8 @@
 #include "support/large_base.h"
 
+#include "storage/builtin/schema.h"
 #include "storage/data_module.h"
+#include "storage/error.h"
 #include "storage/packet.h"
 
 #include <fstream>
@@ -9,7 +11,6 @@
 namespace bench {
 namespace {
 
-constexpr int kElements = 20000;
 constexpr int kParamsPerElement = 5;
 
 std::vector<dorvin::PacketColumn> columnsOf(dorvin::ClientTable& t) {
@@ -19,14 +20,21 @@ std::vector<dorvin::PacketColumn> columnsOf(dorvin::ClientTable& t) {
     return cols;
 }
 
-LargeBase build() {
+std::span<const std::uint8_t> bytes(const std::vector<std::uint8_t>& v) { return {v.data(), v.size()}; }
+
+} // namespace
+
+LargeBase writeLargeBase(int elements, const std::filesystem::path& file) {
     LargeBase base;
+    base.elements = elements;
+    base.file = file;
     TDataM dm;
     const int types = 11;
 
-    dorvin::PacketWriter elems(columnsOf(dm.ClElemsTable), kElements, {});
-    dorvin::PacketWriter params(columnsOf(dm.ClParamsTable), kElements * kParamsPerElement, {});
-    for (int e = 0; e < kElements; ++e) {
+    const auto rows = static_cast<std::uint32_t>(elements);
+    dorvin::PacketWriter elems(columnsOf(dm.ClElemsTable), rows, {});
+    dorvin::PacketWriter params(columnsOf(dm.ClParamsTable), rows * kParamsPerElement, {});
+    for (int e = 0; e < elements; ++e) {
         const int gr = 1 + e % types, elem = 1 + e / types;
         elems.beginRow();
         elems.putInteger(gr);
@@ -45,26 +53,31 @@ LargeBase build() {
     }
     base.elemsPacket = elems.finish();
     base.paramsPacket = params.finish();
-
     const auto groups = dm.ClGroupsTable.saveToBytes();
     const auto freqs = dm.BaseFreqs.saveToBytes();
-    dorvin::Packet container;
-    for (const char* n : {"GROUPS", "ELEMENTS", "PARAMS", "FREQS"})
-        container.columns.push_back(dorvin::packetColumn(n, dorvin::FieldKind::Blob));
-    container.tableProperties.push_back(dorvin::liveChangeLog(1));
-    auto blob = [](const std::vector<std::uint8_t>& b) { return dorvin::PacketValue(std::string(b.begin(), b.end())); };
-    container.rows.push_back({4, {0, 0, 0, 0}, {blob(groups), blob(base.elemsPacket), blob(base.paramsPacket), blob(freqs)}});
-    base.fileBytes = dorvin::writePacket(container);
-    base.file = std::filesystem::temp_directory_path() / "dorvin_bench_large.CBB";
-    std::ofstream(base.file, std::ios::binary)
-        .write(reinterpret_cast<const char*>(base.fileBytes.data()), static_cast<std::streamsize>(base.fileBytes.size()));
+
+    // The container goes straight into the file: the large packet is not copied again.
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    if (!out) throw dorvin::Error("Cannot create file \"" + file.string() + "\"");
+    dorvin::PacketWriter container(dorvin::schema::columnsOf(dorvin::schema::containerFields()), 1,
+                                   {dorvin::liveChangeLog(1)});
+    container.streamTo([&out, &base](std::span<const std::uint8_t> piece) {
+        out.write(reinterpret_cast<const char*>(piece.data()), static_cast<std::streamsize>(piece.size()));
+        base.fileSize += piece.size();
+    });
+    container.beginRow();
+    const std::vector<std::uint8_t>* packets[4] = {&groups, &base.elemsPacket, &base.paramsPacket, &freqs};
+    for (const std::vector<std::uint8_t>* packet : packets)
+        container.putBytesStreamed(packet->size(), [packet](const dorvin::ByteSink& sink) { sink(bytes(*packet)); });
+    container.finish();
+    out.close();
+    if (!out) throw dorvin::Error("Cannot write file \"" + file.string() + "\"");
     return base;
 }
 
-} // namespace
-
 const LargeBase& largeBase() {
-    static const LargeBase base = build();
+    static const LargeBase base =
+        writeLargeBase(20000, std::filesystem::temp_directory_path() / "dorvin_bench_large.CBB");
     return base;
 }
 

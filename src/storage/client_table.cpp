@@ -3,11 +3,13 @@
 #include "storage/client_table_data.h"
 #include "storage/cp1251.h"
 #include "storage/error.h"
+#include "storage/file_io.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
-#include <fstream>
+#include <cstring>
 
 namespace dorvin {
 
@@ -651,6 +653,45 @@ static int compareSlotKey(const TableData& d, const std::vector<int>& fields, st
     return 0;
 }
 
+// Orders slots the way compareSlots does, for keys of up to three numeric fields: the
+// keys are copied beside the slots first, so each comparison reads one small record
+// instead of a cell in every key column. False when the fields do not suit.
+static bool sortByNumbers(const TableData& d, const std::vector<int>& fields, std::vector<std::uint32_t>& ids) {
+    constexpr std::size_t maxFields = 3;
+    if (fields.empty() || fields.size() > maxFields || ids.size() < 2) return false;
+    for (int f : fields)
+        if (d.cols[static_cast<std::size_t>(f)].textual) return false;
+    struct Key {
+        double value[maxFields];
+        std::uint8_t null[maxFields];
+        std::uint32_t slot;
+    };
+    const std::size_t n = fields.size();
+    std::vector<Key> keys(ids.size());
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        Key& k = keys[i];
+        k.slot = ids[i];
+        for (std::size_t f = 0; f < n; ++f) {
+            const auto& c = d.cols[static_cast<std::size_t>(fields[f])];
+            k.null[f] = c.null[k.slot];
+            k.value[f] = c.num[k.slot];
+        }
+    }
+    std::sort(keys.begin(), keys.end(), [n](const Key& a, const Key& b) {
+        for (std::size_t f = 0; f < n; ++f) {
+            if (a.null[f] || b.null[f]) {
+                if (a.null[f] != b.null[f]) return a.null[f] > b.null[f];  // nulls first
+                continue;
+            }
+            const int r = compareNumber(a.value[f], b.value[f]);
+            if (r != 0) return r < 0;
+        }
+        return a.slot < b.slot;
+    });
+    for (std::size_t i = 0; i < ids.size(); ++i) ids[i] = keys[i].slot;
+    return true;
+}
+
 void ClientTable::rebuildIndexes() {
     liveIndexes_.clear();
     auto resolve = [&](const std::string& list) {
@@ -683,9 +724,13 @@ void ClientTable::rebuildIndexes() {
     all.reserve(d.alive.size());
     for (std::uint32_t s = 0; s < d.alive.size(); ++s)
         if (d.alive[s]) all.push_back(s);
+    // Room for rows added later, so the first insertion does not move a large index.
+    const std::size_t room = all.size() + std::max<std::size_t>(16, all.size() / 16);
     for (auto& idx : liveIndexes_) {
-        idx->ids = all;
+        idx->ids.reserve(room);
+        idx->ids.assign(all.begin(), all.end());
         const auto& fields = idx->fields;
+        if (sortByNumbers(d, fields, idx->ids)) continue;
         std::sort(idx->ids.begin(), idx->ids.end(), [&](std::uint32_t a, std::uint32_t b) {
             const int c = compareSlots(d, fields, a, b);
             return c < 0 || (c == 0 && a < b);
@@ -904,7 +949,8 @@ void ClientTable::resetAfterLoad() {
     if (!shown_.empty() && afterScroll) afterScroll(*this);
 }
 
-std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_t> bytes) const {
+std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_t> bytes,
+                                                     const std::function<void(std::size_t)>& consumed) const {
     PacketReader reader(bytes);
     const auto& columns = reader.columns();
     for (std::size_t i = 0; i < columns.size(); ++i)
@@ -944,34 +990,90 @@ std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_
         defs.push_back(std::move(extra));
     }
 
-    // A first pass checks every row and counts the live ones, so nothing is allocated for
-    // a packet that turns out damaged and every column is sized once.
-    std::size_t live = 0;
-    {
+    // The arrays are sized once. The header's row count is a bound (history rows make
+    // it larger than the live rows); the reader has already checked it against the bytes
+    // at hand. When the arrays it asks for would be larger than twice the packet, a
+    // first pass counts the live rows, so a damaged packet never allocates much.
+    std::size_t cellBytes = 1;  // the live flag
+    for (const auto& d : defs)
+        cellBytes += 1 + (d.kind == FieldKind::String || d.kind == FieldKind::Blob ? sizeof(std::string) : sizeof(double));
+    std::size_t rows = reader.rowCount();
+    if (std::uint64_t(rows) * cellBytes > 2 * std::uint64_t(bytes.size()) + 65536) {
         PacketReader counter(bytes);
-        while (counter.nextRow()) live += isLiveRow(counter.rowStatus()) ? 1 : 0;
+        rows = 0;
+        while (counter.nextRow()) rows += isLiveRow(counter.rowStatus()) ? 1 : 0;
     }
+    // Room for rows added later, so the first new row does not move every array.
+    const std::size_t capacity = rows + std::max<std::size_t>(16, rows / 16);
+
+    // What each packet column becomes: one plan per column, so the loop below does no
+    // lookups.
+    struct Target {
+        TableData::Column* col;
+        FieldKind kind;
+    };
     auto data = std::make_shared<TableData>(defs);
-    data->alive.assign(live, 1);
-    for (auto& c : data->cols) c.resize(live);
-    std::uint32_t slot = 0;
+    std::vector<Target> plan(columns.size());
+    for (std::size_t j = 0; j < columns.size(); ++j) {
+        auto& col = data->cols[static_cast<std::size_t>(target[j])];
+        col.sizeForOverwrite(rows, capacity);
+        plan[j] = {&col, col.kind};
+    }
+    data->alive.reserve(capacity);
+    data->alive.resize(rows);
+
+    constexpr std::size_t releaseStep = std::size_t(8) << 20;
+    std::size_t nextRelease = releaseStep;
+    std::size_t slot = 0;
     while (reader.nextRow()) {
         if (!isLiveRow(reader.rowStatus())) continue;
-        for (std::size_t j = 0; j < columns.size(); ++j) {
-            auto& col = data->cols[static_cast<std::size_t>(target[j])];
-            if (!reader.hasValue(j)) continue;
+        for (std::size_t j = 0; j < plan.size(); ++j) {
+            TableData::Column& col = *plan[j].col;
+            if (!reader.hasValue(j)) {
+                col.null[slot] = 1;
+                if (!col.textual) col.num[slot] = 0;
+                continue;
+            }
             col.null[slot] = 0;
-            switch (col.kind) {
+            // fieldKindOf matched each kind to one type and width, so the bytes are read
+            // straight.
+            const std::uint8_t* p = reader.valueData(j);
+            switch (plan[j].kind) {
             case FieldKind::String:
-            case FieldKind::Blob: col.str[slot] = reader.bytesValue(j); break;
+            case FieldKind::Blob: {
+                const std::string_view v = reader.bytesValue(j);
+                col.str[slot].assign(v.data(), v.size());
+                break;
+            }
             case FieldKind::Float:
-            case FieldKind::Money: col.num[slot] = reader.floatValue(j); break;
-            case FieldKind::Boolean: col.num[slot] = reader.booleanValue(j) ? 1 : 0; break;
-            default: col.num[slot] = static_cast<double>(reader.integerValue(j)); break;
+            case FieldKind::Money: {
+                std::uint64_t bits = 0;
+                if constexpr (std::endian::native == std::endian::little)
+                    std::memcpy(&bits, p, 8);
+                else
+                    for (int b = 0; b < 8; ++b) bits |= std::uint64_t(p[b]) << (8 * b);
+                col.num[slot] = std::bit_cast<double>(bits);
+                break;
+            }
+            case FieldKind::SmallInt:
+                col.num[slot] = static_cast<std::int16_t>(std::uint16_t(p[0] | (p[1] << 8)));
+                break;
+            case FieldKind::Integer:
+                col.num[slot] = static_cast<std::int32_t>(std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) |
+                                                          (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24));
+                break;
+            case FieldKind::Boolean: col.num[slot] = (p[0] | p[1]) != 0 ? 1 : 0; break;
             }
         }
+        data->alive[slot] = 1;
         ++slot;
+        if (consumed && reader.position() >= nextRelease) {
+            consumed(reader.position());
+            nextRelease = reader.position() + releaseStep;
+        }
     }
+    for (auto& c : data->cols) c.truncate(slot);
+    data->alive.resize(slot);
     return data;
 }
 
@@ -996,11 +1098,7 @@ void ClientTable::loadFromBytes(std::span<const std::uint8_t> bytes) {
 }
 
 void ClientTable::loadFromFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw Error("Cannot open file \"" + path.string() + "\"");
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw Error("Cannot read file \"" + path.string() + "\"");
-    loadFromBytes(bytes);
+    loadFromBytes(files::readFile(path).bytes());
 }
 
 namespace {
@@ -1096,12 +1194,9 @@ std::vector<std::uint8_t> ClientTable::saveToBytes() {
 }
 
 void ClientTable::saveToFile(const std::filesystem::path& path) {
-    const auto bytes = saveToBytes();
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) throw Error("Cannot create file \"" + path.string() + "\"");
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) throw Error("Cannot write file \"" + path.string() + "\"");
+    checkActive();
+    endPendingEdit();
+    files::replaceFileStreamed(path, [this](const ByteSink& sink) { writePacket(sink); });
 }
 
 void ClientTable::emptyTable() {

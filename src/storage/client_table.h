@@ -209,7 +209,10 @@ public:
     void loadFromFile(const std::filesystem::path& path);
     // Two-step load for callers that must check several packets before changing any
     // table: decodePacket checks and decodes (changing nothing), adopt installs.
-    std::shared_ptr<TableData> decodePacket(std::span<const std::uint8_t> bytes) const;
+    // `consumed`, when given, is told now and then how far the packet has been read:
+    // the bytes before that offset are not looked at again.
+    std::shared_ptr<TableData> decodePacket(std::span<const std::uint8_t> bytes,
+                                            const std::function<void(std::size_t)>& consumed = {}) const;
     void adopt(std::shared_ptr<TableData> data);
     // Ends a pending edit, then writes every row (also hidden ones) with no history.
     std::vector<std::uint8_t> saveToBytes();
@@ -217,6 +220,8 @@ public:
     // large table without holding its bytes whole. Both end a pending edit first.
     std::size_t packetSize();
     void writePacket(const ByteSink& sink);
+    // Writes the packet to a temporary file beside `path` and renames it over `path`
+    // when complete, so a failure leaves an existing file as it was.
     void saveToFile(const std::filesystem::path& path);
     // Ends a pending edit and removes every row.
     void emptyTable();

@@ -2,7 +2,10 @@
 // The rows of a client table, stored column by column: a number or a byte string per cell
 // and a null flag. Slots are row numbers; a slot whose `alive` flag is 0 is free or holds
 // a row being edited or inserted. Shared between the table and its two-step load.
+// The arrays come from the column allocator: sized once for a whole packet and filled by
+// the decoder, never cleared first.
 #include "storage/client_table.h"
+#include "storage/column_allocator.h"
 
 #include <cstdint>
 #include <string>
@@ -14,9 +17,9 @@ struct TableData {
     struct Column {
         FieldKind kind;
         bool textual;                    // strings and blobs keep bytes, the rest a number
-        std::vector<double> num;
-        std::vector<std::string> str;
-        std::vector<std::uint8_t> null;
+        ColumnVector<double> num;
+        ColumnVector<std::string> str;
+        ColumnVector<std::uint8_t> null;
 
         explicit Column(FieldKind k) : kind(k), textual(k == FieldKind::String || k == FieldKind::Blob) {}
         void grow() {
@@ -32,6 +35,26 @@ struct TableData {
                 str.resize(n);
             else
                 num.assign(n, 0);
+        }
+        // n cells whose bytes are left as they are: every one is written next. Room for
+        // `capacity` cells is made at once, so rows added later do not move the arrays.
+        void sizeForOverwrite(std::size_t n, std::size_t capacity) {
+            null.reserve(capacity);
+            null.resize(n);
+            if (textual) {
+                str.reserve(capacity);
+                str.resize(n);
+            } else {
+                num.reserve(capacity);
+                num.resize(n);
+            }
+        }
+        void truncate(std::size_t n) {
+            null.resize(n);
+            if (textual)
+                str.resize(n);
+            else
+                num.resize(n);
         }
         void setNull(std::uint32_t s) {
             null[s] = 1;
@@ -64,7 +87,7 @@ struct TableData {
 
     std::vector<FieldDef> defs;       // declared fields, then columns a packet brought along
     std::vector<Column> cols;
-    std::vector<std::uint8_t> alive;
+    ColumnVector<std::uint8_t> alive;
     std::vector<std::uint32_t> freeSlots;
 };
 

@@ -2,7 +2,7 @@
 
 #include "storage/builtin/builtin_packets.h"
 #include "storage/builtin/schema.h"
-#include "storage/data_module_files.h"
+#include "storage/file_io.h"
 #include "storage/error.h"
 #include "storage/packet.h"
 
@@ -151,15 +151,19 @@ std::string TDataM::currentBasePath() const {
 }
 
 void TDataM::LoadBase(const std::string& path) {
-    const std::vector<std::uint8_t> file = dorvin::files::readWholeFile(path);
+    // The file is seen in place, not copied; the pages a table has been decoded from are
+    // let go as the decoder moves on, so a large base is not held twice while it loads.
+    const dorvin::os::MappedFile file = dorvin::files::readFile(path);
 
     // Read and check everything before any table changes.
-    const std::array<std::string_view, 4> blobs = containerBlobs(file);
+    const std::array<std::string_view, 4> blobs = containerBlobs(file.bytes());
     ClientTable* tables[4] = {&ClGroupsTable, &ClElemsTable, &ClParamsTable, &BaseFreqs};
     std::array<std::shared_ptr<dorvin::TableData>, 4> decoded;
     for (int b = 0; b < 4; ++b) {
+        const std::size_t at = blobs[b].empty() ? 0 : reinterpret_cast<const std::uint8_t*>(blobs[b].data()) - file.data();
         try {
-            decoded[b] = tables[b]->decodePacket(asBytes(blobs[b]));
+            decoded[b] = tables[b]->decodePacket(asBytes(blobs[b]),
+                                                 [&file, at](std::size_t read) { file.releaseBefore(at + read); });
         } catch (const Error& e) {
             throw Error(std::string("Table ") + kBlobNames[b] + " of the base file: " + e.what());
         }

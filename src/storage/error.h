@@ -11,6 +11,18 @@ public:
     explicit Error(const std::string& message) : std::runtime_error(message) {}
 };
 
+// A file that could not be opened, read, created or written. The message names the file;
+// the stage lets a caller that words its own message tell the cases apart.
+class FileError : public Error {
+public:
+    enum class Stage { Open, Read, Create, Write };
+    FileError(Stage stage, const std::string& message) : Error(message), stage_(stage) {}
+    Stage stage() const { return stage_; }
+
+private:
+    Stage stage_;
+};
+
 } // namespace dorvin
 
 namespace dorvin {

@@ -1,13 +1,12 @@
 #include "storage/exchange_file.h"
 
 #include "storage/error.h"
+#include "storage/file_io.h"
 
 #include <bit>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <system_error>
 
 namespace dorvin {
 
@@ -178,76 +177,24 @@ ExchangeElement decodeExchange(std::string_view bytes)
 void writeExchangeFile(const std::filesystem::path& path, const ExchangeElement& element)
 {
     const std::string bytes = encodeExchange(element);
-    const std::string shown = shownPath(path);
-
-    // A temporary name in the target's folder, so the final rename never crosses volumes.
-    std::filesystem::path temp;
-    std::error_code ec;
-    for (int attempt = 0;; ++attempt) {
-        temp = path;
-        temp += ".tmp" + std::to_string(attempt) + "~";
-        if (!std::filesystem::exists(temp, ec) && !ec)
-            break;
-        if (attempt == 99)
-            throw Error("Не удалось создать временный файл рядом с '" + shown + "'");
+    try {
+        files::replaceFile(path, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+    } catch (const FileError&) {
+        throw Error("Не удалось записать файл элемента '" + shownPath(path) + "'");
     }
-
-    bool written = false;
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (out) {
-            out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-            out.flush();
-            written = static_cast<bool>(out);
-            out.close();
-            written = written && !out.fail();
-        }
-    }
-    if (written) {
-        std::filesystem::rename(temp, path, ec);
-        if (!ec)
-            return;
-    }
-    std::filesystem::remove(temp, ec);
-    throw Error("Не удалось записать файл элемента '" + shown + "'");
 }
 
 ExchangeElement readExchangeFile(const std::filesystem::path& path)
 {
-    const std::string shown = shownPath(path);
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
-        throw Error("Не удалось открыть файл элемента '" + shown + "'");
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw Error("Не удалось открыть файл элемента '" + shown + "'");
-
-    std::string header(exchangeHeaderSize, '\0');
-    in.read(header.data(), static_cast<std::streamsize>(header.size()));
-    header.resize(static_cast<std::size_t>(in.gcount()));
-    if (header.size() < exchangeHeaderSize)
-        return decodeExchange(header); // throws: the header is incomplete
-
-    // Records are read in bounded chunks, so a count that the file cannot back never
-    // turns into an allocation: the read simply ends early and decoding reports it.
-    const std::int32_t count = getI32(header, hCount);
-    std::uint64_t wanted = count > 0 ? static_cast<std::uint64_t>(count) * exchangeRecordSize : 0;
-    std::string bytes = std::move(header);
-    constexpr std::size_t chunk = 64 * exchangeRecordSize;
-    while (wanted > 0) {
-        const std::size_t n = wanted < chunk ? static_cast<std::size_t>(wanted) : chunk;
-        const std::size_t at = bytes.size();
-        bytes.resize(at + n);
-        in.read(bytes.data() + at, static_cast<std::streamsize>(n));
-        const auto got = static_cast<std::size_t>(in.gcount());
-        bytes.resize(at + got);
-        if (got < n)
-            break;
-        wanted -= n;
+    // The file is seen in place, so a count that the file cannot back never turns into
+    // an allocation: decoding compares it with the bytes that are there.
+    try {
+        const os::MappedFile file = files::readFile(path);
+        return decodeExchange(std::string_view(reinterpret_cast<const char*>(file.data()), file.size()));
+    } catch (const FileError& e) {
+        const char* verb = e.stage() == FileError::Stage::Read ? "прочитать" : "открыть";
+        throw Error(std::string("Не удалось ") + verb + " файл элемента '" + shownPath(path) + "'");
     }
-    if (in.bad())
-        throw Error("Не удалось прочитать файл элемента '" + shown + "'");
-    return decodeExchange(bytes);
 }
 
 } // namespace dorvin

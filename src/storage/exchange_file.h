@@ -63,7 +63,7 @@ ExchangeElement decodeExchange(std::string_view bytes);
 void writeExchangeFile(const std::filesystem::path& path, const ExchangeElement& element);
 
 // Opens, reads and decodes the file; throws dorvin::Error when it cannot be read or is
-// damaged. Reads no more of the file than the header's count calls for.
+// damaged. Looks at no more of the file than the header's count calls for.
 ExchangeElement readExchangeFile(const std::filesystem::path& path);
 
 // A text field of width `width`: the bytes up to the first zero byte, or all of them.

@@ -385,6 +385,11 @@ PacketReader::PacketReader(std::span<const std::uint8_t> bytes) : data_(bytes) {
     if (rowCount_ != 0 && rowCount_ > c.remaining() / (1 + mapBytes))
         damaged("more rows announced than the packet holds");
     fieldStatus_.assign(columns_.size(), field_status::null);
+    fixedWidth_.reserve(columns_.size());
+    for (const auto& col : columns_) {
+        const bool fixed = !(col.type & (packet_type::arrayBit | packet_type::varyingBit)) && col.width > 0;
+        fixedWidth_.push_back(fixed ? col.width : 0);
+    }
     valueOffset_.assign(columns_.size(), 0);
     valueSize_.assign(columns_.size(), 0);
     pos_ = c.pos;
@@ -396,19 +401,30 @@ bool PacketReader::nextRow() {
     if (rowsRead_ == rowCount_) return false;
     Cursor c{data_, pos_};
     rowStatus_ = static_cast<std::uint8_t>(c.uint(1, "a row"));
-    const std::size_t mapBytes = (2 * columns_.size() + 7) / 8;
+    const std::size_t columnCount = columns_.size();
+    const std::size_t mapBytes = (2 * columnCount + 7) / 8;
     c.need(mapBytes, "a field status map");
     const std::uint8_t* map = data_.data() + c.pos;
     c.pos += mapBytes;
-    for (std::size_t i = 0; i < columns_.size(); ++i) {
-        const std::uint8_t st = (map[(2 * i) / 8] >> ((2 * i) % 8)) & 3;
-        if (st == 3) damaged("row " + std::to_string(rowsRead_ + 1) + " has an invalid field status");
+    for (std::size_t i = 0; i < columnCount; ++i) {
+        const std::uint8_t st = (map[i / 4] >> (2 * (i % 4))) & 3;
         fieldStatus_[i] = st;
-        if (st == field_status::value) {
-            auto [off, size] = skipValue(c, columns_[i].type, columns_[i].width, columns_[i].name);
-            valueOffset_[i] = off;
-            valueSize_[i] = size;
+        if (st != field_status::value) {
+            if (st == 3) damaged("row " + std::to_string(rowsRead_ + 1) + " has an invalid field status");
+            continue;
         }
+        if (const std::size_t width = fixedWidth_[i]) {
+            // Fixed values, the bulk of a large table, are measured without the general
+            // path; the bound is checked all the same.
+            c.need(width, "a value");
+            valueOffset_[i] = c.pos;
+            valueSize_[i] = width;
+            c.pos += width;
+            continue;
+        }
+        auto [off, size] = skipValue(c, columns_[i].type, columns_[i].width, columns_[i].name);
+        valueOffset_[i] = off;
+        valueSize_[i] = size;
     }
     pos_ = c.pos;
     ++rowsRead_;

@@ -146,6 +146,8 @@ public:
 
     // Reads the next row; false when every row has been read.
     bool nextRow();
+    // How far the rows have been read, counted from the start of the packet.
+    std::size_t position() const { return pos_; }
 
     // Of the row last read:
     std::uint8_t rowStatus() const { return rowStatus_; }
@@ -154,6 +156,8 @@ public:
     // The value bytes of a column with field status 0: for a varying value without its
     // length prefix, for an array with its count.
     std::span<const std::uint8_t> raw(std::size_t column) const;
+    // The first byte of raw(column), for decoders that know the column's width.
+    const std::uint8_t* valueData(std::size_t column) const { return data_.data() + valueOffset_[column]; }
     std::int64_t integerValue(std::size_t column) const;  // kinds 0x01 and 0x02
     double floatValue(std::size_t column) const;          // kind 0x04
     bool booleanValue(std::size_t column) const;          // kind 0x03
@@ -171,6 +175,7 @@ private:
     std::size_t rowsOffset_ = 0;
     std::uint8_t rowStatus_ = 0;
     std::vector<std::uint8_t> fieldStatus_;
+    std::vector<std::uint16_t> fixedWidth_;  // per column: the width of a fixed value, else 0
     std::vector<std::size_t> valueOffset_;
     std::vector<std::size_t> valueSize_;
 };
@@ -223,9 +228,9 @@ private:
     void putFloatChecked(double v);
     static void storeFloat(std::uint8_t* at, double v);
     void appendFloat(double v) {
-        const std::size_t n = out_.size();
-        out_.resize(n + 8);
-        storeFloat(out_.data() + n, v);
+        std::uint8_t bytes[8];
+        storeFloat(bytes, v);
+        out_.insert(out_.end(), bytes, bytes + 8);
         ++column_;
     }
     void endRow();

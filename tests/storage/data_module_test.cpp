@@ -1,7 +1,7 @@
 // The data module: built-in contents, LoadBase and SaveBase, and what survives failures.
 #include "storage/data_module.h"
 #include "storage/cp1251.h"
-#include "storage/data_module_files.h"
+#include "storage/file_io.h"
 #include "storage/error.h"
 #include "storage/packet.h"
 
@@ -32,7 +32,7 @@ protected:
         return std::string(u.begin(), u.end());
     }
     static std::string fileBytes(const std::string& p) {
-        const auto v = files::readWholeFile(p);
+        const auto v = files::readFile(p);
         return std::string(v.begin(), v.end());
     }
     static void writeBytes(const std::string& p, const std::string& bytes) {
@@ -67,7 +67,7 @@ protected:
 
     // The packet held in one blob of a base file's container row.
     static Packet blobOf(const std::string& file, const std::string& blob) {
-        const Packet c = readPacket(files::readWholeFile(file));
+        const Packet c = readPacket(files::readFile(file));
         for (std::size_t i = 0; i < c.columns.size(); ++i)
             if (c.columns[i].name == blob) {
                 const auto& s = std::get<std::string>(c.rows.at(0).values[i]);
@@ -162,7 +162,7 @@ TEST_F(DataModuleTest, ContainerHoldsOneRowWithFourBlobsInOrder) {
     const std::string a = path("a.CBB");
     TDataM dm;
     dm.SaveBase(a);
-    const Packet c = readPacket(files::readWholeFile(a));
+    const Packet c = readPacket(files::readFile(a));
     ASSERT_EQ(c.columns.size(), 4u);
     EXPECT_EQ(c.columns[0].name, "GROUPS");
     EXPECT_EQ(c.columns[1].name, "ELEMENTS");
@@ -337,7 +337,7 @@ TEST_F(DataModuleTest, ABaseWhoseTableLacksAFieldIsRefusedWhole) {
     const auto before = snapshot(dm);
 
     // A container whose FREQS packet lacks the USED column, the other three intact.
-    const Packet container = readPacket(files::readWholeFile(good));
+    const Packet container = readPacket(files::readFile(good));
     Packet freqs = blobOf(good, "FREQS");
     freqs.columns.pop_back();
     for (auto& r : freqs.rows) {

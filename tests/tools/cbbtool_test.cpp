@@ -5,7 +5,7 @@
 
 #include "storage/cp1251.h"
 #include "storage/data_module.h"
-#include "storage/data_module_files.h"
+#include "storage/file_io.h"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +43,7 @@ protected:
         return {status, out.str(), err.str()};
     }
     static std::string bytes(const std::string& p) {
-        const auto v = dorvin::files::readWholeFile(p);
+        const auto v = dorvin::files::readFile(p);
         return std::string(v.begin(), v.end());
     }
 

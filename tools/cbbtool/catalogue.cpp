@@ -8,7 +8,7 @@
 #include "platform/value_text.h"
 #include "storage/cp1251.h"
 #include "storage/data_module.h"
-#include "storage/data_module_files.h"
+#include "storage/file_io.h"
 #include "storage/error.h"
 
 #include <QApplication>

@@ -7,7 +7,7 @@
 
 #include "storage/cp1251.h"
 #include "storage/data_module.h"
-#include "storage/data_module_files.h"
+#include "storage/file_io.h"
 #include "storage/error.h"
 #include "storage/packet.h"
 
@@ -43,7 +43,7 @@ std::vector<StoredTable> readStoredTables(const std::string& path) {
         TDataM dm;
         dm.LoadBase(path);
     }
-    const std::vector<std::uint8_t> file = dorvin::files::readWholeFile(path);
+    const dorvin::os::MappedFile file = dorvin::files::readFile(path);
     const Packet container = dorvin::readPacket(file);
     const dorvin::PacketRow* row = nullptr;
     for (const auto& r : container.rows) {

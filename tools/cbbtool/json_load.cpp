@@ -4,7 +4,7 @@
 
 #include "storage/cp1251.h"
 #include "storage/data_module.h"
-#include "storage/data_module_files.h"
+#include "storage/file_io.h"
 #include "storage/error.h"
 
 #include <nlohmann/json.hpp>
@@ -418,7 +418,7 @@ private:
 } // namespace
 
 void loadJson(const std::string& jsonPath, const std::string& basePath) {
-    const std::vector<std::uint8_t> text = dorvin::files::readWholeFile(jsonPath);
+    const dorvin::os::MappedFile text = dorvin::files::readFile(jsonPath);
     TDataM dm;
     // The rows go in as they stand in the file: no master link may hide them or fill in
     // key fields, and no row may be shown twice over. The type table keeps its filter,

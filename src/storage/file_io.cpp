@@ -1,0 +1,98 @@
+#include "storage/file_io.h"
+
+#include "storage/error.h"
+
+#include <fstream>
+#include <random>
+#include <system_error>
+
+namespace dorvin::files {
+
+namespace {
+
+std::string shown(const std::filesystem::path& path) {
+    const auto u8 = path.u8string();
+    return std::string(u8.begin(), u8.end());
+}
+
+[[noreturn]] void fail(FileError::Stage stage, const std::string& text) { throw FileError(stage, text); }
+
+std::filesystem::path temporaryBeside(const std::filesystem::path& target) {
+    static std::mt19937_64 gen{std::random_device{}()};
+    static const char* hex = "0123456789abcdef";
+    std::string suffix = ".";
+    std::uint64_t r = gen();
+    for (int i = 0; i < 12; ++i, r >>= 4) suffix += hex[r & 15];
+    suffix += ".tmp";
+    std::filesystem::path tmp = target;
+    tmp += std::filesystem::path(suffix);
+    return tmp;
+}
+
+} // namespace
+
+std::filesystem::path fromUtf8(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+os::MappedFile readFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        fail(FileError::Stage::Open, "Cannot open file \"" + shown(path) + "\": it is a folder");
+    return os::MappedFile(path);
+}
+
+os::MappedFile readFile(const std::string& utf8Path) { return readFile(fromUtf8(utf8Path)); }
+
+void replaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+    replaceFileStreamed(path, [bytes](const ByteSink& sink) { sink(bytes); });
+}
+
+void replaceFile(const std::string& utf8Path, std::span<const std::uint8_t> bytes) {
+    replaceFile(fromUtf8(utf8Path), bytes);
+}
+
+void replaceFileStreamed(const std::filesystem::path& target, const std::function<void(const ByteSink&)>& produce) {
+    const std::string name = shown(target);
+    std::error_code ec;
+    if (std::filesystem::is_directory(target, ec))
+        fail(FileError::Stage::Create, "Cannot create file \"" + name + "\": it is a folder");
+    const std::filesystem::path tmp = temporaryBeside(target);
+    bool written = false;
+    {
+        std::ofstream out;
+        // The pieces handed over are large; the stream's own buffer would only copy them.
+        out.rdbuf()->pubsetbuf(nullptr, 0);
+        out.open(tmp, std::ios::binary | std::ios::trunc);
+        if (!out) fail(FileError::Stage::Create, "Cannot create file \"" + name + "\"");
+        try {
+            produce([&out](std::span<const std::uint8_t> piece) {
+                out.write(reinterpret_cast<const char*>(piece.data()), static_cast<std::streamsize>(piece.size()));
+            });
+        } catch (...) {
+            out.close();
+            std::filesystem::remove(tmp, ec);
+            throw;
+        }
+        out.flush();
+        written = static_cast<bool>(out);
+        out.close();
+        written = written && !out.fail();
+    }
+    if (!written) {
+        std::filesystem::remove(tmp, ec);
+        fail(FileError::Stage::Write, "Cannot write file \"" + name + "\"");
+    }
+    std::filesystem::rename(tmp, target, ec);
+    if (ec) {
+        std::error_code ignored;
+        std::filesystem::remove(tmp, ignored);
+        fail(FileError::Stage::Write, "Cannot write file \"" + name + "\": " + ec.message());
+    }
+}
+
+void replaceFileStreamed(const std::string& utf8Path, const std::function<void(const ByteSink&)>& produce) {
+    replaceFileStreamed(fromUtf8(utf8Path), produce);
+}
+
+} // namespace dorvin::files

@@ -1,0 +1,33 @@
+#pragma once
+// Reading whole files and replacing files safely: the one way storage and its tools touch
+// files. Paths given as std::string are UTF-8, so Cyrillic names work on every platform.
+// Failures throw dorvin::FileError naming the file.
+#include "storage/byte_sink.h"
+#include "storage/os/mapped_memory.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <span>
+#include <string>
+
+namespace dorvin::files {
+
+std::filesystem::path fromUtf8(const std::string& utf8);
+
+// The whole file, seen in place where the system can map it (nothing is copied and the
+// pages are read as they are touched), else read into memory.
+os::MappedFile readFile(const std::filesystem::path& path);
+os::MappedFile readFile(const std::string& utf8Path);
+
+// Writes the bytes to a temporary file beside the target, closes it, and only then
+// renames it over the target. On any failure the temporary file is removed, an existing
+// target is left as it was, and dorvin::FileError is thrown.
+void replaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+void replaceFile(const std::string& utf8Path, std::span<const std::uint8_t> bytes);
+// The same, for contents that `produce` hands to the sink piece by piece; when it throws,
+// the temporary file is removed and the exception passed on.
+void replaceFileStreamed(const std::filesystem::path& path, const std::function<void(const ByteSink&)>& produce);
+void replaceFileStreamed(const std::string& utf8Path, const std::function<void(const ByteSink&)>& produce);
+
+} // namespace dorvin::files

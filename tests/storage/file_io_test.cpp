@@ -1,0 +1,265 @@
+// Whole-file reading through the memory map, atomic replacing, the large blocks of the
+// column arrays, and loads that size their arrays from the packet header.
+#include "storage/client_table.h"
+#include "storage/column_allocator.h"
+#include "storage/error.h"
+#include "storage/file_io.h"
+#include "storage/os/mapped_memory.h"
+#include "storage/packet.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+#include <string>
+
+namespace fs = std::filesystem;
+using namespace dorvin;
+
+namespace {
+
+class FileIoTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::random_device rd;
+        dir_ = fs::temp_directory_path() / ("dorvin_fio_" + std::to_string(rd()) + std::to_string(rd()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    fs::path at(const std::string& name) const { return dir_ / name; }
+    static void write(const fs::path& p, const std::string& bytes) {
+        std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
+    }
+    static std::string read(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::vector<std::string> names() const {
+        std::vector<std::string> out;
+        for (const auto& e : fs::directory_iterator(dir_)) out.push_back(e.path().filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    static std::string pattern(std::size_t n) {
+        std::string s(n, '\0');
+        std::mt19937 gen(7);
+        for (auto& c : s) c = static_cast<char>(gen());
+        return s;
+    }
+    static std::string text(const os::MappedFile& f) { return std::string(f.begin(), f.end()); }
+
+    fs::path dir_;
+};
+
+FileError::Stage stageOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const FileError& e) {
+        return e.stage();
+    }
+    ADD_FAILURE() << "no FileError";
+    return FileError::Stage::Write;
+}
+
+TEST_F(FileIoTest, ReadsEmptyShortAndLargeFilesWhole) {
+    // Sizes around page and huge-page boundaries, and one that is not a whole page.
+    for (std::size_t n : {std::size_t(0), std::size_t(1), std::size_t(3), std::size_t(4096), std::size_t(4097),
+                          (std::size_t(9) << 20) + 5}) {
+        SCOPED_TRACE(n);
+        const std::string bytes = pattern(n);
+        write(at("f.bin"), bytes);
+        const os::MappedFile f = files::readFile(at("f.bin"));
+        ASSERT_EQ(f.size(), n);
+        EXPECT_EQ(f.bytes().size(), n);
+        EXPECT_TRUE(text(f) == bytes);
+    }
+}
+
+TEST_F(FileIoTest, PagesLetGoReadTheSameBytesAgain) {
+    const std::string bytes = pattern((std::size_t(5) << 20) + 123);
+    write(at("f.bin"), bytes);
+    const os::MappedFile f = files::readFile(at("f.bin"));
+    for (std::size_t offset : {std::size_t(0), std::size_t(100), std::size_t(3) << 20, bytes.size(), bytes.size() + 99}) {
+        f.releaseBefore(offset);
+        EXPECT_TRUE(text(f) == bytes) << offset;
+    }
+}
+
+TEST_F(FileIoTest, AMovedFileKeepsItsBytesAndTheOldObjectIsEmpty) {
+    write(at("f.bin"), "abcdef");
+    os::MappedFile a = files::readFile(at("f.bin"));
+    os::MappedFile b = std::move(a);
+    EXPECT_EQ(a.size(), 0u);
+    EXPECT_EQ(a.data(), nullptr);
+    EXPECT_EQ(text(b), "abcdef");
+    os::MappedFile c;
+    c = std::move(b);
+    EXPECT_EQ(text(c), "abcdef");
+    EXPECT_EQ(b.size(), 0u);
+}
+
+TEST_F(FileIoTest, AMissingFileOrAFolderCannotBeOpened) {
+    try {
+        files::readFile(at("missing.CBB"));
+        FAIL() << "a missing file was read";
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.stage(), FileError::Stage::Open);
+        EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + at("missing.CBB").string() + "\"");
+    }
+    EXPECT_EQ(stageOf([&] { files::readFile(dir_); }), FileError::Stage::Open);
+    // UTF-8 names are taken as such.
+    const std::string cyrillic = at("база.CBB").string();
+    write(files::fromUtf8(cyrillic), "xyz");
+    EXPECT_EQ(text(files::readFile(cyrillic)), "xyz");
+}
+
+TEST_F(FileIoTest, ReplaceWritesOrOverwritesAndLeavesNoTemporaryFile) {
+    const std::string first = "first", second = pattern(3 << 20);
+    files::replaceFile(at("t.CBB"), std::span(reinterpret_cast<const std::uint8_t*>(first.data()), first.size()));
+    EXPECT_EQ(read(at("t.CBB")), first);
+    files::replaceFileStreamed(at("t.CBB"), [&](const ByteSink& sink) {
+        for (std::size_t i = 0; i < second.size(); i += 100000) {
+            const std::size_t n = std::min<std::size_t>(100000, second.size() - i);
+            sink(std::span(reinterpret_cast<const std::uint8_t*>(second.data() + i), n));
+        }
+    });
+    EXPECT_TRUE(read(at("t.CBB")) == second);
+    files::replaceFile(at("t.CBB"), {});
+    EXPECT_EQ(read(at("t.CBB")), "");
+    EXPECT_EQ(names(), std::vector<std::string>{"t.CBB"});
+}
+
+TEST_F(FileIoTest, AFailedReplaceLeavesTheOldFileAndNoTemporaryFile) {
+    write(at("t.CBB"), "old contents");
+    const std::string piece(70000, 'n');
+    EXPECT_THROW(files::replaceFileStreamed(at("t.CBB"),
+                                            [&](const ByteSink& sink) {
+                                                sink(std::span(reinterpret_cast<const std::uint8_t*>(piece.data()),
+                                                               piece.size()));
+                                                throw std::runtime_error("producer failed");
+                                            }),
+                 std::runtime_error);
+    EXPECT_EQ(read(at("t.CBB")), "old contents");
+    EXPECT_EQ(names(), std::vector<std::string>{"t.CBB"});
+
+    // A folder in the way, or a folder that does not exist: nothing is created.
+    fs::create_directories(at("sub"));
+    EXPECT_EQ(stageOf([&] { files::replaceFile(at("sub"), {}); }), FileError::Stage::Create);
+    EXPECT_TRUE(fs::is_directory(at("sub")));
+    EXPECT_EQ(stageOf([&] { files::replaceFile(at("none") / "t.CBB", {}); }), FileError::Stage::Create);
+    EXPECT_EQ(names(), (std::vector<std::string>{"sub", "t.CBB"}));
+}
+
+TEST_F(FileIoTest, ATableSavedToAFileReplacesItWhole) {
+    ClientTable t;
+    t.addField({"A", FieldKind::Integer, 0});
+    t.open();
+    for (int i = 1; i <= 3; ++i) {
+        t.append();
+        t.fieldByName("A").setInteger(i);
+        t.post();
+    }
+    write(at("t.cds"), std::string(100000, 'z'));  // longer than the packet
+    t.saveToFile(at("t.cds"));
+    EXPECT_TRUE(read(at("t.cds")) == std::string(reinterpret_cast<const char*>(t.saveToBytes().data()),
+                                                  t.saveToBytes().size()));
+    EXPECT_EQ(names(), std::vector<std::string>{"t.cds"});
+    EXPECT_THROW(t.saveToFile(at("none") / "t.cds"), FileError);
+}
+
+TEST(LargeBlocks, EverySizeHoldsWhatIsWritten) {
+    for (std::size_t n : {std::size_t(1), std::size_t(4096), os::mediumBlockBytes - 1, os::mediumBlockBytes,
+                          os::largeBlockBytes - 1, os::largeBlockBytes, os::largeBlockBytes * 3 + 17}) {
+        SCOPED_TRACE(n);
+        auto* p = static_cast<std::uint8_t*>(os::allocateBlock(n));
+        ASSERT_NE(p, nullptr);
+        for (std::size_t i = 0; i < n; ++i) p[i] = static_cast<std::uint8_t>(i * 31);
+        bool same = true;
+        for (std::size_t i = 0; i < n; ++i) same = same && p[i] == static_cast<std::uint8_t>(i * 31);
+        EXPECT_TRUE(same);
+        os::freeBlock(p, n);
+    }
+}
+
+TEST(LargeBlocks, ColumnArraysKeepTheirValuesWhenTheyGrow) {
+    ColumnVector<double> v;
+    v.resize(300000);  // a large block, left as it is
+    for (std::size_t i = 0; i < v.size(); ++i) v[i] = double(i);
+    for (int i = 0; i < 400000; ++i) v.push_back(-1.0 * i);  // moves to larger blocks
+    ASSERT_EQ(v.size(), 700000u);
+    EXPECT_EQ(v[0], 0.0);
+    EXPECT_EQ(v[299999], 299999.0);
+    EXPECT_EQ(v[300000 + 123456], -123456.0);
+    ColumnVector<std::string> s(3);
+    EXPECT_EQ(s[2], "");  // non-trivial elements are still constructed
+}
+
+// A table of 100 numeric columns: an all-null row takes 27 bytes in a packet but about
+// 900 in the column arrays, so such a packet is counted before anything is allocated.
+void declareWide(ClientTable& t) {
+    for (int k = 1; k <= 100; ++k) t.addField({"N" + std::to_string(k), FieldKind::Float});
+}
+
+std::vector<std::uint8_t> widePacket(int rows, int everyNth) {
+    ClientTable src;
+    declareWide(src);
+    src.open();
+    for (int r = 0; r < rows; ++r) {
+        src.append();
+        if (r % everyNth == 0)
+            for (int k = 0; k < 100; k += 7) src.field(k).setFloat(r + k / 8.0);
+        else
+            src.field(0).clear();
+        src.post();
+    }
+    return src.saveToBytes();
+}
+
+TEST(SizedLoad, MostlyEmptyAndFullRowsLoadTheSame) {
+    for (int everyNth : {1, 3, 1000}) {
+        SCOPED_TRACE(everyNth);
+        const auto bytes = widePacket(2000, everyNth);
+        ClientTable t;
+        declareWide(t);
+        t.loadFromBytes(bytes);
+        ASSERT_EQ(t.recordCount(), 2000);
+        EXPECT_TRUE(t.saveToBytes() == bytes);
+        t.setRecNo(4);  // row 3 in stored order: values only when every row has them
+        EXPECT_EQ(t.field(7).isNull(), everyNth != 1 && everyNth != 3);
+        EXPECT_TRUE(t.field(1).isNull());
+    }
+}
+
+TEST(SizedLoad, APacketAnnouncingMoreRowsThanItHoldsFailsAsTheReaderDoesAndChangesNothing) {
+    const auto good = widePacket(50, 1);
+    ClientTable t;
+    declareWide(t);
+    t.loadFromBytes(widePacket(3, 1));
+    const auto before = t.saveToBytes();
+    for (std::uint32_t announced : {51u, 60u, 4000u}) {
+        SCOPED_TRACE(announced);
+        auto bad = good;
+        for (int i = 0; i < 4; ++i) bad[14 + i] = static_cast<std::uint8_t>(announced >> (8 * i));
+        std::string readerText;
+        try {
+            readPacket(bad);
+        } catch (const Error& e) {
+            readerText = e.what();
+        }
+        ASSERT_FALSE(readerText.empty());
+        try {
+            t.loadFromBytes(bad);
+            FAIL() << "a damaged packet loaded";
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()), readerText);
+        }
+        EXPECT_TRUE(t.saveToBytes() == before);
+    }
+}
+
+} // namespace
