@@ -151,7 +151,15 @@ std::string TDataM::currentBasePath() const {
 }
 
 void TDataM::LoadBase(const std::string& path) {
-    const std::vector<std::uint8_t> file = dorvin::files::readWholeFile(path);
+    loadFrom(path, path);
+}
+
+void TDataM::RestoreBase(const std::string& copyPath, const std::string& basePath) {
+    loadFrom(copyPath, basePath);
+}
+
+void TDataM::loadFrom(const std::string& readPath, const std::string& path) {
+    const std::vector<std::uint8_t> file = dorvin::files::readWholeFile(readPath);
 
     // Read and check everything before any table changes.
     const std::array<std::string_view, 4> blobs = containerBlobs(file);

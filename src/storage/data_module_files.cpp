@@ -2,6 +2,7 @@
 
 #include "storage/error.h"
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <system_error>
@@ -27,6 +28,25 @@ std::vector<std::uint8_t> readWholeFile(const std::string& utf8Path) {
     if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size))
         throw Error("Cannot read file \"" + utf8Path + "\"");
     return bytes;
+}
+
+bool sameContents(const std::string& utf8PathA, const std::string& utf8PathB) {
+    std::error_code ec;
+    const auto a = fromUtf8(utf8PathA), b = fromUtf8(utf8PathB);
+    const auto sizeA = std::filesystem::file_size(a, ec);
+    if (ec) return false;
+    const auto sizeB = std::filesystem::file_size(b, ec);
+    if (ec || sizeA != sizeB) return false;
+    std::ifstream inA(a, std::ios::binary), inB(b, std::ios::binary);
+    if (!inA || !inB) return false;
+    std::vector<char> bufA(1 << 16), bufB(1 << 16);
+    for (;;) {
+        inA.read(bufA.data(), static_cast<std::streamsize>(bufA.size()));
+        inB.read(bufB.data(), static_cast<std::streamsize>(bufB.size()));
+        const std::streamsize n = inA.gcount();
+        if (n != inB.gcount() || !std::equal(bufA.begin(), bufA.begin() + n, bufB.begin())) return false;
+        if (n == 0 || inA.eof() || inB.eof()) return inA.eof() == inB.eof();
+    }
 }
 
 namespace {

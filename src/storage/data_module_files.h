@@ -16,6 +16,9 @@ std::filesystem::path fromUtf8(const std::string& utf8);
 // The whole file; throws dorvin::Error naming the file when it cannot be read.
 std::vector<std::uint8_t> readWholeFile(const std::string& utf8Path);
 
+// True when both files can be read and hold the same bytes.
+bool sameContents(const std::string& utf8PathA, const std::string& utf8PathB);
+
 // Writes the bytes to a temporary file beside the target, flushes and closes it, and
 // only then renames it over the target. On any failure the temporary file is removed,
 // an existing target is left as it was, and dorvin::Error is thrown.
