@@ -54,7 +54,8 @@ void SessionEnd::scheduleStep(int delayMs)
 
 void SessionEnd::step()
 {
-    if (QWidget* modal = QApplication::activeModalWidget()) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != m_window) {
         // Closing answers a question box with its escape button and rejects a dialog; a
         // window that refused to close is hidden, which ends its loop all the same. The
         // pause lets the closed window's loop return to the code that opened it.

@@ -112,7 +112,9 @@ struct SignalDuringWriteBack : dorvin::TableObserver {
     int raised = 0;
     explicit SignalDuringWriteBack(dorvin::ClientTable* t) : table(t) { table->addObserver(this); }
     ~SignalDuringWriteBack() override { table->removeObserver(this); }
-    void rowChanged(int) override
+    void rowChanged(int) override { once(); }
+    void rowsReset() override { once(); }
+    void once()
     {
         if (raised++ == 0)
             std::raise(SIGTERM);
@@ -296,7 +298,7 @@ void TerminationTest::secondSignalDuringTheWriteBackChangesNothing()
     });
     dorvin::launchEditor();
     QVERIFY(second);
-    QCOMPARE(second->raised > 0, true);
+    QVERIFY(second->raised > 0);
     QVERIFY(fileHasModel(dir.file(QStringLiteral("base.CBB")), QStringLiteral("Во время записи")));
     // Both signals reach the host afterwards as one request to end.
     QCOMPARE(int(hostSignals), 1);
