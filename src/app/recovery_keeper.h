@@ -31,6 +31,7 @@ class RecoveryWriter;
 class ClientTable;
 
 class RecoveryKeeper : public QObject {
+    Q_OBJECT
 public:
     RecoveryKeeper(TDataM& dataModule, QObject* parent);
     ~RecoveryKeeper() override;

@@ -9,7 +9,7 @@
 #include "app/recovery_keeper.h"
 #include "platform/program_dir.h"
 #include "platform/state_folder.h"
-#include "storage/cp1251.h"
+#include "platform/profile_file.h"
 #include "storage/data_module.h"
 #include "support/fake_services.h"
 
