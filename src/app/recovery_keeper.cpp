@@ -96,8 +96,14 @@ RecoveryKeeper::RecoveryKeeper(TDataM& dataModule, QObject* parent)
 
 RecoveryKeeper::~RecoveryKeeper()
 {
-    // A copy already handed over is finished; one being encoded is not. What is on disk
-    // stays: the window closes without a write-back only when that failed.
+    // Still unsaved here means the write-back failed (or never came): the changes since
+    // the last copy go into the copy now, so they are not lost with the window.
+    if (m_dirty) {
+        try {
+            writePendingCopyNow();
+        } catch (...) {
+        }
+    }
     m_writer.reset();
 }
 

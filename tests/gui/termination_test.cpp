@@ -15,6 +15,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QProcess>
 #include <QtTest>
@@ -183,6 +184,7 @@ private slots:
     void hostEditorClosesOnSignalAndGivesTheHostItsHandlerBack();
     void secondSignalDuringTheWriteBackChangesNothing();
     void signalWhileADialogIsOpenClosesTheDialogFirst();
+    void theProgramItselfWritesBackOnSigterm();
 };
 
 void TerminationTest::sigtermWritesTheBaseBackAndExitsWithZero_data()
@@ -326,6 +328,50 @@ void TerminationTest::signalWhileADialogIsOpenClosesTheDialogFirst()
     QVERIFY(windowOpenWhenItReturned);
     QVERIFY(fileHasModel(dir.file(QStringLiteral("base.CBB")), QStringLiteral("С открытым окном")));
     QCOMPARE(int(hostSignals), 1);
+}
+
+void TerminationTest::theProgramItselfWritesBackOnSigterm()
+{
+    // The built program, copied with its library into a folder of its own, which is then
+    // its program directory. It tells nothing when it is up; a recovery copy that holds
+    // nothing new, which the program removes as it opens the base, tells it instead.
+    const QString bin = qEnvironmentVariable("DORVIN_BIN_DIR");
+    if (bin.isEmpty() || !QFile::exists(bin + QStringLiteral("/dorvindb")))
+        QSKIP("DORVIN_BIN_DIR does not name the built program");
+    TempProgramDir dir;
+    prepareBase(dir);
+    for (const QString name : {QStringLiteral("dorvindb"), QStringLiteral("libdorvindb.so")})
+        QVERIFY(QFile::copy(bin + u'/' + name, dir.file(name)));
+    QFile base(dir.file(QStringLiteral("base.CBB")));
+    QVERIFY(base.open(QIODevice::ReadWrite));
+    const QDateTime past = QDateTime::currentDateTime().addDays(-3);
+    QVERIFY(base.setFileTime(past, QFileDevice::FileModificationTime));
+    base.close();
+    // XDG_STATE_HOME is how the user's state folder reaches the program.
+    const QString stateHome = QFileInfo(dir.stateFolder()).path();
+    const QString marker = RecoveryKeeper::copyPathFor(dir.file(QStringLiteral("base.CBB")));
+    QVERIFY(QDir().mkpath(dir.stateFolder()));
+    QVERIFY(QFile::copy(dir.file(QStringLiteral("base.CBB")), marker));
+
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_STATE_HOME"), stateHome);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(env);
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    program.start(dir.file(QStringLiteral("dorvindb")), {});
+    QVERIFY(program.waitForStarted(60000));
+    QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(marker) || program.state() == QProcess::NotRunning, 120000);
+    QCOMPARE(program.state(), QProcess::Running);
+    QCOMPARE(QFileInfo(dir.file(QStringLiteral("base.CBB"))).lastModified(), past);
+    ::kill(program.processId(), SIGTERM);
+    QVERIFY(program.waitForFinished(120000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    // Written back on the way out: newer, and still the base it was.
+    QVERIFY(QFileInfo(dir.file(QStringLiteral("base.CBB"))).lastModified() > past);
+    QVERIFY(fileHasModel(dir.file(QStringLiteral("base.CBB")), QStringLiteral("Исходный")));
+    QCOMPARE(stateFiles(dir), QStringList());
 }
 
 int main(int argc, char** argv)
