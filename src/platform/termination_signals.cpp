@@ -25,7 +25,8 @@ constexpr std::array<int, 3> watchedSignals{SIGTERM, SIGHUP, SIGINT};
 // The write end of the active object's socket pair; -1 while none is active.
 std::atomic<int> g_writeEnd{-1};
 
-extern "C" void onTerminationSignal(int sig)
+// Internal linkage and a C++ name: the library exports no C names but its two entries.
+void onTerminationSignal(int sig)
 {
     // Only async-signal-safe work here: one byte into the socket pair, errno kept.
     const int savedErrno = errno;

@@ -118,6 +118,7 @@ private slots:
     void damagedCopyIsReportedAndTheBaseOpens();
     void endOfSessionDuringTheQuestionKeepsTheCopy();
     void pendingEditIsNotEndedByACopy();
+    void failedWriteBackOnCloseLeavesTheChangesInTheCopy();
 };
 
 void RecoveryTest::copyIsKeptAfterAPostedChangeNeverBesideTheBase()
@@ -392,6 +393,27 @@ void RecoveryTest::pendingEditIsNotEndedByACopy()
     const QString copy = RecoveryKeeper::copyPathFor(dir.file(QStringLiteral("base.CBB")));
     QVERIFY(fileHasModel(copy, QStringLiteral("Записанный")));
     QVERIFY(!fileHasModel(copy, QStringLiteral("typing")));
+}
+
+void RecoveryTest::failedWriteBackOnCloseLeavesTheChangesInTheCopy()
+{
+    TempProgramDir dir;
+    prepareBase(dir);
+    FakeServices fake;
+    ServicesGuard guard(fake);
+    {
+        TMainForm w;
+        renameFirstElement(w, QStringLiteral("Спасённый"));
+        // The base cannot be written any more (its name is now a folder's).
+        QVERIFY(QFile::remove(dir.file(QStringLiteral("base.CBB"))));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("base.CBB")));
+        w.close();
+        QCOMPARE(fake.count(ServiceCall::Message), 1);
+        QVERIFY(fake.last(ServiceCall::Message)->text.startsWith(QStringLiteral("Не удалось сохранить базу! Причина:\n")));
+    }
+    // No copy had been taken yet; the window took one as it went.
+    const QString copy = RecoveryKeeper::copyPathFor(dir.file(QStringLiteral("base.CBB")));
+    QVERIFY(fileHasModel(copy, QStringLiteral("Спасённый")));
 }
 
 QTEST_MAIN(RecoveryTest)

@@ -109,10 +109,15 @@ private:
 // Raises a second SIGTERM while the write-back is under way: the pending edit that the
 // write-back posts is the moment.
 struct SignalDuringWriteBack : dorvin::TableObserver {
+    QPointer<TMainForm> window; // the table goes with it
     dorvin::ClientTable* table;
     int raised = 0;
-    explicit SignalDuringWriteBack(dorvin::ClientTable* t) : table(t) { table->addObserver(this); }
-    ~SignalDuringWriteBack() override { table->removeObserver(this); }
+    explicit SignalDuringWriteBack(TMainForm* w) : window(w), table(&w->DataM->ClElemsTable) { table->addObserver(this); }
+    ~SignalDuringWriteBack() override
+    {
+        if (window)
+            table->removeObserver(this);
+    }
     void rowChanged(int) override { once(); }
     void rowsReset() override { once(); }
     void once()
@@ -295,7 +300,7 @@ void TerminationTest::secondSignalDuringTheWriteBackChangesNothing()
         // The edit is still pending: the write-back posts it, and a second signal comes
         // right then.
         renameFirstElement(*MainForm, QStringLiteral("Во время записи"), false);
-        second = std::make_unique<SignalDuringWriteBack>(&MainForm->DataM->ClElemsTable);
+        second = std::make_unique<SignalDuringWriteBack>(MainForm.data());
         std::raise(SIGTERM);
     });
     dorvin::launchEditor();
