@@ -2,12 +2,16 @@
 
 #include "app/about_box.h"
 #include "app/main_form.h"
+#include "app/session_end.h"
 #include "dbaware/guarded.h"
 #include "platform/help_viewer.h"
 #include "platform/services.h"
+#include "platform/termination_signals.h"
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QSessionManager>
+#include <QThread>
 
 #include <memory>
 #include <vector>
@@ -95,14 +99,33 @@ int runProgram(int argc, char** argv)
 {
     try {
         QApplication app(argc, argv);
+        // The system's and the desktop's requests to end the program close the window as
+        // "Выход" does; they outlive the window, so one that comes while the base is
+        // written back waits instead of ending the process halfway.
+        SessionEnd sessionEnd;
+        TerminationSignals termination([&sessionEnd] { sessionEnd.request(); });
+#ifndef QT_NO_SESSIONMANAGER
+        QObject::connect(&app, &QGuiApplication::commitDataRequest, &sessionEnd,
+                         [&sessionEnd](QSessionManager&) { sessionEnd.request(); });
+#endif
         try {
             prepareApplication();
             auto form = std::make_unique<TMainForm>();
             MainForm = form.get();
             for (ProgramStartupStep step : startupSteps())
                 runGuarded(step);
-            form->show();
-            app.exec();
+            // Quitting by any other road still writes the open base back first.
+            QObject::connect(&app, &QCoreApplication::aboutToQuit, form.get(), [window = form.get()] {
+                if (window->isVisible())
+                    window->close();
+            });
+            sessionEnd.setWindow(form.get(), 1);
+            if (sessionEnd.requested()) {
+                form->close(); // asked to end before the window was even shown
+            } else {
+                form->show();
+                app.exec();
+            }
             form.reset();
         } catch (const std::exception& e) {
             services().errorReport(errorText(e));
@@ -118,9 +141,19 @@ void launchEditor()
 {
     HostApplication app;
     runGuarded([] {
+        // Caught only while the editor runs; the host's own dispositions come back when
+        // it closes, and a signal that came meanwhile is then handed on to them.
+        SessionEnd sessionEnd;
+        TerminationSignals termination([&sessionEnd] { sessionEnd.request(); });
         auto form = std::make_unique<TMainForm>();
         MainForm = form.get();
-        showModal(form.get());
+        sessionEnd.setWindow(form.get(), QThread::currentThread()->loopLevel() + 1);
+        if (sessionEnd.requested())
+            form->close();
+        else
+            showModal(form.get());
+        form.reset();
+        termination.restoreAndForward();
     });
 }
 

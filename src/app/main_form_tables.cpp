@@ -1,6 +1,7 @@
 // The data module and the window's handlers on its tables' notifications.
 #include "app/main_form.h"
 
+#include "app/recovery_keeper.h"
 #include "app/string_grid.h"
 #include "dbaware/db_grid.h"
 #include "dbaware/db_navigator.h"
@@ -15,9 +16,17 @@
 using dorvin::ClientTable;
 using dorvin::DataSource;
 
+namespace {
+dorvin::RecoveryKeeper* recoveryKeeperOf(const TMainForm* form)
+{
+    return form->findChild<dorvin::RecoveryKeeper*>(QStringLiteral("RecoveryKeeper"), Qt::FindDirectChildrenOnly);
+}
+} // namespace
+
 void TMainForm::createDataModule()
 {
     DataM = new TDataM();
+    new dorvin::RecoveryKeeper(*DataM, this);
     // The data-bound controls refer to the module's sources.
     DBGrid1->setDataSource(&DataM->GroupsSource, {"GRNAME"});
     DBNavigator4->setDataSource(&DataM->GroupsSource);
@@ -65,12 +74,18 @@ QString TMainForm::currentBasePath() const
 
 void TMainForm::loadBase(const QString& path)
 {
-    DataM->LoadBase(path.toStdString());
+    // Through the recovery keeper, which offers back the changes a crash left behind.
+    if (dorvin::RecoveryKeeper* keeper = recoveryKeeperOf(this))
+        keeper->loadBase(path, AliasComboBox->currentText());
+    else
+        DataM->LoadBase(path.toStdString());
 }
 
 void TMainForm::saveBase(const QString& path)
 {
     DataM->SaveBase(path.toStdString());
+    if (dorvin::RecoveryKeeper* keeper = recoveryKeeperOf(this))
+        keeper->baseWritten(path);
 }
 
 void TMainForm::fillFrequencyColumns()
@@ -105,6 +120,7 @@ void TMainForm::destroyDataModule()
     for (DataSource* s : {&DataM->GroupsSource, &DataM->ElementsSource, &DataM->ParamsSource,
                           &DataM->FreqsSource, &DataM->DataSource1, &DataM->DataSource2, &DataM->DataSource3})
         s->stateChange = nullptr;
+    delete recoveryKeeperOf(this);
     delete DataM;
     DataM = nullptr;
 }

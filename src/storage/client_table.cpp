@@ -1086,6 +1086,7 @@ void ClientTable::adopt(std::shared_ptr<TableData> data) {
         state_ = TableState::Browse;
     }
     data_ = std::move(data);
+    ++changes_;
     fields_.resize(declared_.size());
     for (std::size_t i = declared_.size(); i < data_->defs.size(); ++i)
         fields_.push_back(std::unique_ptr<Field>(new Field(*this, data_->defs[i], static_cast<int>(i), false)));
@@ -1141,25 +1142,46 @@ std::size_t rowBytes(const TableData& d, std::uint32_t count) {
     return n;
 }
 
+void writeRow(const TableData& d, PacketWriter& w, std::uint32_t s);
+
 void writeRows(const TableData& d, PacketWriter& w) {
-    for (std::uint32_t s = 0; s < d.alive.size(); ++s) {
-        if (!d.alive[s]) continue;
-        w.beginRow(row_status::inserted);
-        for (const auto& c : d.cols) {
-            if (c.null[s]) {
-                w.putNull();
-                continue;
-            }
-            switch (c.kind) {
-            case FieldKind::String:
-            case FieldKind::Blob: w.putBytes(c.str[s]); break;
-            case FieldKind::Float:
-            case FieldKind::Money: w.putFloat(c.num[s]); break;
-            case FieldKind::Boolean: w.putBoolean(c.num[s] != 0); break;
-            default: w.putInteger(static_cast<std::int64_t>(c.num[s])); break;
-            }
+    for (std::uint32_t s = 0; s < d.alive.size(); ++s)
+        if (d.alive[s]) writeRow(d, w, s);
+}
+
+void writeRow(const TableData& d, PacketWriter& w, std::uint32_t s) {
+    w.beginRow(row_status::inserted);
+    for (const auto& c : d.cols) {
+        if (c.null[s]) {
+            w.putNull();
+            continue;
+        }
+        switch (c.kind) {
+        case FieldKind::String:
+        case FieldKind::Blob: w.putBytes(c.str[s]); break;
+        case FieldKind::Float:
+        case FieldKind::Money: w.putFloat(c.num[s]); break;
+        case FieldKind::Boolean: w.putBoolean(c.num[s] != 0); break;
+        default: w.putInteger(static_cast<std::int64_t>(c.num[s])); break;
         }
     }
+}
+
+// At least the size of the live rows once written, found without visiting every
+// numeric cell: numbers are counted at their full width, only texts are measured.
+std::size_t rowBytesBound(const TableData& d, std::uint32_t count) {
+    std::size_t perRow = 1 + (2 * d.cols.size() + 7) / 8;
+    std::size_t text = 0;
+    for (const auto& c : d.cols) {
+        if (c.textual) {
+            perRow += 4;
+            for (std::uint32_t s = 0; s < d.alive.size(); ++s)
+                if (d.alive[s]) text += c.str[s].size();
+        } else {
+            perRow += 8;
+        }
+    }
+    return std::size_t(count) * perRow + text;
 }
 
 } // namespace
@@ -1193,6 +1215,54 @@ std::vector<std::uint8_t> ClientTable::saveToBytes() {
     return w.finish();
 }
 
+struct PacketEncoder::State {
+    std::shared_ptr<const TableData> data;
+    PacketWriter writer;
+    std::uint32_t rows;          // live rows when encoding began
+    std::uint32_t written = 0;
+    std::uint32_t nextSlot = 0;
+};
+
+PacketEncoder::PacketEncoder(std::unique_ptr<State> state) : state_(std::move(state)) {}
+PacketEncoder::PacketEncoder(PacketEncoder&&) noexcept = default;
+PacketEncoder& PacketEncoder::operator=(PacketEncoder&&) noexcept = default;
+PacketEncoder::~PacketEncoder() = default;
+
+bool PacketEncoder::done() const { return state_->written == state_->rows; }
+std::size_t PacketEncoder::rowsLeft() const { return state_->rows - state_->written; }
+
+bool PacketEncoder::encode(std::size_t rows) {
+    State& st = *state_;
+    const TableData& d = *st.data;
+    // The slot count is read afresh: the table may have grown between slices. Rows that
+    // changed meanwhile make the packet stale, which the owner learns from changeCount().
+    for (; rows > 0 && st.written < st.rows && st.nextSlot < d.alive.size(); ++st.nextSlot) {
+        if (!d.alive[st.nextSlot]) continue;
+        writeRow(d, st.writer, st.nextSlot);
+        ++st.written;
+        --rows;
+    }
+    if (st.written < st.rows && st.nextSlot >= d.alive.size())
+        throw Error("The rows of the table changed while they were copied");
+    return done();
+}
+
+std::vector<std::uint8_t> PacketEncoder::finish() {
+    if (!done()) throw Error("The copy of the table is not complete");
+    return state_->writer.finish();
+}
+
+PacketEncoder ClientTable::postedRowsEncoder() const {
+    checkActive();
+    const std::uint32_t count = liveRowCount(*data_);
+    PacketWriter w = packetWriterFor(*data_, count);
+    // Room for the whole packet at once: growing a large buffer would copy it in one go.
+    w.reserve(w.headerSize() + rowBytesBound(*data_, count));
+    auto st = std::unique_ptr<PacketEncoder::State>(
+        new PacketEncoder::State{data_, std::move(w), count});
+    return PacketEncoder(std::move(st));
+}
+
 void ClientTable::saveToFile(const std::filesystem::path& path) {
     checkActive();
     endPendingEdit();
@@ -1204,6 +1274,7 @@ void ClientTable::emptyTable() {
     endPendingEdit();
     auto fresh = std::make_shared<TableData>(data_->defs);
     data_ = std::move(fresh);
+    ++changes_;
     rebuildIndexes();
     refreshShown(false);
     bof_ = eof_ = true;
@@ -1410,6 +1481,7 @@ void ClientTable::post() {
         d.alive[slot] = 1;
     }
     for (auto& idx : liveIndexes_) idx->ids.insert(indexPosition(d, idx->ids, idx->fields, slot), slot);
+    ++changes_;
     modified_ = false;
     if (!link_ && !filtered_) {
         // Every row is shown: move the row to its place instead of rebuilding the list.
@@ -1472,6 +1544,7 @@ void ClientTable::deleteRecord() {
     const std::uint32_t slot = shown_[static_cast<std::size_t>(pos)];
     for (auto& idx : liveIndexes_) indexErase(d, idx->ids, idx->fields, slot);
     freeSlot(slot);
+    ++changes_;
     shown_.erase(shown_.begin() + pos);
     cur_ = shown_.empty() ? -1 : std::min(pos, static_cast<int>(shown_.size()) - 1);
     modified_ = false;

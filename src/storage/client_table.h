@@ -37,6 +37,29 @@ class ClientTable;
 class DataSource;
 struct TableData;
 
+// Encodes the posted rows of a table as a packet a few rows at a time, so that a large
+// table can be copied in slices between other work. Made by ClientTable::postedRowsEncoder;
+// it keeps the rows it reads alive, and its packet is that table's only while the
+// table's changeCount() has not moved since.
+class PacketEncoder {
+public:
+    PacketEncoder(PacketEncoder&&) noexcept;
+    PacketEncoder& operator=(PacketEncoder&&) noexcept;
+    ~PacketEncoder();
+    // Encodes up to `rows` more rows; true when every row is in.
+    bool encode(std::size_t rows);
+    bool done() const;
+    std::size_t rowsLeft() const;
+    // The packet; call once, when done.
+    std::vector<std::uint8_t> finish();
+
+private:
+    friend class ClientTable;
+    struct State;
+    explicit PacketEncoder(std::unique_ptr<State> state);
+    std::unique_ptr<State> state_;
+};
+
 // Error texts the user may see.
 namespace table_error {
 inline constexpr const char* closed = "Cannot perform this operation on a closed dataset";
@@ -223,6 +246,12 @@ public:
     // Writes the packet to a temporary file beside `path` and renames it over `path`
     // when complete, so a failure leaves an existing file as it was.
     void saveToFile(const std::filesystem::path& path);
+    // The posted rows as they stand, leaving a pending edit or insertion alone (it is not
+    // in the packet). Needs an open table.
+    PacketEncoder postedRowsEncoder() const;
+    // Moves whenever the posted rows may have changed (a post, a deletion, a load, an
+    // emptying): an unchanged count means unchanged rows.
+    std::uint64_t changeCount() const { return changes_; }
     // Ends a pending edit and removes every row.
     void emptyTable();
 
@@ -323,6 +352,7 @@ private:
     double filterValue_ = 0;
 
     std::shared_ptr<TableData> data_;
+    std::uint64_t changes_ = 0;
     std::vector<std::unique_ptr<Index>> liveIndexes_;  // active order first, then unique ones
     std::vector<std::uint32_t> shown_;
     int cur_ = -1;

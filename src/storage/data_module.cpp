@@ -151,9 +151,17 @@ std::string TDataM::currentBasePath() const {
 }
 
 void TDataM::LoadBase(const std::string& path) {
+    loadFrom(path, path);
+}
+
+void TDataM::RestoreBase(const std::string& copyPath, const std::string& basePath) {
+    loadFrom(copyPath, basePath);
+}
+
+void TDataM::loadFrom(const std::string& readPath, const std::string& path) {
     // The file is seen in place, not copied; the pages a table has been decoded from are
     // let go as the decoder moves on, so a large base is not held twice while it loads.
-    const dorvin::os::MappedFile file = dorvin::files::readFile(path);
+    const dorvin::os::MappedFile file = dorvin::files::readFile(readPath);
 
     // Read and check everything before any table changes.
     const std::array<std::string_view, 4> blobs = containerBlobs(file.bytes());

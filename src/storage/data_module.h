@@ -29,6 +29,11 @@ public:
     // insertion of an all-null row when no type is shown).
     void LoadBase(const std::string& path);
 
+    // LoadBase of a copy of a base (one kept for recovery) that makes `basePath`, not the
+    // copy's own path, the current base path, so the copy's contents are written back to
+    // the base itself.
+    void RestoreBase(const std::string& copyPath, const std::string& basePath);
+
     // Writes the four stored tables into a base file at `path`, ending their pending
     // edits first. The file is written beside the target under a temporary name and
     // renamed over it only when complete, so a failure leaves an existing file intact.
@@ -57,6 +62,7 @@ public:
     dorvin::DataSource DataSource3{"DataSource3", &BaseFreqs};
 
 private:
+    void loadFrom(const std::string& readPath, const std::string& path);
     // Declares every table's schema before the field members below bind to them.
     bool declared_ = declareTables();
     bool declareTables();

@@ -2,6 +2,7 @@
 
 #include "storage/error.h"
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <system_error>
@@ -93,6 +94,15 @@ void replaceFileStreamed(const std::filesystem::path& target, const std::functio
 
 void replaceFileStreamed(const std::string& utf8Path, const std::function<void(const ByteSink&)>& produce) {
     replaceFileStreamed(fromUtf8(utf8Path), produce);
+}
+
+bool sameContents(const std::string& utf8PathA, const std::string& utf8PathB) {
+    try {
+        const os::MappedFile a = readFile(utf8PathA), b = readFile(utf8PathB);
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    } catch (const Error&) {
+        return false;
+    }
 }
 
 } // namespace dorvin::files

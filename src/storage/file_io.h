@@ -20,6 +20,9 @@ std::filesystem::path fromUtf8(const std::string& utf8);
 os::MappedFile readFile(const std::filesystem::path& path);
 os::MappedFile readFile(const std::string& utf8Path);
 
+// True when both files can be read and hold the same bytes.
+bool sameContents(const std::string& utf8PathA, const std::string& utf8PathB);
+
 // Writes the bytes to a temporary file beside the target, closes it, and only then
 // renames it over the target. On any failure the temporary file is removed, an existing
 // target is left as it was, and dorvin::FileError is thrown.

@@ -1,6 +1,7 @@
 #include "fake_services.h"
 
 #include "platform/program_dir.h"
+#include "platform/state_folder.h"
 #include "storage/error.h"
 
 #include <QDir>
@@ -193,11 +194,19 @@ TempProgramDir::TempProgramDir()
 {
     if (m_dir.isValid())
         setProgramDirectoryForTests(path());
+    if (m_state.isValid())
+        setStateFolderForTests(stateFolder());
 }
 
 TempProgramDir::~TempProgramDir()
 {
     setProgramDirectoryForTests(QString());
+    setStateFolderForTests(QString());
+}
+
+QString TempProgramDir::stateFolder() const
+{
+    return QDir::fromNativeSeparators(m_state.path()) + QStringLiteral("/dorvindb");
 }
 
 QString TempProgramDir::path() const

@@ -123,7 +123,8 @@ private:
 };
 
 // A fresh temporary folder used as the program directory (Dorvin.ini, Template.cds, the
-// help file) for the guard's lifetime; removed afterwards.
+// help file) for the guard's lifetime, and another one that holds the per-user state
+// folder (recovery copies); both removed afterwards.
 class TempProgramDir {
 public:
     TempProgramDir();
@@ -141,9 +142,12 @@ public:
     // The raw bytes of a file of the folder; empty when it cannot be read.
     QByteArray readFile(const QString& name) const;
     bool exists(const QString& name) const;
+    // The per-user state folder in force meanwhile (it need not exist yet).
+    QString stateFolder() const;
 
 private:
     QTemporaryDir m_dir;
+    QTemporaryDir m_state;
 };
 
 // Sets the default QLocale for the guard's lifetime ("ru_RU" for a decimal comma,
