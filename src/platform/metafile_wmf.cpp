@@ -292,7 +292,7 @@ void record(GdiPlayer& g, uint16_t function, std::string_view rec)
             return;
         QImage img = decodePackedDib(rec.substr(r.pos()), usage);
         if (!img.isNull())
-            g.image(img, QRectF(p, QSizeF(w, h)), sourceRect(img, xSrc, ySrc, w, h, true), 0x00CC0020);
+            g.imageUpright(img, QRectF(p, QSizeF(w, h)), sourceRect(img, xSrc, ySrc, w, h, true), 0x00CC0020);
         return;
     }
     default:
