@@ -518,7 +518,7 @@ void record(GdiPlayer& g, uint32_t type, std::string_view rec)
         }
         QImage img = recordBitmap(rec, offBmi, cbBmi, offBits, cbBits, usage);
         QRectF src(xSrc, ySrc, cxSrc, cySrc);
-        if (!QRectF(img.rect()).contains(src.normalized()) || src.isEmpty())
+        if (!QRectF(img.rect()).contains(src.normalized()) || src.normalized().isEmpty())
             src = img.rect();
         g.image(img, dest, src, rop);
         return;
@@ -543,7 +543,7 @@ void record(GdiPlayer& g, uint32_t type, std::string_view rec)
             return;
         // Source rows count from the bottom of the bitmap.
         QRectF src(xSrc, img.height() - ySrc - cySrc, cxSrc, cySrc);
-        if (!QRectF(img.rect()).contains(src.normalized()) || src.isEmpty())
+        if (!QRectF(img.rect()).contains(src.normalized()) || src.normalized().isEmpty())
             src = img.rect();
         if (type == EMR_SETDIBITSTODEVICE)
             g.imageAtPoint(img, QPointF(x, y), src, rop);

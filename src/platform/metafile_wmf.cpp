@@ -72,7 +72,7 @@ LogFont readLogFont(ByteReader& r)
 QRectF sourceRect(const QImage& img, double x, double y, double w, double h, bool bottomUp)
 {
     QRectF src(x, bottomUp ? img.height() - y - h : y, w, h);
-    if (src.isEmpty() || !QRectF(img.rect()).contains(src.normalized()))
+    if (src.normalized().isEmpty() || !QRectF(img.rect()).contains(src.normalized()))
         return img.rect();
     return src;
 }
