@@ -198,3 +198,131 @@ TEST(MetafileBitmaps, StretchedUnderEveryMappingWithBothSignsAtBothSizes)
                 }
     }
 }
+
+// SetDIBitsToDevice copies pixels of the reference device: the picture keeps its pixel
+// size and its way up whatever the mapping, only its corner point is mapped.
+TEST(MetafileBitmaps, SetDibitsToDeviceIsUprightAtItsPixelSizeUnderEveryMapping)
+{
+    for (bool bottomUp : {true, false}) {
+        const Dib dib = quarters(80, bottomUp);
+        for (const Mapping& m : kMappings) {
+            const std::string bytes =
+                emfWith(m).raw(EMR_SETDIBITSTODEVICE, emfSetDibitsToDevice(0, 0, 0, 0, 80, 80, dib)).build();
+            for (int size : {32, 2000}) {
+                SCOPED_TRACE(testing::Message() << m.name << " size " << size << (bottomUp ? "" : " top-down"));
+                expectPicture(renderAt(bytes, size), Expected{QRectF(10, 10, 80, 80)});
+            }
+        }
+    }
+    // A source size that is not positive copies nothing.
+    const Dib dib = quarters(2);
+    for (auto [cx, cy] : {std::pair{-2, 2}, {2, -2}, {0, 2}}) {
+        const QImage img =
+            renderAt(emfWith(kMappings[0]).raw(EMR_SETDIBITSTODEVICE, emfSetDibitsToDevice(0, 0, 0, 0, cx, cy, dib)).build(),
+                     32);
+        EXPECT_EQ(img.pixel(16, 16), kWhite) << cx << "," << cy;
+    }
+}
+
+TEST(MetafileBitmaps, WmfSetDibToDevIsUprightInBothWindowDirections)
+{
+    const Dib dib = quarters(2);
+    for (const Mapping& m : kMappings)
+        for (int signs = 0; signs < 4; ++signs) {
+            const Destination d = destination(m, signs & 1, signs & 2);
+            const std::string bytes =
+                wmfWith(m).raw(META_SETDIBTODEV, wmfSetDibToDev(d.x, d.y, d.cx, d.cy, 0, 0, dib)).build();
+            for (int size : {32, 2000}) {
+                SCOPED_TRACE(testing::Message() << m.name << " cx " << d.cx << " cy " << d.cy << " size " << size);
+                expectPicture(renderAt(bytes, size), Expected{d.expected.frame});
+            }
+        }
+}
+
+// A BitBlt whose source block has the destination's signed extents copies the block
+// as it is: extents running left (or up) from both corners do not mirror it.
+TEST(MetafileBitmaps, BitBltCopiesTheBlockTheWayItsExtentsRun)
+{
+    const Dib dib = quarters(80);
+    for (int signs = 0; signs < 4; ++signs) {
+        const bool nx = signs & 1, ny = signs & 2;
+        const int x = nx ? 80 : 0, y = ny ? 80 : 0, cx = nx ? -80 : 80, cy = ny ? -80 : 80;
+        const std::string bytes = emfWith(kMappings[0]).raw(EMR_BITBLT, emfBlt(false, x, y, cx, cy, x, y, 0, 0, dib)).build();
+        for (int size : {32, 2000}) {
+            SCOPED_TRACE(testing::Message() << "cx " << cx << " cy " << cy << " size " << size);
+            expectPicture(renderAt(bytes, size), Expected{QRectF(10, 10, 80, 80)});
+        }
+    }
+}
+
+// The device-dependent bitmap records of old Windows metafiles are not drawn, and
+// nothing after them is lost.
+TEST(MetafileBitmaps, OldDeviceBitmapRecordsAreSkipped)
+{
+    const Mapping& m = kMappings[0];
+    const Destination d = destination(m, false, false);
+    for (uint16_t function : {META_BITBLT, META_STRETCHBLT}) {
+        WmfBuilder w = wmfWith(m);
+        w.raw(function, wmfRop(0x00CC0020) + wmfWords({2, 2, 0, 0, 80, 80, 0, 0}) + wmfWords({0, 2, 2, 4, 1, 1})
+                            + std::string(8, '\x55'));
+        w.raw(META_STRETCHDIB, wmfStretchDib(d.x, d.y, d.cx, d.cy, 0, 0, 2, 2, quarters(2)));
+        expectPicture(renderAt(w.build(), 32), d.expected);
+    }
+}
+
+// Destinations far larger than the device are cut to it: only the visible part of the
+// bitmap is worked on, and it is the right part.
+TEST(MetafileBitmaps, HugeDestinationsShowTheirVisiblePart)
+{
+    const Dib dib = quarters(2);
+    // The picture's centre at the frame's centre, each quarter 2e8 units wide.
+    const int half = 200000000;
+    for (int size : {32, 2000}) {
+        const std::string bytes = emfWith(kMappings[0])
+                                      .raw(EMR_STRETCHDIBITS, emfStretchDibits(40 - half, 40 - half, 2 * half, 2 * half,
+                                                                               0, 0, 2, 2, dib))
+                                      .build();
+        const QImage img = renderAt(bytes, size);
+        EXPECT_EQ(pixelAtFrame(img, 20, 20), kRed);
+        EXPECT_EQ(pixelAtFrame(img, 80, 20), kGreen);
+        EXPECT_EQ(pixelAtFrame(img, 20, 80), kBlue);
+        EXPECT_EQ(pixelAtFrame(img, 80, 80), kYellow);
+    }
+    // Zero extents, or a destination whose corners are at the ends of the 32-bit range,
+    // draw nothing rather than fail.
+    for (auto [cx, cy] : {std::pair{0, 80}, {80, 0}}) {
+        const QImage img = renderAt(
+            emfWith(kMappings[0]).raw(EMR_STRETCHDIBITS, emfStretchDibits(0, 0, cx, cy, 0, 0, 2, 2, dib)).build(), 32);
+        EXPECT_EQ(img.pixel(16, 16), kWhite);
+    }
+    const QImage extreme = renderAt(
+        emfWith(kMappings[3])
+            .raw(EMR_STRETCHDIBITS, emfStretchDibits(INT32_MAX, INT32_MIN, INT32_MIN, INT32_MAX, 0, 0, 2, 2, dib))
+            .build(),
+        2000);
+    EXPECT_FALSE(extreme.isNull());
+}
+
+// A world transform that turns the page a quarter round turns the bitmap with it.
+TEST(MetafileBitmaps, TurnedByTheWorldTransform)
+{
+    std::string xform;
+    // x' = -y + 100, y' = x: a quarter turn clockwise on a y-down screen about (50, 50).
+    for (float f : {0.0f, 1.0f, -1.0f, 0.0f, 100.0f, 0.0f}) {
+        uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        put32(xform, bits);
+    }
+    EmfBuilder b;
+    b.raw(35, xform); // EMR_SETWORLDTRANSFORM
+    b.raw(EMR_STRETCHDIBITS, emfStretchDibits(10, 10, 80, 80, 0, 0, 2, 2, quarters(2)));
+    for (int size : {32, 2000}) {
+        const QImage img = renderAt(b.build(), size);
+        // Red, the upper left quarter, is now upper right; blue, lower left, upper left.
+        EXPECT_EQ(pixelAtFrame(img, 70, 30), kRed);
+        EXPECT_EQ(pixelAtFrame(img, 30, 30), kBlue);
+        EXPECT_EQ(pixelAtFrame(img, 70, 70), kGreen);
+        EXPECT_EQ(pixelAtFrame(img, 30, 70), kYellow);
+        EXPECT_EQ(pixelAtFrame(img, 5, 5), kWhite);
+    }
+}
