@@ -917,7 +917,7 @@ QFont GdiPlayer::outputFont(double* pixelHeight) const
         double wanted = lf.width * std::hypot(t.m11(), t.m12());
         double natural = QFontMetricsF(font).averageCharWidth();
         if (natural > 0 && std::isfinite(wanted))
-            font.setStretch(std::clamp(int(std::lround(100 * wanted / natural)), 1, 4000));
+            font.setStretch(int(std::lround(std::clamp(100 * wanted / natural, 1.0, 4000.0))));
     }
     *pixelHeight = font.pixelSize();
     return font;
@@ -1085,6 +1085,9 @@ void GdiPlayer::drawImageMapped(const QImage& img, const QRectF& src, const QTra
     const int sx0 = int(std::floor(bounds.left())), sx1 = int(std::ceil(bounds.right())) - 1;
     const int sy0 = int(std::floor(bounds.top())), sy1 = int(std::ceil(bounds.bottom())) - 1;
     const QTransform toSource = toOutput.inverted();
+    // Clamped while still floating point: a nearly flat mapping sends device pixels to
+    // source positions far outside the range of int.
+    auto pixel = [](double v, int low, int high) { return int(std::clamp(std::floor(v), double(low), double(high))); };
     const bool straight = axisAligned(toOutput);
     QImage piece(w, h, straight ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
     if (piece.isNull())
@@ -1093,11 +1096,11 @@ void GdiPlayer::drawImageMapped(const QImage& img, const QRectF& src, const QTra
         std::vector<int> columns(size_t(w), 0);
         for (int i = 0; i < w; ++i) {
             const double u = toSource.m11() * ((x0 + i + 0.5) / scale) + toSource.dx();
-            columns[size_t(i)] = std::clamp(int(std::floor(u)), sx0, sx1);
+            columns[size_t(i)] = pixel(u, sx0, sx1);
         }
         for (int j = 0; j < h; ++j) {
             const double v = toSource.m22() * ((y0 + j + 0.5) / scale) + toSource.dy();
-            const int row = std::clamp(int(std::floor(v)), sy0, sy1);
+            const int row = pixel(v, sy0, sy1);
             const QRgb* from = reinterpret_cast<const QRgb*>(source.constScanLine(row));
             QRgb* to = reinterpret_cast<QRgb*>(piece.scanLine(j));
             for (int i = 0; i < w; ++i)
@@ -1112,8 +1115,7 @@ void GdiPlayer::drawImageMapped(const QImage& img, const QRectF& src, const QTra
                 const bool inside = p.x() >= bounds.left() && p.x() < bounds.right() && p.y() >= bounds.top()
                     && p.y() < bounds.bottom();
                 to[i] = inside ? 0xFF000000u
-                        | source.pixel(std::clamp(int(std::floor(p.x())), sx0, sx1),
-                                       std::clamp(int(std::floor(p.y())), sy0, sy1))
+                        | source.pixel(pixel(p.x(), sx0, sx1), pixel(p.y(), sy0, sy1))
                                : 0u;
             }
         }
