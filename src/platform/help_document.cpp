@@ -1,6 +1,7 @@
 #include "platform/help_document.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -25,9 +26,42 @@ std::optional<QString> readHelpFile(const QString& path)
     return helpText(bytes);
 }
 
+namespace {
+
+// The toolkit lays a table out cell by cell over the whole grid its spans make, so a
+// cell spanning hundreds of rows and columns, nested in others like it, takes minutes.
+// No help page needs a span this wide.
+constexpr int kMaxSpan = 16;
+
+QString withSpansLimited(const QString& html)
+{
+    static const QRegularExpression span(QStringLiteral("((?:row|col)span\\s*=\\s*[\"']?\\s*)(\\d+)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    if (!html.contains(QStringLiteral("span"), Qt::CaseInsensitive))
+        return html;
+    QString out;
+    out.reserve(html.size());
+    qsizetype last = 0;
+    for (auto it = span.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const QString digits = m.captured(2);
+        bool ok = false;
+        const int n = digits.size() <= 6 ? digits.toInt(&ok) : 0;
+        if (ok && n <= kMaxSpan)
+            continue;
+        out += QStringView(html).mid(last, m.capturedStart(2) - last);
+        out += QString::number(kMaxSpan);
+        last = m.capturedEnd(2);
+    }
+    out += QStringView(html).mid(last);
+    return out;
+}
+
+} // namespace
+
 void loadHelpDocument(QTextDocument& document, const QString& html)
 {
-    document.setHtml(html);
+    document.setHtml(withSpansLimited(html));
 }
 
 QString helpTitle(const QTextDocument& document)

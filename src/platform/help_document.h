@@ -22,7 +22,8 @@ std::optional<QString> helpText(QByteArrayView bytes);
 // The help text of a file, or nothing when it cannot be read or is too large.
 std::optional<QString> readHelpFile(const QString& path);
 
-// Fills the document with the help text, as the help window shows it.
+// Fills the document with the help text, as the help window shows it; a table cell
+// spanning more than 16 rows or columns spans 16, which keeps the layout quick.
 void loadHelpDocument(QTextDocument& document, const QString& html);
 // The document's title (its <title>), empty when it has none.
 QString helpTitle(const QTextDocument& document);

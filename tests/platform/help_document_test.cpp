@@ -2,7 +2,10 @@
 #include "platform/help_document.h"
 
 #include <QTemporaryDir>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -39,4 +42,23 @@ TEST(HelpDocument, TooLargeOrMissingFilesAreNotRead)
     QTextDocument document;
     loadHelpDocument(document, *help);
     EXPECT_TRUE(hasHelpAnchor(document, QStringLiteral("context-100")));
+}
+
+// Found by fuzzing: tables whose cells span hundreds of rows and columns, nested in one
+// another, kept the layout busy for minutes. Spans are cut to 16; smaller ones stay.
+TEST(HelpDocument, TableSpansAreLimited)
+{
+    QString html = QStringLiteral("a");
+    for (int i = 0; i < 4; ++i)
+        html = QStringLiteral("<table><tr><td rowspan=300 COLSPAN = \"300\">%1</td><td colspan=2>b</td></tr></table>").arg(html);
+    QTextDocument document;
+    loadHelpDocument(document, *helpText(html.toUtf8()));
+    QTextTable* outer = nullptr;
+    for (QTextFrame* frame : document.rootFrame()->childFrames())
+        if ((outer = qobject_cast<QTextTable*>(frame)))
+            break;
+    ASSERT_NE(outer, nullptr);
+    EXPECT_EQ(outer->columns(), 18); // the spanning cell's 16 and the next cell's 2
+    EXPECT_EQ(outer->cellAt(0, 0).columnSpan(), 16);
+    EXPECT_EQ(outer->cellAt(0, 16).columnSpan(), 2);
 }
