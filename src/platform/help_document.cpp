@@ -5,6 +5,8 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
+#include <algorithm>
+
 namespace dorvin {
 
 std::optional<QString> helpText(QByteArrayView bytes)
@@ -57,11 +59,51 @@ QString withSpansLimited(const QString& html)
     return out;
 }
 
+// Each level of tables within tables multiplies the layout work, so a page of a few
+// kilobytes nesting forty of them never finishes. Tables deeper than this lose their
+// table tags and their content flows as plain text.
+constexpr int kMaxTableDepth = 4;
+
+QString withTablesFlattened(const QString& html)
+{
+    static const QRegularExpression tag(
+        QStringLiteral("<\\s*(/?)\\s*(table|tr|td|th|thead|tbody|tfoot|caption)\\b[^>]*>"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (!html.contains(QStringLiteral("table"), Qt::CaseInsensitive))
+        return html;
+    QString out;
+    out.reserve(html.size());
+    qsizetype last = 0;
+    int depth = 0;
+    for (auto it = tag.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const bool closing = !m.captured(1).isEmpty();
+        const bool table = m.captured(2).compare(QStringLiteral("table"), Qt::CaseInsensitive) == 0;
+        bool drop;
+        if (table && !closing) {
+            ++depth;
+            drop = depth > kMaxTableDepth;
+        } else if (table) {
+            drop = depth > kMaxTableDepth;
+            depth = std::max(0, depth - 1);
+        } else {
+            drop = depth > kMaxTableDepth;
+        }
+        if (!drop)
+            continue;
+        out += QStringView(html).mid(last, m.capturedStart() - last);
+        out += u' ';
+        last = m.capturedEnd();
+    }
+    out += QStringView(html).mid(last);
+    return out;
+}
+
 } // namespace
 
 void loadHelpDocument(QTextDocument& document, const QString& html)
 {
-    document.setHtml(withSpansLimited(html));
+    document.setHtml(withTablesFlattened(withSpansLimited(html)));
 }
 
 QString helpTitle(const QTextDocument& document)

@@ -22,8 +22,9 @@ std::optional<QString> helpText(QByteArrayView bytes);
 // The help text of a file, or nothing when it cannot be read or is too large.
 std::optional<QString> readHelpFile(const QString& path);
 
-// Fills the document with the help text, as the help window shows it; a table cell
-// spanning more than 16 rows or columns spans 16, which keeps the layout quick.
+// Fills the document with the help text, as the help window shows it. What would keep
+// the layout busy for minutes is tamed first: a table cell spanning more than 16 rows
+// or columns spans 16, and tables nested deeper than 4 lose their table tags.
 void loadHelpDocument(QTextDocument& document, const QString& html);
 // The document's title (its <title>), empty when it has none.
 QString helpTitle(const QTextDocument& document);
