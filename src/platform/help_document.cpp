@@ -61,7 +61,8 @@ QString withSpansLimited(const QString& html)
 
 // Each level of tables within tables multiplies the layout work, so a page of a few
 // kilobytes nesting forty of them never finishes. Tables deeper than this lose their
-// table tags and their content flows as plain text.
+// table tags and their content flows as plain text; so do rows and cells found outside
+// any table, which the toolkit would otherwise wrap in tables of their own.
 constexpr int kMaxTableDepth = 4;
 
 QString withTablesFlattened(const QString& html)
@@ -84,10 +85,11 @@ QString withTablesFlattened(const QString& html)
             ++depth;
             drop = depth > kMaxTableDepth;
         } else if (table) {
-            drop = depth > kMaxTableDepth;
+            drop = depth == 0 || depth > kMaxTableDepth;
             depth = std::max(0, depth - 1);
         } else {
-            drop = depth > kMaxTableDepth;
+            // Rows and cells outside any table would make tables of their own.
+            drop = depth == 0 || depth > kMaxTableDepth;
         }
         if (!drop)
             continue;

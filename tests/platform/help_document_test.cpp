@@ -89,3 +89,17 @@ TEST(HelpDocument, DeeplyNestedTablesAreFlattened)
     document.setTextWidth(600);
     EXPECT_GT(document.size().height(), 0);
 }
+
+// Found by fuzzing: rows and cells after their tables had closed (or before any opened)
+// made the toolkit wrap them in tables of their own, nested again and again.
+TEST(HelpDocument, CellsOutsideTablesAreText)
+{
+    QString html = QStringLiteral("<table><tr><td>kept</td></tr></table>");
+    for (int i = 0; i < 40; ++i)
+        html += QStringLiteral("</td><td>b</td></tr><tr><td>c</td></table>");
+    QTextDocument document;
+    loadHelpDocument(document, *helpText(html.toUtf8()));
+    EXPECT_EQ(tableDepth(document.rootFrame()), 1);
+    EXPECT_TRUE(document.toPlainText().contains(QStringLiteral("kept")));
+    EXPECT_EQ(document.toPlainText().count(u'c'), 40);
+}
