@@ -1,5 +1,5 @@
 // Metafile reader and player: parse, read the size, write back, read the written
-// bytes again, and draw into a small image. Nothing may crash, hang or allocate
+// bytes again, and draw at symbol size and at a large size. Nothing may crash, hang or allocate
 // without bound; errors are the normal outcome for most inputs.
 #include "platform/metafile.h"
 #include "platform/metafile_player.h"
@@ -51,12 +51,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } catch (const dorvin::Error&) {
         // a size that no longer fits a 16-bit box
     }
-    QImage image(48, 48, QImage::Format_RGB32);
-    image.fill(Qt::white);
+    // At symbol size, as the type pane shows it, and magnified to 2000 x 2000 seen
+    // through a window into its middle, so geometry reaches far beyond the device.
+    (void)dorvin::renderSymbol(m, 32);
+    static QImage large(512, 512, QImage::Format_RGB32);
+    large.fill(Qt::white);
     {
-        QPainter painter(&image);
-        dorvin::drawMetafile(painter, m, QRectF(4, 4, 40, 40));
+        QPainter painter(&large);
+        dorvin::drawMetafile(painter, m, QRectF(-744, -744, 2000, 2000));
     }
-    (void)dorvin::renderSymbol(m, 24);
     return 0;
 }

@@ -1,9 +1,9 @@
 #include "platform/help_viewer.h"
 
+#include "platform/help_document.h"
+
 #include <QDir>
-#include <QFile>
 #include <QScrollBar>
-#include <QTextBlock>
 #include <QPointer>
 #include <QTextBrowser>
 #include <QTextDocument>
@@ -16,20 +16,6 @@ QPointer<HelpViewer>& theViewer()
 {
     static QPointer<HelpViewer> viewer;
     return viewer;
-}
-
-// Help files are small; anything larger is not a help file of ours.
-constexpr qint64 maxHelpFileSize = 4 * 1024 * 1024;
-
-bool hasAnchor(const QTextDocument* document, const QString& name)
-{
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            if (it.fragment().charFormat().anchorNames().contains(name))
-                return true;
-        }
-    }
-    return false;
 }
 } // namespace
 
@@ -72,14 +58,11 @@ bool HelpViewer::load(const QString& helpFile)
 {
     if (helpFile == m_file && !m_browser->document()->isEmpty())
         return true;
-    QFile file(helpFile);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > maxHelpFileSize)
+    const std::optional<QString> text = readHelpFile(helpFile);
+    if (!text)
         return false;
-    const QByteArray bytes = file.read(maxHelpFileSize);
-    if (file.error() != QFileDevice::NoError)
-        return false;
-    m_browser->setHtml(QString::fromUtf8(bytes));
-    const QString title = m_browser->documentTitle();
+    m_browser->setHtml(*text);
+    const QString title = helpTitle(*m_browser->document());
     setWindowTitle(title.isEmpty() ? QStringLiteral("Справка") : title);
     m_file = helpFile;
     return true;
@@ -108,7 +91,7 @@ bool HelpViewer::openContext(const QString& helpFile, int contextNumber)
         return false;
     const QString anchor = anchorForContext(contextNumber);
     // QTextBrowser silently ignores unknown anchors; fall back to the contents then.
-    if (hasAnchor(m_browser->document(), anchor)) {
+    if (hasHelpAnchor(*m_browser->document(), anchor)) {
         m_anchor = anchor;
         present();
         m_browser->scrollToAnchor(anchor);

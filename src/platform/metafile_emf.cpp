@@ -118,10 +118,17 @@ std::vector<QRectF> readRegion(ByteReader& r, uint32_t cbData)
     r.u32(); // header size
     r.u32(); // type
     uint32_t count = r.u32();
-    r.u32();
+    r.u32(); // size of the rectangles
+    QRectF bounds = readRect(r);
     r.seek(start + 32);
     if (!r.ok() || count > (cbData - 32) / 16)
         return rects;
+    if (count > GdiPlayer::kMaxRegionRects) {
+        // A region of that many pieces is drawn as its bounds: combining them all
+        // would cost far more than the picture is worth.
+        rects.push_back(bounds);
+        return rects;
+    }
     for (uint32_t i = 0; i < count; ++i)
         rects.push_back(readRect(r));
     if (!r.ok())
@@ -511,7 +518,7 @@ void record(GdiPlayer& g, uint32_t type, std::string_view rec)
         }
         QImage img = recordBitmap(rec, offBmi, cbBmi, offBits, cbBits, usage);
         QRectF src(xSrc, ySrc, cxSrc, cySrc);
-        if (!QRectF(img.rect()).contains(src.normalized()) || src.isEmpty())
+        if (!QRectF(img.rect()).contains(src.normalized()) || src.normalized().isEmpty())
             src = img.rect();
         g.image(img, dest, src, rop);
         return;
@@ -529,14 +536,19 @@ void record(GdiPlayer& g, uint32_t type, std::string_view rec)
         }
         if (!r.ok())
             return;
+        if (type == EMR_SETDIBITSTODEVICE && (cxSrc <= 0 || cySrc <= 0))
+            return; // copies whole pixels: a size that is not positive copies none
         QImage img = recordBitmap(rec, offBmi, cbBmi, offBits, cbBits, usage);
         if (img.isNull())
             return;
         // Source rows count from the bottom of the bitmap.
         QRectF src(xSrc, img.height() - ySrc - cySrc, cxSrc, cySrc);
-        if (!QRectF(img.rect()).contains(src.normalized()) || src.isEmpty())
+        if (!QRectF(img.rect()).contains(src.normalized()) || src.normalized().isEmpty())
             src = img.rect();
-        g.image(img, QRectF(x, y, cx, cy), src, rop);
+        if (type == EMR_SETDIBITSTODEVICE)
+            g.imageAtPoint(img, QPointF(x, y), src, rop);
+        else
+            g.image(img, QRectF(x, y, cx, cy), src, rop);
         return;
     }
     case EMR_EXTTEXTOUTA: textRecord(g, rec, r, false); return;

@@ -10,6 +10,14 @@ namespace dorvin::mf {
 
 namespace {
 
+template <typename List> qsizetype totalPoints(const List& polygons)
+{
+    qsizetype n = 0;
+    for (const QPolygonF& p : polygons)
+        n += p.size();
+    return n;
+}
+
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kMaxClipOperations = 512;
 
@@ -25,6 +33,28 @@ bool finiteTransform(const QTransform& t)
             return false;
     return true;
 }
+
+bool finiteRect(const QRectF& r)
+{
+    return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) && std::isfinite(r.height());
+}
+
+bool axisAligned(const QTransform& t)
+{
+    return t.m12() == 0 && t.m21() == 0 && t.type() <= QTransform::TxScale;
+}
+
+// The affine map taking one rectangle onto another, extents signed: from's (x, y)
+// corner goes to to's (x, y) corner.
+QTransform rectToRect(const QRectF& from, const QRectF& to)
+{
+    const double sx = to.width() / from.width(), sy = to.height() / from.height();
+    return QTransform(sx, 0, 0, sy, to.x() - from.x() * sx, to.y() - from.y() * sy);
+}
+
+// Pixels a resampled bitmap may have; beyond this it is sampled more coarsely and
+// the paint engine scales it up (with a plain positive rectangle).
+constexpr double kMaxPiecePixels = 16.0 * 1024 * 1024;
 
 LogBrush stockBrush(int gray, bool null = false)
 {
@@ -99,6 +129,17 @@ GdiPlayer::GdiPlayer(QPainter& painter, bool wmf) : painter_(painter), wmf_(wmf)
     device_ = device;
     base_ = device;
     painter_.resetTransform();
+    if (QPaintDevice* target = painter_.device()) {
+        // Output coordinates are the painter's with an identity world transform; a window
+        // or viewport set on the painter still lies between them and the device.
+        const QTransform toDevice = painter_.deviceTransform();
+        const QRectF pixels(0, 0, target->width(), target->height());
+        if (toDevice.isInvertible() && !pixels.isEmpty())
+            deviceRect_ = toDevice.inverted().mapRect(pixels);
+        const double ratio = target->devicePixelRatioF();
+        devicePixelRatio_ = std::isfinite(ratio) ? std::clamp(ratio, 1.0, 8.0) : 1.0;
+    }
+    setBase(QTransform(), QRectF());
     painter_.setRenderHint(QPainter::Antialiasing, false);
     painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
     dc.pen = stockPen(Qt::black);
@@ -111,6 +152,20 @@ GdiPlayer::GdiPlayer(QPainter& painter, bool wmf) : painter_(painter), wmf_(wmf)
 GdiPlayer::~GdiPlayer()
 {
     painter_.restore();
+}
+
+void GdiPlayer::setBase(const QTransform& base, const QRectF& target)
+{
+    base_ = base * device_;
+    QRectF area = deviceRect_;
+    const QRectF out = device_.mapRect(target);
+    if (finiteRect(out) && !out.isEmpty())
+        area = area.isEmpty() ? out : area.united(out);
+    if (!finiteRect(area) || area.isEmpty())
+        area = QRectF(0, 0, 1024, 1024);
+    const double margin = kReachFactor * std::max({area.width(), area.height(), 256.0});
+    const QRectF limit(-kMaxCoordinate, -kMaxCoordinate, 2 * kMaxCoordinate, 2 * kMaxCoordinate);
+    reach_ = area.adjusted(-margin, -margin, margin, margin).intersected(limit);
 }
 
 void GdiPlayer::setDeviceResolution(double x, double y)
@@ -383,21 +438,49 @@ void GdiPlayer::applyClip()
 bool GdiPlayer::sane(const QRectF& r) const
 {
     for (double v : {r.left(), r.top(), r.right(), r.bottom()})
-        if (!std::isfinite(v) || std::abs(v) > kMaxCoordinate)
+        if (!std::isfinite(v))
             return false;
-    return true;
+    return r.left() >= reach_.left() && r.right() <= reach_.right() && r.top() >= reach_.top()
+        && r.bottom() <= reach_.bottom();
+}
+
+std::optional<QPainterPath> GdiPlayer::outputRect(const QRectF& logical) const
+{
+    return outputRectOf(fullTransform(), logical);
+}
+
+std::optional<QPainterPath> GdiPlayer::outputRectOf(const QTransform& t, const QRectF& rect) const
+{
+    QPainterPath path;
+    const QRectF r = rect.normalized();
+    if (!finiteRect(r) || !finiteTransform(t))
+        return std::nullopt;
+    if (!axisAligned(t)) {
+        QPainterPath shape;
+        shape.addRect(r);
+        QPainterPath out = t.map(shape);
+        if (!sane(out.boundingRect()))
+            return std::nullopt;
+        return out;
+    }
+    // Cut to the reach: what lies beyond is never seen, an outline there included.
+    const QRectF out = t.mapRect(r);
+    const double left = std::max(out.left(), reach_.left()), right = std::min(out.right(), reach_.right());
+    const double top = std::max(out.top(), reach_.top()), bottom = std::min(out.bottom(), reach_.bottom());
+    if (!(left <= right && top <= bottom))
+        return path;
+    path.addRect(QRectF(QPointF(left, top), QPointF(right, bottom)));
+    return path;
 }
 
 void GdiPlayer::intersectClip(const QRectF& logical)
 {
     if (clipOperations_++ > kMaxClipOperations)
         return;
-    QPainterPath rect;
-    rect.addRect(logical.normalized());
-    QPainterPath out = fullTransform().map(rect);
-    if (!sane(out.boundingRect()))
+    std::optional<QPainterPath> out = outputRect(logical);
+    if (!out)
         return;
-    dc.clip = dc.hasClip ? dc.clip.intersected(out) : out;
+    dc.clip = dc.hasClip ? dc.clip.intersected(*out) : *out;
     dc.hasClip = true;
     applyClip();
 }
@@ -406,17 +489,15 @@ void GdiPlayer::excludeClip(const QRectF& logical)
 {
     if (clipOperations_++ > kMaxClipOperations)
         return;
-    QPainterPath rect;
-    rect.addRect(logical.normalized());
-    QPainterPath out = fullTransform().map(rect);
-    if (!sane(out.boundingRect()))
+    std::optional<QPainterPath> out = outputRect(logical);
+    if (!out || out->isEmpty())
         return;
     QPainterPath all;
     if (dc.hasClip)
         all = dc.clip;
     else
-        all.addRect(QRectF(-kMaxCoordinate, -kMaxCoordinate, 2 * kMaxCoordinate, 2 * kMaxCoordinate));
-    dc.clip = all.subtracted(out);
+        all.addRect(reach_);
+    dc.clip = all.subtracted(*out);
     dc.hasClip = true;
     applyClip();
 }
@@ -458,19 +539,20 @@ void GdiPlayer::clipRegion(const std::vector<QRectF>& deviceRects, int mode)
     }
     QPainterPath region;
     for (const QRectF& r : deviceRects)
-        region.addRect(r.normalized());
+        if (auto out = outputRectOf(base_, r))
+            region.addPath(*out);
     region.setFillRule(Qt::WindingFill);
-    combineClip(base_.map(region), mode);
+    combineClip(region, mode);
 }
 
 void GdiPlayer::fillRegion(const std::vector<QRectF>& deviceRects, const LogBrush* brush)
 {
-    QPainterPath region;
+    QPainterPath out;
     for (const QRectF& r : deviceRects)
-        region.addRect(r.normalized());
-    region.setFillRule(Qt::WindingFill);
-    QPainterPath out = base_.map(region);
-    if (!sane(out.boundingRect()))
+        if (auto part = outputRectOf(base_, r))
+            out.addPath(*part);
+    out.setFillRule(Qt::WindingFill);
+    if (out.isEmpty() || !sane(out.boundingRect()))
         return;
     LogBrush keep = dc.brush;
     if (brush)
@@ -484,7 +566,7 @@ void GdiPlayer::combineClip(const QPainterPath& out, int mode)
     if (clipOperations_++ > kMaxClipOperations || !sane(out.boundingRect()))
         return;
     QPainterPath all;
-    all.addRect(QRectF(-kMaxCoordinate, -kMaxCoordinate, 2 * kMaxCoordinate, 2 * kMaxCoordinate));
+    all.addRect(reach_);
     QPainterPath current = dc.hasClip ? dc.clip : all;
     switch (mode) {
     case 1: dc.clip = current.intersected(out); break;
@@ -502,7 +584,7 @@ void GdiPlayer::combineClip(const QPainterPath& out, int mode)
 
 void GdiPlayer::drawOutput(const QPainterPath& output, bool fill, bool stroke)
 {
-    if (!sane(output.boundingRect()))
+    if (output.isEmpty() || !sane(output.boundingRect()))
         return;
     QPen pen = stroke ? outputPen() : QPen(Qt::NoPen);
     QBrush brush = fill ? outputBrush() : QBrush(Qt::NoBrush);
@@ -554,7 +636,7 @@ void GdiPlayer::lineTo(QPointF p)
 
 void GdiPlayer::polyline(const QPolygonF& points)
 {
-    if (points.size() < 2)
+    if (points.size() < 2 || points.size() > kMaxPoints)
         return;
     QPainterPath path;
     path.addPolygon(points);
@@ -563,7 +645,7 @@ void GdiPlayer::polyline(const QPolygonF& points)
 
 void GdiPlayer::polylineTo(const QPolygonF& points)
 {
-    if (points.isEmpty())
+    if (points.isEmpty() || points.size() > kMaxPoints)
         return;
     QPainterPath path(dc.current);
     for (const QPointF& p : points)
@@ -574,7 +656,7 @@ void GdiPlayer::polylineTo(const QPolygonF& points)
 
 void GdiPlayer::polygon(const QPolygonF& points)
 {
-    if (points.size() < 2)
+    if (points.size() < 2 || points.size() > kMaxPoints)
         return;
     QPainterPath path;
     path.addPolygon(points);
@@ -584,6 +666,8 @@ void GdiPlayer::polygon(const QPolygonF& points)
 
 void GdiPlayer::polyPolygon(const std::vector<QPolygonF>& polygons)
 {
+    if (totalPoints(polygons) > kMaxPoints)
+        return;
     QPainterPath path;
     for (const QPolygonF& p : polygons) {
         if (p.size() < 2)
@@ -596,6 +680,8 @@ void GdiPlayer::polyPolygon(const std::vector<QPolygonF>& polygons)
 
 void GdiPlayer::polyPolyline(const std::vector<QPolygonF>& lines)
 {
+    if (totalPoints(lines) > kMaxPoints)
+        return;
     QPainterPath path;
     for (const QPolygonF& p : lines)
         if (p.size() >= 2)
@@ -605,7 +691,7 @@ void GdiPlayer::polyPolyline(const std::vector<QPolygonF>& lines)
 
 void GdiPlayer::polyBezier(const QPolygonF& points)
 {
-    if (points.size() < 4)
+    if (points.size() < 4 || points.size() > kMaxPoints)
         return;
     QPainterPath path(points[0]);
     for (int i = 1; i + 2 < points.size(); i += 3)
@@ -615,7 +701,7 @@ void GdiPlayer::polyBezier(const QPolygonF& points)
 
 void GdiPlayer::polyBezierTo(const QPolygonF& points)
 {
-    if (points.size() < 3)
+    if (points.size() < 3 || points.size() > kMaxPoints)
         return;
     QPainterPath path(dc.current);
     int i = 0;
@@ -627,6 +713,13 @@ void GdiPlayer::polyBezierTo(const QPolygonF& points)
 
 void GdiPlayer::rectangle(const QRectF& r)
 {
+    if (!pathOpen_) {
+        // Cut to the reach rather than skipped: a background far larger than the
+        // picture is common, and its visible part is all that matters.
+        if (std::optional<QPainterPath> out = outputRect(r))
+            drawOutput(*out, true, true);
+        return;
+    }
     QPainterPath path;
     path.addRect(r.normalized());
     addToPathOrDraw(path, true, true, false);
@@ -654,6 +747,8 @@ QPainterPath GdiPlayer::arcPath(ArcKind kind, const QRectF& box, QPointF start, 
     QRectF r = box.normalized();
     if (r.width() <= 0 || r.height() <= 0)
         return path;
+    if (!finiteRect(r) || !finiteRect(QRectF(start, end)))
+        return path;
     QPointF c = r.center();
     double rx = r.width() / 2, ry = r.height() / 2;
     // Angles as QPainterPath counts them: degrees, counter-clockwise on a y-down screen.
@@ -662,6 +757,8 @@ QPainterPath GdiPlayer::arcPath(ArcKind kind, const QRectF& box, QPointF start, 
         return (dx == 0 && dy == 0) ? 0.0 : std::atan2(-dy, dx) * 180 / kPi;
     };
     double a0 = angle(start), a1 = angle(end);
+    if (!std::isfinite(a0) || !std::isfinite(a1))
+        return path;
     bool counterClockwise = dc.arcDirection != 2;
     // The direction is the one seen on the output, so a mirroring mapping turns it round.
     QTransform page = fullTransform();
@@ -820,7 +917,7 @@ QFont GdiPlayer::outputFont(double* pixelHeight) const
         double wanted = lf.width * std::hypot(t.m11(), t.m12());
         double natural = QFontMetricsF(font).averageCharWidth();
         if (natural > 0 && std::isfinite(wanted))
-            font.setStretch(std::clamp(int(std::lround(100 * wanted / natural)), 1, 4000));
+            font.setStretch(int(std::lround(std::clamp(100 * wanted / natural, 1.0, 4000.0))));
     }
     *pixelHeight = font.pixelSize();
     return font;
@@ -834,11 +931,8 @@ void GdiPlayer::text(QPointF reference, const QString& s, const std::vector<doub
     if (updateCp)
         reference = dc.current;
     if (options & 0x2) { // opaque rectangle
-        QPainterPath r;
-        r.addRect(rect.normalized());
-        QPainterPath out = t.map(r);
-        if (sane(out.boundingRect()))
-            painter_.fillPath(out, dc.bkColor);
+        if (std::optional<QPainterPath> out = outputRect(rect); out && !out->isEmpty())
+            painter_.fillPath(*out, dc.bkColor);
     }
     if (s.isEmpty() || s.size() > 8192)
         return;
@@ -864,6 +958,10 @@ void GdiPlayer::text(QPointF reference, const QString& s, const std::vector<doub
     } else {
         width = fm.horizontalAdvance(s);
     }
+    // A run longer than the whole reach is made of advances no text has.
+    const double longest = reach_.width() + reach_.height();
+    if (!std::isfinite(width) || std::abs(width) > longest)
+        return;
     double x = 0;
     switch (dc.textAlign & 6) {
     case 2: x = -width; break;
@@ -878,18 +976,15 @@ void GdiPlayer::text(QPointF reference, const QString& s, const std::vector<doub
     }
     painter_.save();
     if (options & 0x4) { // clipped to the rectangle
-        QPainterPath r;
-        r.addRect(rect.normalized());
-        QPainterPath out = t.map(r);
-        if (sane(out.boundingRect()))
-            painter_.setClipPath(out, painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
+        if (std::optional<QPainterPath> out = outputRect(rect))
+            painter_.setClipPath(*out, painter_.hasClipping() ? Qt::IntersectClip : Qt::ReplaceClip);
     }
     double escapement = dc.font.escapement / 10.0;
     QTransform place = QTransform::fromTranslate(origin.x(), origin.y());
     place.rotate(-escapement);
     painter_.setTransform(place);
     if (dc.bkMode == 2 && !(options & 0x2))
-        painter_.fillRect(QRectF(x, y - fm.ascent(), width, fm.ascent() + fm.descent()), dc.bkColor);
+        painter_.fillRect(QRectF(x, y - fm.ascent(), width, fm.ascent() + fm.descent()).normalized(), dc.bkColor);
     painter_.setFont(font);
     painter_.setPen(dc.textColor);
     if (advances.empty()) {
@@ -897,6 +992,8 @@ void GdiPlayer::text(QPointF reference, const QString& s, const std::vector<doub
     } else {
         double pos = x;
         for (int i = 0; i < s.size(); ++i) {
+            if (std::abs(pos) > longest)
+                break;
             // Keep surrogate pairs together.
             if (s[i].isHighSurrogate() && i + 1 < s.size()) {
                 painter_.drawText(QPointF(pos, y), s.mid(i, 2));
@@ -917,39 +1014,143 @@ void GdiPlayer::text(QPointF reference, const QString& s, const std::vector<doub
 
 void GdiPlayer::image(const QImage& img, const QRectF& dest, const QRectF& src, uint32_t rop)
 {
-    if (img.isNull() || dest.width() == 0 || dest.height() == 0)
+    if (img.isNull() || !finiteRect(dest) || !finiteRect(src) || dest.width() == 0 || dest.height() == 0
+        || src.width() == 0 || src.height() == 0)
         return;
-    QTransform t = fullTransform();
-    if (!sane(t.mapRect(dest)))
+    drawImageMapped(img, src.normalized(), rectToRect(src, dest) * fullTransform(), rop);
+}
+
+void GdiPlayer::imageUpright(const QImage& img, const QRectF& dest, const QRectF& src, uint32_t rop)
+{
+    const QRectF d = dest.normalized(), s = src.normalized();
+    if (img.isNull() || !finiteRect(d) || !finiteRect(s) || d.isEmpty() || s.isEmpty())
         return;
-    QImage picture = img;
+    QTransform toOutput = rectToRect(s, d) * fullTransform();
+    // Undo the mapping's mirroring: the picture keeps its own way up on the output.
+    if (axisAligned(toOutput) && (toOutput.m11() < 0 || toOutput.m22() < 0)) {
+        QRectF flipped = d;
+        if (toOutput.m11() < 0)
+            flipped = QRectF(d.right(), d.top(), -d.width(), d.height());
+        if (toOutput.m22() < 0)
+            flipped = QRectF(flipped.x(), d.bottom(), flipped.width(), -d.height());
+        toOutput = rectToRect(s, flipped) * fullTransform();
+    }
+    drawImageMapped(img, s, toOutput, rop);
+}
+
+void GdiPlayer::imageAtPoint(const QImage& img, QPointF logical, const QRectF& src, uint32_t rop)
+{
+    const QPointF at = pageTransform().map(logical);
+    if (img.isNull() || !std::isfinite(at.x()) || !std::isfinite(at.y()) || !finiteRect(src) || src.width() <= 0
+        || src.height() <= 0)
+        return;
+    drawImageMapped(img, src, QTransform::fromTranslate(at.x() - src.x(), at.y() - src.y()) * base_, rop);
+}
+
+// Resamples the source part of the bitmap into the device pixels it covers (nearest
+// pixel, as the device stretches) and hands the paint engine one unscaled, unmirrored
+// image. The work is bounded by the visible device area, whatever the stretching.
+void GdiPlayer::drawImageMapped(const QImage& img, const QRectF& src, const QTransform& toOutput, uint32_t rop)
+{
+    if (rop == 0x00AA0029) // leaves the destination alone
+        return;
+    const QRectF bounds = QRectF(img.rect()).intersected(src);
+    if (bounds.isEmpty() || !finiteTransform(toOutput) || toOutput.type() == QTransform::TxProject)
+        return;
+    const double det = toOutput.m11() * toOutput.m22() - toOutput.m12() * toOutput.m21();
+    if (!std::isfinite(det) || std::abs(det) < 1e-18)
+        return;
+    const QRectF out = toOutput.mapRect(bounds);
+    QRectF visible = out.intersected(deviceRect_.isEmpty() ? reach_ : deviceRect_);
+    if (painter_.hasClipping())
+        visible = visible.intersected(painter_.clipBoundingRect());
+    if (!finiteRect(visible) || visible.isEmpty())
+        return;
+
+    double scale = devicePixelRatio_;
+    if (visible.width() * visible.height() * scale * scale > kMaxPiecePixels)
+        scale = std::sqrt(kMaxPiecePixels / (visible.width() * visible.height()));
+    // The grid pixels whose centres lie inside the visible part.
+    const int x0 = int(std::ceil(visible.left() * scale - 0.5));
+    const int x1 = int(std::ceil(visible.right() * scale - 0.5));
+    const int y0 = int(std::ceil(visible.top() * scale - 0.5));
+    const int y1 = int(std::ceil(visible.bottom() * scale - 0.5));
+    const int w = x1 - x0, h = y1 - y0;
+    if (w <= 0 || h <= 0)
+        return;
+
+    const QImage source = img.format() == QImage::Format_RGB32 || img.format() == QImage::Format_ARGB32
+        ? img
+        : img.convertToFormat(QImage::Format_RGB32);
+    const int sx0 = int(std::floor(bounds.left())), sx1 = int(std::ceil(bounds.right())) - 1;
+    const int sy0 = int(std::floor(bounds.top())), sy1 = int(std::ceil(bounds.bottom())) - 1;
+    const QTransform toSource = toOutput.inverted();
+    // Clamped while still floating point: a nearly flat mapping sends device pixels to
+    // source positions far outside the range of int.
+    auto pixel = [](double v, int low, int high) { return int(std::clamp(std::floor(v), double(low), double(high))); };
+    const bool straight = axisAligned(toOutput);
+    QImage piece(w, h, straight ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
+    if (piece.isNull())
+        return;
+    if (straight) {
+        std::vector<int> columns(size_t(w), 0);
+        for (int i = 0; i < w; ++i) {
+            const double u = toSource.m11() * ((x0 + i + 0.5) / scale) + toSource.dx();
+            columns[size_t(i)] = pixel(u, sx0, sx1);
+        }
+        for (int j = 0; j < h; ++j) {
+            const double v = toSource.m22() * ((y0 + j + 0.5) / scale) + toSource.dy();
+            const int row = pixel(v, sy0, sy1);
+            const QRgb* from = reinterpret_cast<const QRgb*>(source.constScanLine(row));
+            QRgb* to = reinterpret_cast<QRgb*>(piece.scanLine(j));
+            for (int i = 0; i < w; ++i)
+                to[i] = 0xFF000000u | from[columns[size_t(i)]];
+        }
+    } else {
+        // Turned by a world transform: pixels outside the turned picture stay clear.
+        for (int j = 0; j < h; ++j) {
+            QRgb* to = reinterpret_cast<QRgb*>(piece.scanLine(j));
+            for (int i = 0; i < w; ++i) {
+                const QPointF p = toSource.map(QPointF((x0 + i + 0.5) / scale, (y0 + j + 0.5) / scale));
+                const bool inside = p.x() >= bounds.left() && p.x() < bounds.right() && p.y() >= bounds.top()
+                    && p.y() < bounds.bottom();
+                to[i] = inside ? 0xFF000000u
+                        | source.pixel(pixel(p.x(), sx0, sx1), pixel(p.y(), sy0, sy1))
+                               : 0u;
+            }
+        }
+    }
+
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
-    bool raster = painter_.paintEngine() && painter_.paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
+    const bool raster = straight && painter_.paintEngine()
+        && painter_.paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
     switch (rop) {
-    case 0x00AA0029: return; // leaves the destination alone
     case 0x008800C6: if (raster) mode = QPainter::RasterOp_SourceAndDestination; break;
     case 0x00EE0086: if (raster) mode = QPainter::RasterOp_SourceOrDestination; break;
     case 0x00660046: if (raster) mode = QPainter::RasterOp_SourceXorDestination; break;
     case 0x00330008:
-        picture = picture.convertToFormat(QImage::Format_RGB32);
-        picture.invertPixels();
+        if (straight) {
+            piece.invertPixels();
+        } else {
+            piece = piece.convertToFormat(QImage::Format_ARGB32);
+            piece.invertPixels(QImage::InvertRgb);
+        }
         break;
     default: break;
     }
+    piece.setDevicePixelRatio(scale);
     painter_.save();
-    painter_.setTransform(t);
     painter_.setCompositionMode(mode);
-    painter_.drawImage(dest, picture, src);
+    painter_.drawImage(QPointF(x0 / scale, y0 / scale), piece);
     painter_.restore();
 }
 
 void GdiPlayer::patBlt(const QRectF& dest, uint32_t rop)
 {
-    QPainterPath r;
-    r.addRect(dest.normalized());
-    QPainterPath out = fullTransform().map(r);
-    if (!sane(out.boundingRect()))
+    std::optional<QPainterPath> cut = outputRect(dest);
+    if (!cut || cut->isEmpty())
         return;
+    const QPainterPath& out = *cut;
     bool raster = painter_.paintEngine() && painter_.paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
     switch (rop) {
     case 0x00000042: painter_.fillPath(out, Qt::black); break;

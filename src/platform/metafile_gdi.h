@@ -8,6 +8,13 @@
 // device to the output rectangle. Everything is drawn with the painter's own
 // transform set to identity, so pens, hatches and text sizes are worked out in
 // output pixels.
+//
+// The toolkit only ever gets geometry it handles well: rectangles with positive
+// sizes, no mirroring transforms, nothing far beyond the device. Shapes that reach
+// further than reach() (a few device sizes around the device and the target) are not
+// drawn, rectangles are cut to it, and bitmaps are resampled here into exactly the
+// device pixels they cover, so mirroring and huge stretching never reach the paint
+// engine.
 #include <QColor>
 #include <QFont>
 #include <QImage>
@@ -97,6 +104,11 @@ public:
     static constexpr int kMaxSavedStates = 1024;
     static constexpr uint32_t kMaxObjects = 65536;
     static constexpr double kMaxCoordinate = 1e7;
+    // How far beyond the device and the target, in multiples of their larger side,
+    // geometry may reach and still be drawn.
+    static constexpr double kReachFactor = 8;
+    static constexpr int kMaxPoints = 1000000;
+    static constexpr size_t kMaxRegionRects = 4096;
 
     GdiPlayer(QPainter& painter, bool wmf);
     ~GdiPlayer();
@@ -104,7 +116,8 @@ public:
     DcState dc;
 
     // Reference device to output rectangle (the painter's own transform is kept on top).
-    void setBase(const QTransform& base) { base_ = base * device_; }
+    // target is the rectangle, in the painter's coordinates, that the picture covers.
+    void setBase(const QTransform& base, const QRectF& target);
     // Reference device resolution in pixels per millimetre, for the metric modes.
     void setDeviceResolution(double pxPerMmX, double pxPerMmY);
 
@@ -168,8 +181,19 @@ public:
     // Text at a logical reference point; dx holds logical advances (may be empty).
     void text(QPointF reference, const QString& s, const std::vector<double>& dx, uint32_t options,
               const QRectF& rect);
-    // A bitmap into a logical destination rectangle; src in image pixels.
+    // A bitmap into a logical destination rectangle; src in image pixels. Both may have
+    // negative extents: the source's (x, y) corner goes to the destination's (x, y)
+    // corner, so signs that differ on the device mirror the picture.
     void image(const QImage& img, const QRectF& dest, const QRectF& src, uint32_t rop);
+    // A bitmap copied pixel for pixel of the reference device, its upper left corner at
+    // a logical point, never mirrored (SetDIBitsToDevice).
+    void imageAtPoint(const QImage& img, QPointF logical, const QRectF& src, uint32_t rop);
+    // A bitmap filling a logical rectangle the way up the bitmap is, whatever the
+    // mapping's direction.
+    void imageUpright(const QImage& img, const QRectF& dest, const QRectF& src, uint32_t rop);
+
+    // The output area geometry may reach.
+    QRectF reach() const { return reach_; }
     // A raster operation without a source: brush fills, black and white.
     void patBlt(const QRectF& dest, uint32_t rop);
 
@@ -183,6 +207,11 @@ private:
     void applyClip();
     void combineClip(const QPainterPath& output, int mode);
     bool sane(const QRectF& outputBounds) const;
+    // A logical rectangle on the output: normalised and cut to reach() (empty when it
+    // lies wholly beyond); nothing when it cannot be drawn at all.
+    std::optional<QPainterPath> outputRect(const QRectF& logical) const;
+    std::optional<QPainterPath> outputRectOf(const QTransform& t, const QRectF& rect) const;
+    void drawImageMapped(const QImage& img, const QRectF& src, const QTransform& toOutput, uint32_t rop);
     QPainterPath arcPath(ArcKind kind, const QRectF& box, QPointF start, QPointF end, bool joinFromCurrent) const;
     QFont outputFont(double* pixelHeight) const;
 
@@ -190,6 +219,9 @@ private:
     bool wmf_;
     QTransform device_;
     QTransform base_;
+    QRectF deviceRect_; // output coordinates
+    QRectF reach_;
+    double devicePixelRatio_ = 1;
     double pxPerMmX_ = 96.0 / 25.4, pxPerMmY_ = 96.0 / 25.4;
     QPainterPath initialClip_;
     bool hasInitialClip_ = false;

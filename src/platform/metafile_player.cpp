@@ -87,7 +87,8 @@ void drawEmf(QPainter& painter, const Metafile& picture, const QRectF& target)
     player.setDeviceResolution(mmX, mmY);
     player.setBase(QTransform::fromTranslate(-left, -top)
                    * QTransform::fromScale(target.width() / width, target.height() / height)
-                   * QTransform::fromTranslate(target.x(), target.y()));
+                   * QTransform::fromTranslate(target.x(), target.y()),
+                   target);
     mf::playEmfRecords(player, picture.emfBytes());
 }
 
@@ -106,7 +107,8 @@ void drawWmf(QPainter& painter, const Metafile& picture, const QRectF& target)
     player.dc.vpOrg = QPointF(0, 0);
     player.dc.vpExt = QPointF(width, height);
     player.setBase(QTransform::fromScale(target.width() / width, target.height() / height)
-                   * QTransform::fromTranslate(target.x(), target.y()));
+                   * QTransform::fromTranslate(target.x(), target.y()),
+                   target);
     mf::playWmfRecords(player, picture.wmfRecords());
 }
 

@@ -72,7 +72,7 @@ LogFont readLogFont(ByteReader& r)
 QRectF sourceRect(const QImage& img, double x, double y, double w, double h, bool bottomUp)
 {
     QRectF src(x, bottomUp ? img.height() - y - h : y, w, h);
-    if (src.isEmpty() || !QRectF(img.rect()).contains(src.normalized()))
+    if (src.normalized().isEmpty() || !QRectF(img.rect()).contains(src.normalized()))
         return img.rect();
     return src;
 }
@@ -292,7 +292,7 @@ void record(GdiPlayer& g, uint16_t function, std::string_view rec)
             return;
         QImage img = decodePackedDib(rec.substr(r.pos()), usage);
         if (!img.isNull())
-            g.image(img, QRectF(p, QSizeF(w, h)), sourceRect(img, xSrc, ySrc, w, h, true), 0x00CC0020);
+            g.imageUpright(img, QRectF(p, QSizeF(w, h)), sourceRect(img, xSrc, ySrc, w, h, true), 0x00CC0020);
         return;
     }
     default:

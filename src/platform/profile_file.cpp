@@ -36,8 +36,11 @@ std::string unquoted(const std::string& s)
     return s;
 }
 
-// Well-formed UTF-8 with at least one multi-byte sequence: text an editor saved as UTF-8.
-// Windows-1251 Cyrillic text practically never forms valid sequences.
+// Well-formed UTF-8 with at least one multi-byte sequence, every character of it one that
+// Windows-1251 holds: text an editor saved as UTF-8 from a file of ours. Windows-1251
+// Cyrillic text practically never forms such sequences; requiring characters the file
+// could have held keeps our own output (a key spelt "п»ї" is EF BB BF, a byte order
+// mark in UTF-8) from being taken for UTF-8 when it is read again.
 bool looksLikeUtf8(const std::string& bytes)
 {
     bool multiByte = false;
@@ -59,11 +62,15 @@ bool looksLikeUtf8(const std::string& bytes)
         }
         if (i + extra >= bytes.size())
             return false;
+        char32_t code = c & (extra == 1 ? 0x1F : extra == 2 ? 0x0F : 0x07);
         for (std::size_t k = 1; k <= extra; ++k) {
             const unsigned char cc = static_cast<unsigned char>(bytes[i + k]);
             if ((cc & 0xC0) != 0x80)
                 return false;
+            code = (code << 6) | (cc & 0x3F);
         }
+        if (unicodeToCp1251(code) < 0)
+            return false;
         multiByte = true;
         i += extra + 1;
     }
@@ -113,6 +120,11 @@ bool fitsCp1251(const QString& text)
 }
 
 ProfileFile::ProfileFile(const QString& path) : m_path(path) {}
+
+bool ProfileFile::takenForUtf8(const std::string& bytes)
+{
+    return looksLikeUtf8(bytes);
+}
 
 ProfileFile ProfileFile::open(const QString& path)
 {
@@ -288,6 +300,10 @@ void ProfileFile::writeString(const QString& section, const QString& key, const 
     const std::string sectionName = trimmed(toCp1251(section));
     const std::string keyName = trimmed(toCp1251(key));
     const std::string valueText = trimmed(toCp1251(value));
+    // Reading takes a value out of one pair of surrounding quotes, so a value that has
+    // its own gets another pair around it and reads back with them.
+    const bool quoted = valueText.size() >= 2 && valueText.front() == '"' && valueText.back() == '"';
+    const std::string stored = quoted ? '"' + valueText + '"' : valueText;
 
     Section* s = findSection(sectionName);
     if (!s) {
@@ -301,13 +317,13 @@ void ProfileFile::writeString(const QString& section, const QString& key, const 
     if (existing) {
         Line& line = s->lines[static_cast<std::size_t>(existing - s->lines.data())];
         line.value = valueText;
-        line.raw = line.key + '=' + valueText;
+        line.raw = line.key + '=' + stored;
         return;
     }
     Line line;
     line.key = keyName;
     line.value = valueText;
-    line.raw = keyName + '=' + valueText;
+    line.raw = keyName + '=' + stored;
     // After the section's last key, so trailing blank lines and comments stay at its end.
     std::size_t at = 0;
     for (std::size_t i = 0; i < s->lines.size(); ++i) {

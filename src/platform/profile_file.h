@@ -65,6 +65,10 @@ public:
 
     // The file's bytes as flush() would write them.
     std::string toBytes() const;
+    // Whether file bytes without a byte order mark are taken for UTF-8 text. Windows-1251
+    // bytes whose only non-ASCII ones happen to form such text (rare: "Р»" reads as "л")
+    // are taken for it too, so text written that way does not read back unchanged.
+    static bool takenForUtf8(const std::string& bytes);
     // Parses bytes as read from a file (any size; open() applies the size limit).
     static ProfileFile fromBytes(const QString& path, const std::string& bytes);
 

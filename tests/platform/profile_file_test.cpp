@@ -242,3 +242,41 @@ TEST_F(ProfileFileTest, AFailedFlushLeavesTheOldFile)
     ini.flush();
     EXPECT_EQ(readBytes(), "[A]\r\nk=new\r\n");
 }
+
+// Found by fuzzing: reading takes a value out of one pair of quotes, so a value written
+// with quotes of its own came back without them once the file was read again.
+TEST_F(ProfileFileTest, AValueInItsOwnQuotesReadsBackWithThem)
+{
+    ProfileFile ini(path());
+    ini.writeString(q("Bases"), q("Кавычки"), q("\"C:\\Мои базы\\Сеть.CBB\""));
+    ini.writeString(q("Bases"), q("Пустые"), q("\"\""));
+    ini.writeString(q("Bases"), q("Одна"), q("\"начало"));
+    EXPECT_EQ(ini.readString(q("Bases"), q("Кавычки")), q("\"C:\\Мои базы\\Сеть.CBB\""));
+    ini.flush();
+    EXPECT_EQ(readBytes(), cp("[Bases]\r\nКавычки=\"\"C:\\Мои базы\\Сеть.CBB\"\"\r\nПустые=\"\"\"\"\r\nОдна=\"начало\r\n"));
+    const ProfileFile again = ProfileFile::open(path());
+    EXPECT_EQ(again.readString(q("Bases"), q("Кавычки")), q("\"C:\\Мои базы\\Сеть.CBB\""));
+    EXPECT_EQ(again.readString(q("Bases"), q("Пустые")), q("\"\""));
+    EXPECT_EQ(again.readString(q("Bases"), q("Одна")), q("\"начало"));
+    // Rewriting an existing key the same way.
+    ProfileFile edit = ProfileFile::open(path());
+    edit.writeString(q("Bases"), q("Одна"), q("\"x\""));
+    edit.flush();
+    EXPECT_EQ(ProfileFile::open(path()).readString(q("Bases"), q("Одна")), q("\"x\""));
+}
+
+// Found by fuzzing: Windows-1251 text whose only non-ASCII bytes happened to form UTF-8
+// (a key spelt "п»ї" is the UTF-8 byte order mark) was read as UTF-8 after writing, and
+// the key turned into '?'. Text is taken for UTF-8 only when every character it spells
+// is one the file could hold.
+TEST_F(ProfileFileTest, OurOwnTextIsNotTakenForUtf8)
+{
+    ProfileFile ini(path());
+    ini.writeString(q("Bases"), q("п»ї"), q("1"));
+    ini.flush();
+    EXPECT_FALSE(ProfileFile::takenForUtf8(readBytes()));
+    EXPECT_EQ(ProfileFile::open(path()).readString(q("Bases"), q("п»ї")), q("1"));
+    EXPECT_TRUE(ProfileFile::takenForUtf8(q("[Bases]\r\nСеть=1\r\n").toUtf8().toStdString()));
+    EXPECT_FALSE(ProfileFile::takenForUtf8(q("[Bases]\r\nНет=\u05FB\r\n").toUtf8().toStdString()));
+    EXPECT_FALSE(ProfileFile::takenForUtf8("[Bases]\r\nascii=1\r\n"));
+}
