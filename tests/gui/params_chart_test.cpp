@@ -307,8 +307,11 @@ private slots:
         mark(chart, std::pair{frequencyOf(2), frequencyOf(9)});
         chart.printChart();
         QCOMPARE(fake.count(ServiceCall::Print), 1);
-        QCOMPARE(fake.last(ServiceCall::Print)->image.convertToFormat(QImage::Format_RGB32),
-                 chart.renderImage());
+        // Drawn for the page's width at print resolution, not the screen's 330 pixels.
+        const QImage printed = fake.last(ServiceCall::Print)->image.convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(printed.width(), fake.printWidth);
+        QCOMPARE(printed.height(), qRound(220.0 * fake.printWidth / 330));
+        QCOMPARE(printed, chart.renderImageForWidth(fake.printWidth));
 
         fake.printFailure = QString("no printer");
         bool thrown = false;

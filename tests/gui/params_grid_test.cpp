@@ -752,7 +752,7 @@ private slots:
         form().executeAction(form().ActionPrintGraph);
         QCOMPARE(m_fake->count(ServiceCall::Print), 1);
         QCOMPARE(m_fake->last(ServiceCall::Print)->image.convertToFormat(QImage::Format_RGB32),
-                 chart().renderImage());
+                 chart().renderImageForWidth(m_fake->printWidth));
         m_fake->printFailure = QString("Printer selected is not valid");
         form().executeAction(form().ActionPrintGraph);
         QCOMPARE(errorReports(), QString("Printer selected is not valid"));

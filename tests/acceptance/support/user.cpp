@@ -183,3 +183,38 @@ QWidget* User::focus() const
 }
 
 } // namespace acceptance
+
+#include <QContextMenuEvent>
+
+namespace acceptance {
+
+void rightClickForMenu(QWidget* widget, QPoint at)
+{
+    User().click(widget, at, Qt::RightButton);
+    QContextMenuEvent request(QContextMenuEvent::Mouse, at, widget->mapToGlobal(at));
+    QSpontaneKeyEvent::setSpontaneous(&request);
+    QApplication::sendEvent(widget, &request);
+    settle();
+}
+
+bool choosePopupItem(const QString& itemText)
+{
+    QMenu* menu = nullptr;
+    waitFor([&menu] {
+        menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        return menu && menu->isVisible();
+    }, 2000);
+    if (!menu)
+        return false;
+    for (QAction* a : menu->actions()) {
+        if (a->text() == itemText && a->isEnabled()) {
+            User().click(menu, menu->actionGeometry(a).center());
+            return true;
+        }
+    }
+    menu->close();
+    settle();
+    return false;
+}
+
+} // namespace acceptance
