@@ -447,8 +447,12 @@ bool TextGrid::moveByKey(int key, Qt::KeyboardModifiers modifiers)
     case Qt::Key_End: target = last; break;
     }
     target = std::clamp(target, 1, last);
-    if (target == row())
+    if (target == row()) {
+        // No move, but a plain key still leaves the current cell alone selected.
+        if (!(modifiers & Qt::ShiftModifier))
+            makeCurrent(column, target);
         return true;
+    }
     if (!offerCell(column, target))
         return true;
     if (modifiers & Qt::ShiftModifier)

@@ -316,11 +316,18 @@ int ResponseChart::valueLabelSpacing() const
 
 int ResponseChart::minimumReadableHeight()
 {
-    // The margins above and below the plot area do not depend on the chart's height; the
-    // plot area needs room for three labels, so the axis shows at least two.
+    // The margins above and below the plot area do not depend on the chart's height; they
+    // are measured with a title in place, as the chart always shows one. The plot area
+    // needs room for five labels' spacing: the steps round up to readable numbers, by up
+    // to twice, and even then the axis shows at least two labels.
+    const QString title = m_title->text();
+    if (title.isEmpty())
+        m_title->setText(QStringLiteral("Ag"));
     replot(rpImmediateRefresh);
     const int margins = std::max(0, viewport().height() - axisRect()->rect().height());
-    return margins + 3 * valueLabelSpacing();
+    m_title->setText(title);
+    replot(rpQueuedReplot);
+    return margins + 5 * valueLabelSpacing();
 }
 
 void ResponseChart::updateLayout()

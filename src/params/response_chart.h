@@ -84,8 +84,8 @@ public:
     // for the printer's resolution.
     void printChart();
 
-    // The least height at which the value axis still shows labels that do not overlap;
-    // the splitter above the chart keeps it at least this tall.
+    // The least height at which the value axis still shows at least two labels that do
+    // not overlap; the splitter above the chart keeps it at least this tall.
     int minimumReadableHeight();
     // The least distance between two value axis labels, in the chart's pixels.
     int valueLabelSpacing() const;

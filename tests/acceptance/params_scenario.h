@@ -10,7 +10,7 @@
 #include "app/string_grid.h"
 #include "dbaware/db_grid.h"
 #include "dbaware/db_navigator.h"
-#include "storage/cp1251.h"
+#include "platform/profile_file.h"
 #include "storage/data_module.h"
 
 #include <QHeaderView>
@@ -53,14 +53,13 @@ inline void twoElementsWithTwoParameters(TDataM& dm)
     dm.ClElemsTable.first();
 }
 
-// The group number of the first type, as the saved file names it.
+// The type number of the scenario's elements, as the saved file names it.
 inline int firstGroup(const SavedBase& saved)
 {
-    const QList<QJsonObject> groups = saved.rows(QStringLiteral("GROUPS"));
-    int group = INT_MAX;
-    for (const QJsonObject& g : groups)
-        group = std::min(group, g.value("GROUP").toInt());
-    return group;
+    for (const QJsonObject& e : saved.rows(QStringLiteral("ELEMENTS")))
+        if (e.value("MODEL").toString() == kFirstModel)
+            return e.value("GR").toInt();
+    return -1;
 }
 
 // The text of status bar panel 1 ("Редактирование" / "Просмотр") as shown.

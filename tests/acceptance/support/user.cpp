@@ -164,7 +164,8 @@ bool User::chooseMenuItem(QMenuBar* bar, const QString& menuText, const QString&
     if (!waitFor([menu] { return menu->isVisible(); }, 2000))
         return false;
     for (QAction* a : menu->actions()) {
-        if (a->text() == itemText) {
+        // An item's text may carry its shortcut after a tab ("Вы&ход\tAlt+F4").
+        if (a->text().section(QLatin1Char('\t'), 0, 0) == itemText) {
             if (!a->isEnabled()) {
                 press(Qt::Key_Escape);
                 return false;
@@ -207,7 +208,7 @@ bool choosePopupItem(const QString& itemText)
     if (!menu)
         return false;
     for (QAction* a : menu->actions()) {
-        if (a->text() == itemText && a->isEnabled()) {
+        if (a->text().section(QLatin1Char('\t'), 0, 0) == itemText && a->isEnabled()) {
             User().click(menu, menu->actionGeometry(a).center());
             return true;
         }
