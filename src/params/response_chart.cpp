@@ -134,7 +134,12 @@ ResponseChart::ResponseChart(QWidget* parent) : QCustomPlot(parent)
 
     Series1 = addGraph(xAxis, yAxis);
     Series1->setName(QStringLiteral("Series1"));
-    Series1->setPen(linePen(QColor(0, 0, 255)));
+    // The engine draws a line series' pen of exactly one pixel as a hairline on screen,
+    // which a screen that scales by two leaves half as thick as the text; a hair more than
+    // one keeps the pen scaled and looks the same everywhere else.
+    QPen curve = linePen(QColor(0, 0, 255));
+    curve.setWidthF(1.05);
+    Series1->setPen(curve);
     Series1->setLineStyle(QCPGraph::lsLine);
     Series1->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
 }

@@ -63,8 +63,17 @@ private slots:
         QCOMPARE(chart.width(), 2 * w.Chart2->width());
         const QRect plot = w.Chart2->axisRect()->rect();
 
+        // The curve's thickness in a column: how much of it the line covers, edges
+        // smoothed or not (white is 0, full blue is 1 for each pixel).
         const int middle = 2 * plot.center().x();
-        QVERIFY2(thickestRun(chart, middle, isBlue) >= 2, qPrintable(QString::number(thickestRun(chart, middle, isBlue))));
+        double covered = 0;
+        for (int y = 2 * plot.top(); y < 2 * plot.bottom(); ++y) {
+            const QRgb p = chart.pixel(middle, y);
+            if (qBlue(p) > qRed(p) + 40)
+                covered += 1.0 - qRed(p) / 255.0;
+        }
+        QVERIFY2(covered >= 1.6, qPrintable(QString::number(covered)));
+        QVERIFY(thickestRun(chart, middle, isBlue) >= 2);
 
         // Horizontal grid lines, looked for in every column of the plot's left half.
         int gridRun = 0;
