@@ -5,6 +5,7 @@
 #include "app/string_grid.h"
 #include "params/params_pane.h"
 #include "params/response_chart.h"
+#include "platform/profile_file.h"
 #include "platform/program_dir.h"
 #include "platform/profile_file.h"
 #include "storage/data_module.h"
@@ -21,6 +22,8 @@
 
 namespace {
 
+using dorvin::ResponseChart;
+using dorvin::responseChart;
 using dorvin::test::FakeServices;
 using dorvin::test::ServicesGuard;
 using dorvin::test::TempProgramDir;

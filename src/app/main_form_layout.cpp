@@ -261,6 +261,8 @@ void TMainForm::buildLayout()
     Series1->setObjectName(QStringLiteral("Series1"));
 
     Splitter3 = named(new TSplitter(Qt::Horizontal, Chart2, false, Panel7, ParamsGroupBox), "Splitter3");
+    // The chart never gets so low that its value axis labels run into each other.
+    Splitter3->setMinSize(dorvin::responseChart(*this)->minimumReadableHeight());
     paramsColumn->addWidget(Splitter3);
     paramsColumn->addWidget(Chart2);
 

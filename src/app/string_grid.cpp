@@ -3,11 +3,58 @@
 #include "dbaware/focus_watch.h"
 #include "dbaware/guarded.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QLocale>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+// The keypad's decimal key as the locale writes it. Keyboard layouts give "." or "," on
+// that key whatever the locale says; spreadsheets type the locale's separator there, and
+// so does the grid. Returns nothing for every other key and where the text is right already.
+struct KeyText {
+    int key;
+    QString text;
+};
+std::optional<KeyText> localeDecimalKey(const QKeyEvent& event)
+{
+    if (!(event.modifiers() & Qt::KeypadModifier))
+        return std::nullopt;
+    const QString text = event.text();
+    if (text != QLatin1String(".") && text != QLatin1String(","))
+        return std::nullopt;
+    const QString separator = QLocale().decimalPoint();
+    if (text == separator || separator.isEmpty())
+        return std::nullopt;
+    const int key = separator == QLatin1String(",") ? Qt::Key_Comma
+                    : separator == QLatin1String(".") ? Qt::Key_Period
+                                                       : Qt::Key_unknown;
+    return KeyText{key, separator};
+}
+
+bool isNavigationKey(int key)
+{
+    switch (key) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
 
 // The in-place editor: a frameless line edit whose text goes into the cell as it is typed,
 // and whose keys are offered to the grid before the editor sees them.
@@ -50,6 +97,15 @@ public:
 protected:
     bool eventFilter(QObject* object, QEvent* event) override
     {
+        if (event->type() == QEvent::KeyPress) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (const auto replaced = localeDecimalKey(*key)) {
+                QKeyEvent typed(QEvent::KeyPress, replaced->key, key->modifiers(), replaced->text,
+                                key->isAutoRepeat(), key->count());
+                QApplication::sendEvent(object, &typed);
+                return true;
+            }
+        }
         if (event->type() == QEvent::KeyPress && m_grid->editorKeyPress(static_cast<QKeyEvent*>(event)))
             return true;
         if (event->type() == QEvent::KeyPress) {
@@ -79,7 +135,9 @@ TextGrid::TextGrid(int colCount, int rowCount, QWidget* parent)
     QHeaderView* title = horizontalHeader();
     title->setSectionsClickable(false);
     title->setHighlightSections(false);
-    title->setSectionResizeMode(QHeaderView::Interactive);
+    // The owner sets the widths; a border dragged on the title row would fight it.
+    title->setSectionResizeMode(QHeaderView::Fixed);
+    title->viewport()->installEventFilter(this);
     title->setDefaultSectionSize(50);
     title->setFixedHeight(m_rowHeight);
     title->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -156,12 +214,35 @@ bool TextGrid::selectCell(int col, int row)
         return false;
     if (!offerCell(col, row))
         return false;
+    makeCurrent(col, row);
+    return true;
+}
+
+void TextGrid::makeCurrent(int col, int row)
+{
     hideEditor();
     const QModelIndex idx = model()->index(row - 1, col);
     selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect);
+    m_anchorCol = col;
+    m_anchorRow = row;
     scrollTo(idx);
     viewport()->update();
-    return true;
+}
+
+void TextGrid::extendSelectionTo(int col, int row)
+{
+    hideEditor();
+    if (m_anchorRow < 1 || m_anchorRow > rowCount() || m_anchorCol < 0 || m_anchorCol >= columnCount()) {
+        m_anchorCol = this->col() >= 0 ? this->col() : col;
+        m_anchorRow = this->row() >= 1 ? this->row() : row;
+    }
+    const QModelIndex target = model()->index(row - 1, col);
+    const QModelIndex tl = model()->index(std::min(row, m_anchorRow) - 1, std::min(col, m_anchorCol));
+    const QModelIndex br = model()->index(std::max(row, m_anchorRow) - 1, std::max(col, m_anchorCol));
+    selectionModel()->setCurrentIndex(target, QItemSelectionModel::NoUpdate);
+    selectionModel()->select(QItemSelection(tl, br), QItemSelectionModel::ClearAndSelect);
+    scrollTo(target);
+    viewport()->update();
 }
 
 TGridRect TextGrid::selection() const
@@ -194,6 +275,8 @@ void TextGrid::setSelection(const TGridRect& rect)
     const QModelIndex br = model()->index(bottom - 1, right);
     selectionModel()->setCurrentIndex(br, QItemSelectionModel::NoUpdate);
     selectionModel()->select(QItemSelection(tl, br), QItemSelectionModel::ClearAndSelect);
+    m_anchorCol = left;
+    m_anchorRow = top;
     viewport()->update();
 }
 
@@ -326,6 +409,7 @@ bool TextGrid::editorKeyPress(QKeyEvent* event)
     case Qt::Key_PageDown:
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
+        // Home and End stay with the line edit: there they move the caret.
         moveByKey(key, event->modifiers());
         return true;
     default:
@@ -333,26 +417,60 @@ bool TextGrid::editorKeyPress(QKeyEvent* event)
     }
 }
 
-void TextGrid::moveByKey(int key, Qt::KeyboardModifiers modifiers)
+bool TextGrid::moveByKey(int key, Qt::KeyboardModifiers modifiers)
 {
-    CursorAction action;
-    switch (key) {
-    case Qt::Key_Up: action = MoveUp; break;
-    case Qt::Key_Down: action = MoveDown; break;
-    case Qt::Key_PageUp: action = MovePageUp; break;
-    case Qt::Key_PageDown: action = MovePageDown; break;
-    case Qt::Key_Tab: action = MoveNext; break;
-    case Qt::Key_Backtab: action = MovePrevious; break;
-    default: return;
+    if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+        const QModelIndex before = currentIndex();
+        const QModelIndex target = QTableView::moveCursor(key == Qt::Key_Tab ? MoveNext : MovePrevious, modifiers);
+        if (target.isValid() && target != before)
+            selectCell(target.column(), target.row() + 1);
+        return true;
     }
-    const QModelIndex before = currentIndex();
-    const QModelIndex target = QTableView::moveCursor(action, modifiers);
-    if (target.isValid() && target != before)
-        selectCell(target.column(), target.row() + 1);
+    if (!isNavigationKey(key))
+        return false;
+    const int last = rowCount();
+    if (last < 1 || columnCount() < 1)
+        return true;
+    const int fromRow = row() >= 1 ? row() : 1;
+    const int column = col() >= 0 ? col() : 0;
+    const int page = std::max(1, visibleRowCount());
+    int target = fromRow;
+    switch (key) {
+    case Qt::Key_Up: target = fromRow - 1; break;
+    case Qt::Key_Down: target = fromRow + 1; break;
+    case Qt::Key_PageUp: target = fromRow - page; break;
+    case Qt::Key_PageDown: target = fromRow + page; break;
+    // The cells left of the current one are never selectable in this grid's use, so the
+    // row's first and last cells are its own: Home and End go up and down the column, and
+    // so do Ctrl+Home and Ctrl+End.
+    case Qt::Key_Home: target = 1; break;
+    case Qt::Key_End: target = last; break;
+    }
+    target = std::clamp(target, 1, last);
+    if (target == row()) {
+        // No move, but a plain key still leaves the current cell alone selected.
+        if (!(modifiers & Qt::ShiftModifier))
+            makeCurrent(column, target);
+        return true;
+    }
+    if (!offerCell(column, target))
+        return true;
+    if (modifiers & Qt::ShiftModifier)
+        extendSelectionTo(column, target);
+    else
+        makeCurrent(column, target);
+    return true;
 }
 
 void TextGrid::keyPressEvent(QKeyEvent* event)
 {
+    if (const auto replaced = localeDecimalKey(*event)) {
+        QKeyEvent typed(QEvent::KeyPress, replaced->key, event->modifiers(), replaced->text,
+                        event->isAutoRepeat(), event->count());
+        keyPressEvent(&typed);
+        event->setAccepted(typed.isAccepted());
+        return;
+    }
     int key = event->key();
     if (onKeyDown) {
         dorvin::runGuarded([&] { onKeyDown(key, event->modifiers()); });
@@ -366,6 +484,11 @@ void TextGrid::keyPressEvent(QKeyEvent* event)
             hideEditor();
         else
             showEditor();
+        event->accept();
+        return;
+    }
+    if (isNavigationKey(key)) {
+        dorvin::runGuarded([&] { moveByKey(key, event->modifiers()); });
         event->accept();
         return;
     }
@@ -398,6 +521,34 @@ QItemSelectionModel::SelectionFlags TextGrid::selectionCommand(const QModelIndex
 {
     // Moves of the current cell select just that cell; ranges come from setSelection.
     return index.isValid() ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate;
+}
+
+bool TextGrid::eventFilter(QObject* watched, QEvent* event)
+{
+    // The title row is the header above the viewport; its mouse events are the grid's own,
+    // so a press there starts a drag like a press on any other row.
+    if (watched != horizontalHeader()->viewport())
+        return QTableWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonRelease: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        const QPointF global = mouse->globalPosition();
+        const QPointF local = viewport()->mapFromGlobal(global);
+        QMouseEvent moved(event->type(), local, global, mouse->button(), mouse->buttons(), mouse->modifiers());
+        if (event->type() == QEvent::MouseMove)
+            mouseMoveEvent(&moved);
+        else if (event->type() == QEvent::MouseButtonRelease)
+            mouseReleaseEvent(&moved);
+        else
+            mousePressEvent(&moved);
+        return true;
+    }
+    default:
+        return QTableWidget::eventFilter(watched, event);
+    }
 }
 
 void TextGrid::mousePressEvent(QMouseEvent* event)

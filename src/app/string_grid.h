@@ -7,6 +7,13 @@
 // arrows, Page, Home/End, selectCell) is first offered to onSelectCell, which may refuse
 // it. Setting the selection directly (setSelection) is not offered and does not scroll.
 //
+// Keys move as in a spreadsheet whose only selectable cells lie in one column: Up/Down by a
+// row, Page Up/Down by the rows shown, Home/End and Ctrl+Home/End to the first/last row, all
+// in the current column. With Shift the move extends the selection from its anchor (the
+// cell where the last plain move, press or setSelection put it) instead of replacing it.
+// Typed letters never search the cells (typing means editing here), and the keypad's
+// decimal key types the locale's decimal separator, whatever the keyboard layout gives.
+//
 // Keys reach onKeyDown first, from the grid and from its open cell editor alike, as Qt key
 // codes (Qt::Key_Return, Qt::Key_Up, ...); setting the code to 0 consumes the key. Enter
 // then toggles the cell editor: it opens it when closed and closes it when open; moving
@@ -16,7 +23,8 @@
 //
 // Mouse hooks receive positions in grid coordinates: the client area with the title row
 // at the top (y 0 to rowHeight - 1 is row 0). The grid keeps the mouse while a button is
-// held, so moves beyond its edges arrive too.
+// held, so moves beyond its edges arrive too. Presses on the title row reach the hooks like
+// any other; its column borders cannot be dragged (the owner sets the widths).
 #include <QPointer>
 #include <QTableWidget>
 
@@ -98,8 +106,12 @@ public:
     std::function<void()> onEnter;
     std::function<void()> onExit;
 
+    // Whether typed text should search the cells: never.
+    void keyboardSearch(const QString&) override {}
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -113,7 +125,11 @@ private:
     // Keys typed into the open editor; true when the grid dealt with them.
     bool editorKeyPress(QKeyEvent* event);
     bool offerCell(int col, int row);
-    void moveByKey(int key, Qt::KeyboardModifiers modifiers);
+    // Moves (or with Shift extends) by a navigation key; false for keys that are not one.
+    bool moveByKey(int key, Qt::KeyboardModifiers modifiers);
+    // The cell becomes current, alone selected, and the anchor; scrolled into view.
+    void makeCurrent(int col, int row);
+    void extendSelectionTo(int col, int row);
     QPoint toGrid(const QPoint& viewportPos) const;
     void editorOpened(QLineEdit* editor, const QString& original);
 
@@ -121,5 +137,8 @@ private:
     QPointer<QLineEdit> m_editor;
     QString m_editorOriginal;
     bool m_inMoveCursor = false;
+    // Where Shift moves extend from (column, row of the API), -1 before any move.
+    int m_anchorCol = -1;
+    int m_anchorRow = -1;
     dorvin::FocusWatch* m_focus = nullptr;
 };

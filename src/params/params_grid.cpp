@@ -32,6 +32,14 @@ constexpr int kRowHeight = 20;
 
 enum ScrollDirection { ScrollUp = 0, ScrollDown = 1 };
 
+// Enabling the timer leaves a running one alone: restarting it at every move of the
+// pointer would put its tick off for as long as the hand keeps moving.
+void enableTimer(QTimer* timer)
+{
+    if (!timer->isActive())
+        timer->start();
+}
+
 void repaintChart(TMainForm& form)
 {
     if (form.Chart2)
@@ -81,6 +89,9 @@ RowRange selectedParamRows(const TMainForm& form)
 
 void TMainForm::RefreshParamValues()
 {
+    // The cells are about to show the row anew: an editor left open would keep the old
+    // text over them and take it into whichever row is current at the next move.
+    ParamsGrid->hideEditor();
     ClientTable& params = DataM->ClParamsTable;
     n1FieldIndex = params.fieldByName("N1").index();
     const bool hasRows = params.recordCount() != 0;
@@ -155,6 +166,9 @@ void TMainForm::ParamsGridMouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int, i
 {
     paramsDragFlag = 0;
     DragAnchorRow = -1;
+    // A timer left running would scroll at the first tick of the next drag, wherever the
+    // pointer is then.
+    Timer1->stop();
 }
 
 void TMainForm::ParamsGridMouseMove(Qt::KeyboardModifiers, int, int y)
@@ -166,14 +180,14 @@ void TMainForm::ParamsGridMouseMove(Qt::KeyboardModifiers, int, int y)
     if (y < kRowHeight) {
         if (topRow >= 2) {
             paramsScrollDirection = ScrollUp;
-            Timer1->start();
+            enableTimer(Timer1);
         }
         return;
     }
     if (y >= ParamsGrid->height()) {
         if (topRow + visible <= kLastRow) {
             paramsScrollDirection = ScrollDown;
-            Timer1->start();
+            enableTimer(Timer1);
         }
         return;
     }

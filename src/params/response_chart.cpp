@@ -24,16 +24,57 @@ QFont arialFont(int pixelHeight)
     return font;
 }
 
+// Lines one pixel wide at the chart's own scale: a zero-width (cosmetic) pen would stay one
+// device pixel thin where the screen scales text by two, or on a printed page.
+QPen linePen(const QColor& colour, Qt::PenStyle style = Qt::SolidLine)
+{
+    QPen pen(colour, 1, style);
+    pen.setCosmetic(false);
+    return pen;
+}
+
 void setUpAxis(QCPAxis* axis)
 {
     axis->setTickLabelFont(arialFont(9));
     axis->setTickLabelColor(Qt::black);
     axis->setLabelFont(arialFont(9));
     axis->setLabelColor(Qt::black);
-    QPen grid = axis->grid()->pen();
-    grid.setColor(kGridColour);
-    axis->grid()->setPen(grid);
+    axis->setBasePen(linePen(Qt::black));
+    axis->setTickPen(linePen(Qt::black));
+    axis->setSubTickPen(linePen(Qt::black));
+    axis->grid()->setPen(linePen(kGridColour, axis->grid()->pen().style()));
+    axis->grid()->setSubGridPen(linePen(kGridColour, Qt::DotLine));
+    // No line of its own at zero: there the grid line is drawn like every other one.
+    axis->grid()->setZeroLinePen(Qt::NoPen);
 }
+
+// A value ticker whose steps leave at least `spacing` pixels between two labels in a plot
+// area `height()` pixels tall: the engine's own ticker aims at a fixed number of ticks
+// and lets the labels run into each other when the chart is low.
+class SpacedTicker : public QCPAxisTicker {
+public:
+    SpacedTicker(std::function<int()> height, int spacing) : m_height(std::move(height)), m_spacing(spacing) {}
+
+protected:
+    double getTickStep(const QCPRange& range) override
+    {
+        const int room = std::max(1, m_height() / std::max(1, m_spacing));
+        const int count = std::clamp(room, 1, tickCount());
+        const double exact = range.size() / count;
+        if (!(exact > 0) || !std::isfinite(exact))
+            return QCPAxisTicker::getTickStep(range);
+        // The next readable step at or above the exact one, so no two ticks come closer.
+        const double magnitude = std::pow(10.0, std::floor(std::log10(exact)));
+        for (const double mantissa : {1.0, 2.0, 2.5, 5.0, 10.0})
+            if (mantissa * magnitude >= exact * (1 - 1e-9))
+                return mantissa * magnitude;
+        return 10 * magnitude;
+    }
+
+private:
+    std::function<int()> m_height;
+    int m_spacing;
+};
 
 // Makes [lo, hi] a range the chart engine accepts: inside its largest range and not
 // narrower than its smallest one. Ranges that are fine already come back unchanged.
@@ -87,11 +128,18 @@ ResponseChart::ResponseChart(QWidget* parent) : QCustomPlot(parent)
     xAxis->setLabel(QStringLiteral("Частота,МГц"));
     setUpAxis(xAxis);
     setUpAxis(yAxis);
+    yAxis->setTicker(QSharedPointer<QCPAxisTicker>(new SpacedTicker([this] { return m_plotHeight; },
+                                                                    valueLabelSpacing())));
     yAxis->setRange(0, 100);
 
     Series1 = addGraph(xAxis, yAxis);
     Series1->setName(QStringLiteral("Series1"));
-    Series1->setPen(QPen(QColor(0, 0, 255)));
+    // The engine draws a line series' pen of exactly one pixel as a hairline on screen,
+    // which a screen that scales by two leaves half as thick as the text; a hair more than
+    // one keeps the pen scaled and looks the same everywhere else.
+    QPen curve = linePen(QColor(0, 0, 255));
+    curve.setWidthF(1.05);
+    Series1->setPen(curve);
     Series1->setLineStyle(QCPGraph::lsLine);
     Series1->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
 }
@@ -224,14 +272,33 @@ void ResponseChart::draw(QCPPainter* painter)
     finishDrawing(painter);
 }
 
-QImage ResponseChart::renderImage()
+QImage ResponseChart::renderImage(double scale)
 {
-    QImage image(std::max(width(), 1), std::max(height(), 1), QImage::Format_RGB32);
+    if (!(scale > 0) || !std::isfinite(scale))
+        scale = 1;
+    const int w = std::max(width(), 1);
+    const int h = std::max(height(), 1);
+    QImage image(std::max(1, static_cast<int>(std::lround(w * scale))),
+                 std::max(1, static_cast<int>(std::lround(h * scale))), QImage::Format_RGB32);
     image.fill(Qt::white);
     QCPPainter painter(&image);
-    toPainter(&painter, image.width(), image.height());
+    if (scale != 1) {
+        // Everything drawn larger, hairlines included, as the screen would at this scale.
+        painter.setMode(QCPPainter::pmNonCosmetic);
+        painter.scale(image.width() / double(w), image.height() / double(h));
+    }
+    toPainter(&painter, w, h);
     painter.end();
+    // The picture's resolution says how large it is meant to be: the screen's inches.
+    const double dotsPerMeter = 96.0 / 0.0254 * scale;
+    image.setDotsPerMeterX(static_cast<int>(std::lround(dotsPerMeter)));
+    image.setDotsPerMeterY(static_cast<int>(std::lround(dotsPerMeter)));
     return image;
+}
+
+QImage ResponseChart::renderImageForWidth(int widthPixels)
+{
+    return renderImage(double(std::max(widthPixels, 1)) / std::max(width(), 1));
 }
 
 void ResponseChart::saveBmpFile(const QString& path)
@@ -243,7 +310,44 @@ void ResponseChart::saveBmpFile(const QString& path)
 
 void ResponseChart::printChart()
 {
-    services().printImage(renderImage(), titleText());
+    services().printImage([this](int widthPixels) { return renderImageForWidth(widthPixels); }, titleText());
+}
+
+int ResponseChart::valueLabelSpacing() const
+{
+    // A label's height and a little air above and below it.
+    return QFontMetrics(yAxis->tickLabelFont()).height() + 4;
+}
+
+int ResponseChart::minimumReadableHeight()
+{
+    // The margins above and below the plot area do not depend on the chart's height; they
+    // are measured with a title in place, as the chart always shows one. The plot area
+    // needs room for five labels' spacing: the steps round up to readable numbers, by up
+    // to twice, and even then the axis shows at least two labels.
+    const QString title = m_title->text();
+    if (title.isEmpty())
+        m_title->setText(QStringLiteral("Ag"));
+    replot(rpImmediateRefresh);
+    const int margins = std::max(0, viewport().height() - axisRect()->rect().height());
+    m_title->setText(title);
+    replot(rpQueuedReplot);
+    return margins + 5 * valueLabelSpacing();
+}
+
+void ResponseChart::updateLayout()
+{
+    // The ticks are made before the plot area gets its new height, so the height they are
+    // made for is the viewport's less the margins of the last layout, which do not depend
+    // on the height; a second pass puts it right where the margins changed after all.
+    m_plotHeight = std::max(0, mViewport.height() - m_verticalMargins);
+    QCustomPlot::updateLayout();
+    const int actual = axisRect()->rect().height();
+    m_verticalMargins = mViewport.height() - actual;
+    if (actual != m_plotHeight) {
+        m_plotHeight = actual;
+        QCustomPlot::updateLayout();
+    }
 }
 
 } // namespace dorvin

@@ -72,18 +72,31 @@ public:
 
     // ---- output ----
     // The chart as on screen, band included, drawn over a white image of the chart's
-    // present size.
-    QImage renderImage();
+    // present size times scale: a scale above 1 draws text, lines and band that much
+    // larger, so the picture looks as on screen, only finer.
+    QImage renderImage(double scale = 1.0);
+    // renderImage at the scale that makes the picture widthPixels wide.
+    QImage renderImageForWidth(int widthPixels);
     // Writes renderImage() as a BMP file, replacing any file of that name. Throws
     // dorvin::Error when the file cannot be written.
     void saveBmpFile(const QString& path);
-    // Prints renderImage() on the default printer as one page (through the services).
+    // Prints the chart on the default printer as one page (through the services), drawn
+    // for the printer's resolution.
     void printChart();
+
+    // The least height at which the value axis still shows at least two labels that do
+    // not overlap; the splitter above the chart keeps it at least this tall.
+    int minimumReadableHeight();
+    // The least distance between two value axis labels, in the chart's pixels.
+    int valueLabelSpacing() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     // Used by toPixmap, toPainter and saveBmp: the band goes into every picture too.
     void draw(QCPPainter* painter) override;
+    // Lays the chart out so that the value axis gets as many ticks as its height has room
+    // for labels (see SpacedTicker in the source).
+    void updateLayout() override;
 
 private:
     struct Point {
@@ -98,6 +111,10 @@ private:
     std::vector<Point> m_points;
     QCPTextElement* m_title = nullptr;
     std::optional<std::pair<double, double>> m_band;
+    // The plot area's height in the layout being made; the value ticker reads it.
+    int m_plotHeight = 0;
+    // The viewport's height less the plot area's in the last layout: title and axes.
+    int m_verticalMargins = 0;
 };
 
 } // namespace dorvin

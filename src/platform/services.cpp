@@ -20,6 +20,9 @@
 #include <QProcess>
 #include <QUrl>
 
+#include <algorithm>
+#include <cmath>
+
 namespace dorvin {
 
 namespace {
@@ -295,26 +298,63 @@ void QtServices::showHelpContext(int contextNumber)
         message(missingHelpFileMessage(path));
 }
 
-void QtServices::printImage(const QImage& image, const QString& documentName)
+namespace {
+
+QString& printFileStore()
 {
-    if (QPrinterInfo::defaultPrinter().isNull())
-        throw Error("Принтер по умолчанию не выбран");
-    if (image.isNull())
-        throw Error("Нечего печатать");
-    QPrinter printer(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
-    printer.setDocName(documentName);
+    static QString path;
+    return path;
+}
+
+} // namespace
+
+void setPrintFileForTests(const QString& pdfPath)
+{
+    printFileStore() = pdfPath;
+}
+
+int printPictureDpi(int printerDpi)
+{
+    return std::clamp(printerDpi, 300, 600);
+}
+
+void printPictureOn(QPrinter& printer, const Services::PictureRenderer& render)
+{
     QPainter painter;
     if (!painter.begin(&printer))
-        throw Error("Не удалось начать печать на принтере " +
-                    printer.printerName().toStdString());
+        throw Error("Не удалось начать печать на принтере " + printer.printerName().toStdString());
     const QRect page = painter.viewport();
+    const int printerDpi = std::max(1, printer.resolution());
+    const int dpi = printPictureDpi(printerDpi);
+    const int width = std::max(1, static_cast<int>(std::lround(double(page.width()) * dpi / printerDpi)));
+    const QImage image = render ? render(width) : QImage();
+    if (image.isNull() || image.width() < 1 || image.height() < 1) {
+        painter.end();
+        throw Error("Нечего печатать");
+    }
     QSize size = image.size();
     size.scale(page.size(), Qt::KeepAspectRatio);
-    painter.setViewport(page.x(), page.y(), size.width(), size.height());
-    painter.setWindow(image.rect());
-    painter.drawImage(0, 0, image);
+    painter.drawImage(QRect(page.topLeft(), size), image);
     if (!painter.end())
         throw Error("Не удалось напечатать документ");
+}
+
+void QtServices::printImage(const PictureRenderer& render, const QString& documentName)
+{
+    const QString file = printFileStore();
+    if (!file.isEmpty()) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(file);
+        printer.setDocName(documentName);
+        printPictureOn(printer, render);
+        return;
+    }
+    if (QPrinterInfo::defaultPrinter().isNull())
+        throw Error("Принтер по умолчанию не выбран");
+    QPrinter printer(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
+    printer.setDocName(documentName);
+    printPictureOn(printer, render);
 }
 
 } // namespace dorvin

@@ -10,6 +10,8 @@
 
 #include <functional>
 
+class QPrinter;
+
 namespace dorvin {
 
 // The caption of every message box ("Редактор базы элементов" in the program).
@@ -74,10 +76,24 @@ public:
     virtual void showHelpContents() = 0;
     virtual void showHelpContext(int contextNumber) = 0;
 
-    // Prints the image as one page on the default printer, scaled to fit the page.
-    // Throws dorvin::Error when there is no printer or printing fails.
-    virtual void printImage(const QImage& image, const QString& documentName) = 0;
+    // Prints one picture as one page on the default printer, as wide as the printable area
+    // with its proportions kept (less wide only where the page is too short for it).
+    // render draws the picture for a width in pixels: the printable width at the printer's
+    // resolution, kept within 300 to 600 dpi, so the page is sharp and the picture of a
+    // reasonable size. Throws dorvin::Error when there is no printer or printing fails.
+    using PictureRenderer = std::function<QImage(int widthPixels)>;
+    virtual void printImage(const PictureRenderer& render, const QString& documentName) = 0;
 };
+
+// The resolution a picture is drawn at for a printer of this resolution.
+int printPictureDpi(int printerDpi);
+// Prints the picture that render draws (see Services::printImage) as one page on a printer
+// made ready by the caller. Throws dorvin::Error when printing fails.
+void printPictureOn(QPrinter& printer, const Services::PictureRenderer& render);
+
+// Test seam: when a file name is set, QtServices prints into that PDF file instead of on
+// the default printer; an empty name prints on the printer again.
+void setPrintFileForTests(const QString& pdfPath);
 
 // The services in use. Until setServices is called this is a QtServices instance.
 Services& services();
@@ -103,7 +119,7 @@ public:
     bool openWithDesktop(const QString& target) override;
     void showHelpContents() override;
     void showHelpContext(int contextNumber) override;
-    void printImage(const QImage& image, const QString& documentName) override;
+    void printImage(const PictureRenderer& render, const QString& documentName) override;
 };
 
 // "A (*.x;*.y)|*.x;*.y|B|*.z" -> {"A (*.x;*.y) (*.x *.y)", "B (*.z)"}: the name filters a

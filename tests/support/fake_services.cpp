@@ -172,10 +172,11 @@ void FakeServices::showHelpContext(int contextNumber)
     record(ServiceCall::HelpContext).context = contextNumber;
 }
 
-void FakeServices::printImage(const QImage& image, const QString& documentName)
+void FakeServices::printImage(const PictureRenderer& render, const QString& documentName)
 {
     ServiceCall& call = record(ServiceCall::Print, documentName);
-    call.image = image;
+    if (render)
+        call.image = render(printWidth);
     if (printFailure)
         throw Error(printFailure->toStdString());
 }

@@ -60,6 +60,8 @@ public:
     std::deque<QString> saveAnswers;
     // When set, printImage throws dorvin::Error with this text instead of printing.
     std::optional<QString> printFailure;
+    // The width in pixels a printed picture is drawn for: 8 inches at 300 dpi.
+    int printWidth = 2400;
     // What openWithDesktop reports back.
     bool desktopOpenResult = true;
 
@@ -104,7 +106,7 @@ public:
     bool openWithDesktop(const QString& target) override;
     void showHelpContents() override;
     void showHelpContext(int contextNumber) override;
-    void printImage(const QImage& image, const QString& documentName) override;
+    void printImage(const PictureRenderer& render, const QString& documentName) override;
 
 private:
     ServiceCall& record(ServiceCall::Kind kind, const QString& text = {});

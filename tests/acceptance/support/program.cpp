@@ -1,6 +1,7 @@
 #include "support/program.h"
 
 #include "app/entry.h"
+#include "platform/profile_file.h"
 #include "platform/program_dir.h"
 #include "storage/cp1251.h"
 #include "storage/data_module.h"

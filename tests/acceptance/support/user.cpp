@@ -164,7 +164,8 @@ bool User::chooseMenuItem(QMenuBar* bar, const QString& menuText, const QString&
     if (!waitFor([menu] { return menu->isVisible(); }, 2000))
         return false;
     for (QAction* a : menu->actions()) {
-        if (a->text() == itemText) {
+        // An item's text may carry its shortcut after a tab ("Вы&ход\tAlt+F4").
+        if (a->text().section(QLatin1Char('\t'), 0, 0) == itemText) {
             if (!a->isEnabled()) {
                 press(Qt::Key_Escape);
                 return false;
@@ -180,6 +181,41 @@ bool User::chooseMenuItem(QMenuBar* bar, const QString& menuText, const QString&
 QWidget* User::focus() const
 {
     return QApplication::focusWidget();
+}
+
+} // namespace acceptance
+
+#include <QContextMenuEvent>
+
+namespace acceptance {
+
+void rightClickForMenu(QWidget* widget, QPoint at)
+{
+    User().click(widget, at, Qt::RightButton);
+    QContextMenuEvent request(QContextMenuEvent::Mouse, at, widget->mapToGlobal(at));
+    QSpontaneKeyEvent::setSpontaneous(&request);
+    QApplication::sendEvent(widget, &request);
+    settle();
+}
+
+bool choosePopupItem(const QString& itemText)
+{
+    QMenu* menu = nullptr;
+    waitFor([&menu] {
+        menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        return menu && menu->isVisible();
+    }, 2000);
+    if (!menu)
+        return false;
+    for (QAction* a : menu->actions()) {
+        if (a->text().section(QLatin1Char('\t'), 0, 0) == itemText && a->isEnabled()) {
+            User().click(menu, menu->actionGeometry(a).center());
+            return true;
+        }
+    }
+    menu->close();
+    settle();
+    return false;
 }
 
 } // namespace acceptance

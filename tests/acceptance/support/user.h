@@ -72,3 +72,14 @@ bool waitFor(Cond&& cond, int timeoutMs)
 }
 
 } // namespace acceptance
+
+namespace acceptance {
+
+// A right click on a widget that opens its context menu, as the window system sends it:
+// the press and release, then the context menu request at the same point.
+void rightClickForMenu(QWidget* widget, QPoint at);
+// Clicks the item of the popup menu now open that shows this text (with its '&'); false
+// when no menu opens or it has no such enabled item (the menu is then closed).
+bool choosePopupItem(const QString& itemText);
+
+} // namespace acceptance
