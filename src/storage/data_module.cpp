@@ -159,8 +159,8 @@ void TDataM::RestoreBase(const std::string& copyPath, const std::string& basePat
 }
 
 void TDataM::loadFrom(const std::string& readPath, const std::string& path) {
-    // The file is seen in place, not copied; the pages a table has been decoded from are
-    // let go as the decoder moves on, so a large base is not held twice while it loads.
+    // The decoder says how far it has read, so a file that is seen in place could let go
+    // of the pages behind it.
     const dorvin::os::MappedFile file = dorvin::files::readFile(readPath);
 
     // Read and check everything before any table changes.

@@ -15,8 +15,8 @@ namespace dorvin::files {
 
 std::filesystem::path fromUtf8(const std::string& utf8);
 
-// The whole file, seen in place where the system can map it (nothing is copied and the
-// pages are read as they are touched), else read into memory.
+// The whole file, read into memory of its own (large files into huge pages where the
+// system has them). A file shortened while it is read is reported as unreadable.
 os::MappedFile readFile(const std::filesystem::path& path);
 os::MappedFile readFile(const std::string& utf8Path);
 

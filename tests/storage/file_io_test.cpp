@@ -90,6 +90,16 @@ TEST_F(FileIoTest, PagesLetGoReadTheSameBytesAgain) {
     }
 }
 
+// Another program may shorten a base while it is being read; what was read stays whole
+// (a mapped file would end the process here with SIGBUS).
+TEST_F(FileIoTest, AFileShortenedAfterReadingKeepsItsBytes) {
+    const std::string bytes = pattern((std::size_t(5) << 20) + 7);
+    write(at("f.bin"), bytes);
+    const os::MappedFile f = files::readFile(at("f.bin"));
+    std::filesystem::resize_file(files::fromUtf8(at("f.bin")), 10);
+    EXPECT_TRUE(text(f) == bytes);
+}
+
 TEST_F(FileIoTest, AMovedFileKeepsItsBytesAndTheOldObjectIsEmpty) {
     write(at("f.bin"), "abcdef");
     os::MappedFile a = files::readFile(at("f.bin"));

@@ -2,6 +2,7 @@
 
 #include "storage/error.h"
 
+#include <cerrno>
 #include <fstream>
 #include <memory>
 #include <new>
@@ -69,23 +70,32 @@ std::uint8_t* readIntoMemory(const std::filesystem::path& path, std::size_t& siz
 
 MappedFile::MappedFile(const std::filesystem::path& path) {
 #ifdef DORVIN_HAVE_MMAP
+    // The file is read into a block of its own rather than mapped: a mapped file that
+    // another program shortens while it is being decoded ends this process with SIGBUS,
+    // and the open base with it. A short read is reported as an error instead.
     Descriptor d;
     d.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (d.fd < 0) cannotOpen(path);
     struct stat st {};
     if (::fstat(d.fd, &st) != 0) cannotRead(path);
     if (S_ISREG(st.st_mode)) {
-        size_ = static_cast<std::size_t>(st.st_size);
-        if (size_ == 0) return;  // nothing to map
-        void* p = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, d.fd, 0);
-        if (p != MAP_FAILED) {
-            // Read front to back: the system reads ahead generously and maps many pages
-            // per fault.
-            ::madvise(p, size_, MADV_SEQUENTIAL);
-            data_ = static_cast<const std::uint8_t*>(p);
-            mapped_ = true;
-            return;
+        const auto size = static_cast<std::size_t>(st.st_size);
+        if (size == 0) return;
+        auto* block = static_cast<std::uint8_t*>(allocateBlock(size));
+        std::size_t done = 0;
+        while (done < size) {
+            const ::ssize_t n = ::read(d.fd, block + done, size - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                freeBlock(block, size);
+                cannotRead(path);
+            }
+            done += static_cast<std::size_t>(n);
         }
+        data_ = block;
+        size_ = size;
+        block_ = true;
+        return;
     }
 #endif
     data_ = readIntoMemory(path, size_);
@@ -96,7 +106,8 @@ MappedFile::~MappedFile() { reset(); }
 MappedFile::MappedFile(MappedFile&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)),
       size_(std::exchange(other.size_, 0)),
-      mapped_(std::exchange(other.mapped_, false)) {}
+      mapped_(std::exchange(other.mapped_, false)),
+      block_(std::exchange(other.block_, false)) {}
 
 MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
     if (this != &other) {
@@ -104,12 +115,19 @@ MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
         data_ = std::exchange(other.data_, nullptr);
         size_ = std::exchange(other.size_, 0);
         mapped_ = std::exchange(other.mapped_, false);
+        block_ = std::exchange(other.block_, false);
     }
     return *this;
 }
 
 void MappedFile::reset() noexcept {
     if (!data_) return;
+    if (block_) {
+        freeBlock(const_cast<std::uint8_t*>(data_), size_);
+        data_ = nullptr;
+        block_ = false;
+        return;
+    }
 #ifdef DORVIN_HAVE_MMAP
     if (mapped_) {
         ::munmap(const_cast<std::uint8_t*>(data_), size_);

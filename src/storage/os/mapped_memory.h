@@ -1,8 +1,11 @@
 #pragma once
-// Memory the operating system hands out directly: a whole file seen in place without
-// copying it, and large blocks backed by huge pages where the system offers them. This
-// is the storage layer's only contact with system calls; where no memory map exists the
-// file is read into memory and large blocks come from the ordinary heap.
+// Memory the operating system hands out directly: a whole file read into a block of its
+// own, and large blocks backed by huge pages where the system offers them. This is the
+// storage layer's only contact with system calls; elsewhere the file is read through the
+// standard library and large blocks come from the ordinary heap.
+//
+// Files are read, not mapped: a mapped file that another program shortens while it is
+// decoded ends the process with SIGBUS, which would lose the user's open base.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -28,7 +31,8 @@ public:
     const std::uint8_t* begin() const { return data_; }
     const std::uint8_t* end() const { return data_ + size_; }
     std::span<const std::uint8_t> bytes() const { return {data_, size_}; }
-    // True when the bytes are the file's pages themselves rather than a copy.
+    // True when the bytes are the file's pages themselves rather than a copy (never, as
+    // files are read today).
     bool mapped() const { return mapped_; }
 
     // Tells the system that the bytes before `offset` will not be read again, so their
@@ -42,6 +46,7 @@ private:
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
     bool mapped_ = false;
+    bool block_ = false; // data_ came from allocateBlock
 };
 
 // Blocks at least this large are mapped on their own and their pages made present at
