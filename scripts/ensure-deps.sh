@@ -6,7 +6,7 @@ packages=(
   qt6-base-dev libqcustomplot-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth fonts-dejavu-core fonts-liberation
+  xvfb xauth fonts-dejavu-core fonts-liberation qt6-translations-l10n
 )
 missing=()
 for p in "${packages[@]}"; do

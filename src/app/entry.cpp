@@ -1,6 +1,7 @@
 #include "app/entry.h"
 
 #include "app/about_box.h"
+#include "app/design_font.h"
 #include "app/main_form.h"
 #include "dbaware/guarded.h"
 #include "platform/help_viewer.h"
@@ -8,6 +9,8 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <memory>
 #include <vector>
@@ -80,13 +83,41 @@ void showModal(QWidget* window)
 
 } // namespace
 
+void prepareToolkit()
+{
+    // The toolkit's own texts (file dialogs, Yes/No/OK) in Russian, like the program's.
+    static QTranslator* translator = [] {
+        auto* t = new QTranslator;
+        if (!t->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            delete t;
+            return static_cast<QTranslator*>(nullptr);
+        }
+        return t;
+    }();
+    if (translator && QCoreApplication::instance()) {
+        // Installed into whichever application object runs now (a host may create one per call).
+        QCoreApplication::removeTranslator(translator);
+        QCoreApplication::installTranslator(translator);
+    }
+    // The windows are laid out in pixels for an 8-point "MS Sans Serif"; the substitute is
+    // a face whose letters fit those sizes.
+    substituteDesignFont();
+}
+
 void registerProgramStartupStep(ProgramStartupStep step)
 {
     startupSteps().push_back(step);
 }
 
+void runProgramStartupSteps()
+{
+    for (ProgramStartupStep step : startupSteps())
+        runGuarded(step);
+}
+
 void prepareApplication()
 {
+    prepareToolkit();
     setApplicationTitle(QStringLiteral("Редактор базы элементов"));
     setHelpFileName(QStringLiteral("Dorvindb.hlp"));
 }
@@ -99,8 +130,7 @@ int runProgram(int argc, char** argv)
             prepareApplication();
             auto form = std::make_unique<TMainForm>();
             MainForm = form.get();
-            for (ProgramStartupStep step : startupSteps())
-                runGuarded(step);
+            runProgramStartupSteps();
             form->show();
             app.exec();
             form.reset();
@@ -117,6 +147,7 @@ int runProgram(int argc, char** argv)
 void launchEditor()
 {
     HostApplication app;
+    prepareToolkit();
     runGuarded([] {
         auto form = std::make_unique<TMainForm>();
         MainForm = form.get();
@@ -127,6 +158,7 @@ void launchEditor()
 void showAbout()
 {
     HostApplication app;
+    prepareToolkit();
     runGuarded([] {
         TAboutBox about;
         about.exec();

@@ -160,6 +160,10 @@ public:
     virtual void rowInserted(int /*shownIndex*/) {}
     virtual void rowRemoved(int /*shownIndex*/) {}
     virtual void stateChanged() {}
+    // The row being edited or inserted is about to be posted, or its pending edit ended:
+    // a view holding typed text for the current row writes it into the fields now. It may
+    // throw to stop the post, which leaves the row in its state.
+    virtual void updateRecord() {}
 };
 
 class ClientTable {

@@ -16,16 +16,16 @@ std::vector<std::uint8_t> readWholeFile(const std::string& utf8Path) {
     const std::filesystem::path p = fromUtf8(utf8Path);
     std::error_code ec;
     if (std::filesystem::is_directory(p, ec))
-        throw Error("Cannot open file \"" + utf8Path + "\": it is a folder");
+        throw Error("Не удаётся открыть файл \"" + utf8Path + "\": это папка");
     std::ifstream in(p, std::ios::binary);
-    if (!in) throw Error("Cannot open file \"" + utf8Path + "\"");
+    if (!in) throw Error("Не удаётся открыть файл \"" + utf8Path + "\"");
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
-    if (size < 0) throw Error("Cannot read file \"" + utf8Path + "\"");
+    if (size < 0) throw Error("Не удаётся прочитать файл \"" + utf8Path + "\"");
     in.seekg(0, std::ios::beg);
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
     if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size))
-        throw Error("Cannot read file \"" + utf8Path + "\"");
+        throw Error("Не удаётся прочитать файл \"" + utf8Path + "\"");
     return bytes;
 }
 
@@ -53,12 +53,12 @@ void replaceFileStreamed(const std::string& utf8Path, const std::function<void(c
     const std::filesystem::path target = fromUtf8(utf8Path);
     std::error_code ec;
     if (std::filesystem::is_directory(target, ec))
-        throw Error("Cannot create file \"" + utf8Path + "\": it is a folder");
+        throw Error("Не удаётся создать файл \"" + utf8Path + "\": это папка");
     const std::filesystem::path tmp = temporaryBeside(target);
     bool written = false;
     {
         std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out) throw Error("Cannot create file \"" + utf8Path + "\"");
+        if (!out) throw Error("Не удаётся создать файл \"" + utf8Path + "\"");
         try {
             produce([&out](std::span<const std::uint8_t> piece) {
                 out.write(reinterpret_cast<const char*>(piece.data()), static_cast<std::streamsize>(piece.size()));
@@ -75,13 +75,13 @@ void replaceFileStreamed(const std::string& utf8Path, const std::function<void(c
     }
     if (!written) {
         std::filesystem::remove(tmp, ec);
-        throw Error("Cannot write file \"" + utf8Path + "\"");
+        throw Error("Не удаётся записать файл \"" + utf8Path + "\"");
     }
     std::filesystem::rename(tmp, target, ec);
     if (ec) {
         std::error_code ignored;
         std::filesystem::remove(tmp, ignored);
-        throw Error("Cannot write file \"" + utf8Path + "\": " + ec.message());
+        throw Error("Не удаётся записать файл \"" + utf8Path + "\": " + ec.message());
     }
 }
 

@@ -1,0 +1,169 @@
+// The everyday flows of the element list and the find dialog, on the demo base, by keys
+// and clicks: add and cancel, delete answered No and Yes, Enter on the last row, find
+// as you type by code and by model name.
+#include "support/dialogs.h"
+#include "support/program.h"
+#include "support/user.h"
+
+#include "dbaware/db_grid.h"
+#include "dbaware/db_navigator.h"
+#include "elements/find_form.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace acceptance;
+using dorvin::NavigateBtn;
+
+namespace {
+
+constexpr int kCode = 0;
+constexpr int kModel = 1;
+
+int rowOfModel(dorvin::TableGrid* grid, const QString& model)
+{
+    for (int r = 0; r < grid->model()->rowCount(); ++r)
+        if (cellText(grid, r, kModel) == model)
+            return r;
+    return -1;
+}
+
+void exitProgram(User& user, Program& program)
+{
+    QVERIFY(user.chooseMenuItem(program.window().MainMenu1, QStringLiteral("&База"), QStringLiteral("Вы&ход")));
+    QVERIFY(program.waitUntilClosed());
+}
+
+} // namespace
+
+class ElementsFlowsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void addTypeAndCancelLeavesNothing()
+    {
+        auto program = Program::withDemoBase();
+        TMainForm& w = program->start();
+        Dialogs dialogs;
+        User user;
+        const int rows = w.ElemDBGrid->model()->rowCount();
+        user.clickCell(w.ElemDBGrid, 0, kModel);
+        user.press(Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(w.ElemDBGrid->model()->rowCount(), rows + 1);
+        user.type(QStringLiteral("Отменённый"));
+        user.click(w.ElemDBNavigator->button(NavigateBtn::Cancel));
+        QCOMPARE(w.ElemDBGrid->model()->rowCount(), rows);
+        QCOMPARE(rowOfModel(w.ElemDBGrid, QStringLiteral("Отменённый")), -1);
+        exitProgram(user, *program);
+        QVERIFY2(dialogs.seen().empty(), qPrintable(dialogs.describe()));
+        QVERIFY(program->saved().elementNamed(QStringLiteral("Отменённый")).isEmpty());
+        QCOMPARE(program->saved().rows(QStringLiteral("ELEMENTS")).size(), 27);
+    }
+
+    void deleteAnsweredNoKeepsAndYesRemovesWithParameters()
+    {
+        auto program = Program::withDemoBase();
+        TMainForm& w = program->start();
+        Dialogs dialogs;
+        User user;
+        const QString model = cellText(w.ElemDBGrid, 1, kModel);
+        const QJsonObject before = program->saved().elementNamed(model);
+        const int elem = before.value("ELEM").toInt();
+        const int group = before.value("GR").toInt();
+        QVERIFY(elem > 0);
+
+        user.clickCell(w.ElemDBGrid, 1, kModel);
+        dialogs.clickButton(QStringLiteral("Нет"));
+        user.press(Qt::Key_Delete, Qt::ControlModifier);
+        QVERIFY(waitFor([&] { return dialogs.pendingAnswers() == 0; }));
+        settle(100);
+        QCOMPARE(dialogs.messages(), QStringList{QStringLiteral("Удалить элемент: ") + model + QStringLiteral("?")});
+        QCOMPARE(dialogs.seen().back().buttons, (QStringList{QStringLiteral("Да"), QStringLiteral("Нет")}));
+        QVERIFY(rowOfModel(w.ElemDBGrid, model) >= 0);
+
+        dialogs.clickButton(QStringLiteral("Да"));
+        user.press(Qt::Key_Delete, Qt::ControlModifier);
+        QVERIFY(waitFor([&] { return dialogs.pendingAnswers() == 0; }));
+        settle(100);
+        QCOMPARE(rowOfModel(w.ElemDBGrid, model), -1);
+
+        exitProgram(user, *program);
+        const SavedBase saved = program->saved();
+        QVERIFY(saved.elementNamed(model).isEmpty());
+        for (const QJsonObject& p : saved.rows(QStringLiteral("PARAMS")))
+            QVERIFY(!(p.value("GROUP").toInt() == group && p.value("ELEM").toInt() == elem));
+    }
+
+    void enterMovesDownButNotPastTheLastRow()
+    {
+        auto program = Program::withDemoBase();
+        TMainForm& w = program->start();
+        Dialogs dialogs;
+        User user;
+        const int rows = w.ElemDBGrid->model()->rowCount();
+        user.clickCell(w.ElemDBGrid, 0, kModel);
+        user.press(Qt::Key_Return);
+        QCOMPARE(w.ElemDBGrid->currentIndex().row(), 1);
+        user.press(Qt::Key_Escape);
+
+        user.clickCell(w.ElemDBGrid, rows - 1, kModel);
+        user.press(Qt::Key_Return);
+        QCOMPARE(w.ElemDBGrid->currentIndex().row(), rows - 1);
+        QCOMPARE(w.ElemDBGrid->model()->rowCount(), rows);
+        // The second Enter closes the editor the first one opened; still nothing moves.
+        user.press(Qt::Key_Return);
+        QVERIFY(!w.ElemDBGrid->editorOpen());
+        QCOMPARE(w.ElemDBGrid->currentIndex().row(), rows - 1);
+        QCOMPARE(w.ElemDBGrid->model()->rowCount(), rows);
+        exitProgram(user, *program);
+        QVERIFY2(dialogs.seen().empty(), qPrintable(dialogs.describe()));
+        QCOMPARE(program->saved().rows(QStringLiteral("ELEMENTS")).size(), 27);
+    }
+
+    void findAsYouTypeByCodeAndByName()
+    {
+        auto program = Program::withDemoBase();
+        TMainForm& w = program->start();
+        Dialogs dialogs;
+        User user;
+        user.clickCell(w.ElemDBGrid, 0, kModel);
+        const int target = rowOfModel(w.ElemDBGrid, QStringLiteral("Модулятор ТВМ-2 (канальный)"));
+        QVERIFY(target > 0);
+        user.press(Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(waitFor([] { return FindForm && FindForm->isVisible(); }));
+        QCOMPARE(user.focus(), FindForm->FindTextEdit);
+        QCOMPARE(FindForm->FieldCombo->currentText(), QStringLiteral("Код"));
+
+        user.type(QStringLiteral("MOD-0"));
+        QCOMPARE(w.ElemDBGrid->currentIndex().row(), 0);
+        user.type(QStringLiteral("2"));
+        QCOMPARE(w.ElemDBGrid->currentIndex().row(), target);
+        QCOMPARE(w.ElemDBGrid->currentIndex().column(), kCode);
+        user.type(QStringLiteral("2"));
+        QCOMPARE(w.ElemDBGrid->currentIndex().row(), target);
+
+        // The field box: the next item is "Наименование"; choosing it clears the text.
+        user.click(FindForm->FieldCombo);
+        user.press(Qt::Key_Down);
+        QCOMPARE(FindForm->FieldCombo->currentText(), QStringLiteral("Наименование"));
+        QCOMPARE(FindForm->FindTextEdit->text(), QString());
+        user.click(FindForm->FindTextEdit);
+        user.type(QStringLiteral("головная станция ГС-12"));
+        QCOMPARE(w.ElemDBGrid->currentIndex().row(), target); // letter case counts
+        user.press(Qt::Key_A, Qt::ControlModifier);
+        user.type(QStringLiteral("Головная станция ГС-12"));
+        QCOMPARE(w.ElemDBGrid->currentIndex().row(), 0);
+        QCOMPARE(w.ElemDBGrid->currentIndex().column(), kModel);
+
+        user.click(FindForm->Button3);
+        QVERIFY(!FindForm->isVisible());
+        exitProgram(user, *program);
+        QVERIFY2(dialogs.seen().empty(), qPrintable(dialogs.describe()));
+    }
+};
+
+QTEST_MAIN(ElementsFlowsTest)
+#include "elements_flows_test.moc"
