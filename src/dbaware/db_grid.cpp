@@ -74,6 +74,9 @@ TableGrid::TableGrid(QWidget* parent) : QTableView(parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setShowGrid(true);
     setWordWrap(false);
+    // A text wider than its column is cut at the column's edge, not replaced by an
+    // ellipsis: "OUT-TVF" says more than "OU…".
+    setTextElideMode(Qt::ElideNone);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     setTabKeyNavigation(false);

@@ -246,6 +246,9 @@ public:
     void insert();
     void append();
     void post();
+    // Ends a pending edit as a move does: the views write what they hold for the row,
+    // then it is posted when a field changed and cancelled otherwise.
+    void endPendingEdit();
     void cancel();
     void deleteRecord();
     bool modified() const { return modified_; }
@@ -288,7 +291,6 @@ private:
 
     void checkActive() const;
     void checkEditing() const;
-    void endPendingEdit();
     void rebuildIndexes();
     void refreshShown(bool keepCurrentSlot);
     void rangeChanged();               // master moved: end edit, new range, first row

@@ -98,9 +98,8 @@ private slots:
         QCOMPARE(w.ElemDBGrid->editorText(), QStringLiteral("abc"));
 
         // Escape closes the editor, the next Escape drops the edit: the old price is back.
-        qDebug() << "DBG esc focus" << user.focus() << QApplication::activeWindow() << QApplication::activeModalWidget();
         user.press(Qt::Key_Escape);
-        qDebug() << "DBG after esc" << user.focus() << w.ElemDBGrid->editorOpen();
+
         user.press(Qt::Key_Escape);
         QVERIFY(!w.ElemDBGrid->editorOpen());
         QCOMPARE(cellText(w.ElemDBGrid, 0, kPrice), price);
