@@ -10,6 +10,7 @@
 #include "elements/find_form.h"
 
 #include <QComboBox>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QToolButton>
