@@ -110,15 +110,20 @@ private slots:
         QCOMPARE(w.ElemDBGrid->currentIndex().row(), 1);
         user.press(Qt::Key_Escape);
 
+        // A click on the current last row opens its editor; Enter takes the text, closes
+        // the editor and neither moves nor adds a row.
         user.clickCell(w.ElemDBGrid, rows - 1, kModel);
-        user.press(Qt::Key_Return);
-        QCOMPARE(w.ElemDBGrid->currentIndex().row(), rows - 1);
-        QCOMPARE(w.ElemDBGrid->model()->rowCount(), rows);
-        // The second Enter closes the editor the first one opened; still nothing moves.
+        QVERIFY(w.ElemDBGrid->editorOpen());
         user.press(Qt::Key_Return);
         QVERIFY(!w.ElemDBGrid->editorOpen());
         QCOMPARE(w.ElemDBGrid->currentIndex().row(), rows - 1);
         QCOMPARE(w.ElemDBGrid->model()->rowCount(), rows);
+        // The next Enter shows the editor again; still nothing moves.
+        user.press(Qt::Key_Return);
+        QVERIFY(w.ElemDBGrid->editorOpen());
+        QCOMPARE(w.ElemDBGrid->currentIndex().row(), rows - 1);
+        QCOMPARE(w.ElemDBGrid->model()->rowCount(), rows);
+        user.press(Qt::Key_Escape);
         exitProgram(user, *program);
         QVERIFY2(dialogs.seen().empty(), qPrintable(dialogs.describe()));
         QCOMPARE(program->saved().rows(QStringLiteral("ELEMENTS")).size(), 27);
@@ -131,19 +136,21 @@ private slots:
         Dialogs dialogs;
         User user;
         user.clickCell(w.ElemDBGrid, 0, kModel);
-        const int target = rowOfModel(w.ElemDBGrid, QStringLiteral("Модулятор ТВМ-2 (канальный)"));
+        // The first type shown holds "OUT-TV" and "OUT-TVFM".
+        const int target = rowOfModel(w.ElemDBGrid, QStringLiteral("Розетка оконечная TV/FM"));
         QVERIFY(target > 0);
+        QCOMPARE(cellText(w.ElemDBGrid, target, kCode), QStringLiteral("OUT-TVFM"));
         user.press(Qt::Key_F, Qt::ControlModifier);
         QVERIFY(waitFor([] { return FindForm && FindForm->isVisible(); }));
         QCOMPARE(user.focus(), FindForm->FindTextEdit);
         QCOMPARE(FindForm->FieldCombo->currentText(), QStringLiteral("Код"));
 
-        user.type(QStringLiteral("MOD-0"));
+        user.type(QStringLiteral("OUT-TVF"));
         QCOMPARE(w.ElemDBGrid->currentIndex().row(), 0);
-        user.type(QStringLiteral("2"));
+        user.type(QStringLiteral("M"));
         QCOMPARE(w.ElemDBGrid->currentIndex().row(), target);
         QCOMPARE(w.ElemDBGrid->currentIndex().column(), kCode);
-        user.type(QStringLiteral("2"));
+        user.type(QStringLiteral("M"));
         QCOMPARE(w.ElemDBGrid->currentIndex().row(), target);
 
         // The field box: the next item is "Наименование"; choosing it clears the text.
@@ -152,10 +159,10 @@ private slots:
         QCOMPARE(FindForm->FieldCombo->currentText(), QStringLiteral("Наименование"));
         QCOMPARE(FindForm->FindTextEdit->text(), QString());
         user.click(FindForm->FindTextEdit);
-        user.type(QStringLiteral("головная станция ГС-12"));
+        user.type(QStringLiteral("розетка оконечная TV-R"));
         QCOMPARE(w.ElemDBGrid->currentIndex().row(), target); // letter case counts
         user.press(Qt::Key_A, Qt::ControlModifier);
-        user.type(QStringLiteral("Головная станция ГС-12"));
+        user.type(QStringLiteral("Розетка оконечная TV-R"));
         QCOMPARE(w.ElemDBGrid->currentIndex().row(), 0);
         QCOMPARE(w.ElemDBGrid->currentIndex().column(), kModel);
 

@@ -3,6 +3,8 @@
 #include "support/program.h"
 #include "support/user.h"
 
+#include "dbaware/db_grid.h"
+
 #include <QApplication>
 #include <QScreen>
 #include <QtTest>

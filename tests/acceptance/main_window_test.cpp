@@ -228,10 +228,10 @@ private slots:
         User user;
         user.clickCell(w.ElemDBGrid, 0, 1);
         user.press(Qt::Key_F1);
-        QVERIFY(waitFor([] { return HelpViewer::instance()->isVisible(); }));
-        const QString text = HelpViewer::instance()->browser()->toPlainText().simplified();
+        QVERIFY(waitFor([] { return dorvin::HelpViewer::instance()->isVisible(); }));
+        const QString text = dorvin::HelpViewer::instance()->browser()->toPlainText().simplified();
         QVERIFY(text.contains(QStringLiteral("Клавиши Ctrl+A и Ctrl+Z действуют только тогда, когда редактируются значения параметра")));
-        HelpViewer::instance()->close();
+        dorvin::HelpViewer::instance()->close();
 
         // And so they do: an element being typed is neither confirmed nor cancelled by them.
         const QString model = cellText(w.ElemDBGrid, 0, 1);
