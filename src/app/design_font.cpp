@@ -22,6 +22,9 @@ void substituteDesignFont()
 
 QFont designFont()
 {
+    // A window built without the program's set-up (a test, a host program) still gets
+    // the face the layout is made for.
+    substituteDesignFont();
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPointSize(8);
     return font;

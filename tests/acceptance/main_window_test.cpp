@@ -229,11 +229,14 @@ private slots:
     void theHelpSaysWhatCtrlAAndCtrlZDo()
     {
         auto program = Program::withDemoBase();
+        // The help file lives beside the program.
+        QVERIFY(QFile::copy(QStringLiteral(DORVIN_BIN_DIR "/Dorvindb.hlp"), program->dir().file(QStringLiteral("Dorvindb.hlp"))));
         TMainForm& w = program->start();
+        Dialogs dialogs;
         User user;
         user.clickCell(w.ElemDBGrid, 0, 1);
         user.press(Qt::Key_F1);
-        QVERIFY(waitFor([] { return dorvin::HelpViewer::instance()->isVisible(); }));
+        QVERIFY2(waitFor([] { return dorvin::HelpViewer::instance()->isVisible(); }), qPrintable(dialogs.describe()));
         const QString text = dorvin::HelpViewer::instance()->browser()->toPlainText().simplified();
         QVERIFY(text.contains(QStringLiteral("Клавиши Ctrl+A и Ctrl+Z действуют только тогда, когда редактируются значения параметра")));
         dorvin::HelpViewer::instance()->close();
