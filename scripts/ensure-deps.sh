@@ -6,8 +6,7 @@ packages=(
   qt6-base-dev libqcustomplot-dev nlohmann-json3-dev poppler-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth fonts-dejavu-core fonts-liberation
-  poppler-utils
+  xvfb xauth fonts-dejavu-core fonts-liberation qt6-translations-l10n
 )
 missing=()
 for p in "${packages[@]}"; do

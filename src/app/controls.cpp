@@ -3,6 +3,7 @@
 #include "dbaware/guarded.h"
 #include "dbaware/hints.h"
 
+#include <QLayout>
 #include <QMouseEvent>
 #include <QToolButton>
 
@@ -40,6 +41,49 @@ TSplitter::TSplitter(Qt::Orientation barOrientation, QWidget* control, bool cont
         setFixedHeight(4);
         setCursor(Qt::SplitVCursor);
     }
+    m_chosen = controlSize();
+    if (parent)
+        parent->installEventFilter(this);
+}
+
+bool TSplitter::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == parentWidget() && (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest))
+        fitToContainer();
+    return QWidget::eventFilter(watched, event);
+}
+
+int TSplitter::room() const
+{
+    // What the container's layout can give the aligned control: its extent less the bar
+    // and the least the other controls of the layout need.
+    const QWidget* container = parentWidget();
+    const QLayout* layout = container ? container->layout() : nullptr;
+    if (!layout)
+        return m_chosen;
+    const QRect inner = container->contentsRect().marginsRemoved(layout->contentsMargins());
+    int room = m_vertical ? inner.width() : inner.height();
+    int items = 0;
+    for (int i = 0; i < layout->count(); ++i) {
+        QLayoutItem* item = layout->itemAt(i);
+        QWidget* w = item->widget();
+        if (w && w->isHidden())
+            continue;
+        ++items;
+        if (w == m_control)
+            continue;
+        const QSize least = w == this ? size() : item->minimumSize();
+        room -= m_vertical ? least.width() : least.height();
+    }
+    room -= std::max(0, items - 1) * std::max(0, layout->spacing());
+    return std::max(0, room);
+}
+
+void TSplitter::fitToContainer()
+{
+    const int size = std::min(m_chosen, room());
+    if (size != controlSize())
+        applySize(size);
 }
 
 int TSplitter::controlSize() const
@@ -74,6 +118,7 @@ bool TSplitter::proposeSize(int newSize)
         dorvin::runGuarded([&] { onCanResize(newSize, accept); });
     if (!accept)
         return false;
+    m_chosen = newSize;
     if (newSize != controlSize())
         applySize(newSize);
     return true;

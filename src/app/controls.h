@@ -31,6 +31,11 @@ protected:
 // minSize, and leaving the client control at least minSize), then offered to
 // onCanResize, which may change it or refuse it; a refused proposal keeps the last
 // accepted size. After the drag, onMoved runs when the size changed.
+//
+// The size the user chose is kept while the container has room for it; when the container
+// shrinks below what the client control and the other controls beside it need at least,
+// the aligned control gives way, and it takes its chosen size back when the room returns.
+// So the controls never overlap and the bar stays within reach.
 class TSplitter : public QWidget {
     Q_OBJECT
 public:
@@ -51,14 +56,21 @@ public:
     std::function<void(int& newSize, bool& accept)> onCanResize;
     std::function<void()> onMoved;
 
+    // The size the user chose last (at first, the control's own size).
+    int chosenSize() const { return m_chosen; }
+    // Fits the aligned control into its container again (runs on every container resize).
+    void fitToContainer();
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     int maxSize() const;
     void applySize(int size);
+    int room() const;
 
     bool m_vertical; // a vertical bar (resizes widths)
     QWidget* m_control;
@@ -68,6 +80,7 @@ private:
     bool m_dragging = false;
     int m_pressOffset = 0;
     int m_sizeAtPress = 0;
+    int m_chosen = 0;
 };
 
 // A flat tool bar of picture buttons of one width (buttonWidth) and height (buttonHeight),

@@ -1,6 +1,7 @@
 #include "app/entry.h"
 
 #include "app/about_box.h"
+#include "app/design_font.h"
 #include "app/main_form.h"
 #include "app/session_end.h"
 #include "dbaware/guarded.h"
@@ -12,6 +13,8 @@
 #include <QEventLoop>
 #include <QSessionManager>
 #include <QThread>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <memory>
 #include <vector>
@@ -84,13 +87,41 @@ void showModal(QWidget* window)
 
 } // namespace
 
+void prepareToolkit()
+{
+    // The toolkit's own texts (file dialogs, Yes/No/OK) in Russian, like the program's.
+    static QTranslator* translator = [] {
+        auto* t = new QTranslator;
+        if (!t->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            delete t;
+            return static_cast<QTranslator*>(nullptr);
+        }
+        return t;
+    }();
+    if (translator && QCoreApplication::instance()) {
+        // Installed into whichever application object runs now (a host may create one per call).
+        QCoreApplication::removeTranslator(translator);
+        QCoreApplication::installTranslator(translator);
+    }
+    // The windows are laid out in pixels for an 8-point "MS Sans Serif"; the substitute is
+    // a face whose letters fit those sizes.
+    substituteDesignFont();
+}
+
 void registerProgramStartupStep(ProgramStartupStep step)
 {
     startupSteps().push_back(step);
 }
 
+void runProgramStartupSteps()
+{
+    for (ProgramStartupStep step : startupSteps())
+        runGuarded(step);
+}
+
 void prepareApplication()
 {
+    prepareToolkit();
     setApplicationTitle(QStringLiteral("Редактор базы элементов"));
     setHelpFileName(QStringLiteral("Dorvindb.hlp"));
 }
@@ -112,8 +143,7 @@ int runProgram(int argc, char** argv)
             prepareApplication();
             auto form = std::make_unique<TMainForm>();
             MainForm = form.get();
-            for (ProgramStartupStep step : startupSteps())
-                runGuarded(step);
+            runProgramStartupSteps();
             // Quitting by any other road still writes the open base back first.
             QObject::connect(&app, &QCoreApplication::aboutToQuit, form.get(), [window = form.get()] {
                 if (window->isVisible())
@@ -140,6 +170,7 @@ int runProgram(int argc, char** argv)
 void launchEditor()
 {
     HostApplication app;
+    prepareToolkit();
     runGuarded([] {
         // Caught only while the editor runs; the host's own dispositions come back when
         // it closes, and a signal that came meanwhile is then handed on to them.
@@ -160,6 +191,7 @@ void launchEditor()
 void showAbout()
 {
     HostApplication app;
+    prepareToolkit();
     runGuarded([] {
         TAboutBox about;
         about.exec();

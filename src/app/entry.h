@@ -7,15 +7,21 @@ namespace dorvin {
 // below, then the message loop until the main window closes. Returns the exit code (0).
 int runProgram(int argc, char** argv);
 
-// What the program sets on the application before its first window: the application
-// title and the help file. Acceptance tests start the window the same way.
+// What the program sets on the application before its first window: the toolkit's
+// Russian texts and the design font's substitute (prepareToolkit), the application title
+// and the help file. Acceptance tests start the window the same way.
 void prepareApplication();
+// The part the host entry points share with the program: the toolkit's Russian
+// translation in the running application object and the substitute for the design font.
+void prepareToolkit();
 
 // A step of the program entry run after the main window is created (the find dialog is
 // created this way by its own file, at static initialisation). Steps run in the order
 // they were registered; they do not run under the host entry points.
 using ProgramStartupStep = void (*)();
 void registerProgramStartupStep(ProgramStartupStep step);
+// Runs the registered steps, as the program does right after creating its main window.
+void runProgramStartupSteps();
 
 // The editor window, shown modally; returns when it has closed and has been destroyed.
 // Creates a QApplication for the time of the call when the host has none.

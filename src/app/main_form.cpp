@@ -4,6 +4,8 @@
 
 #include "app/about_box.h"
 #include "app/controls.h"
+#include "app/design_font.h"
+#include "app/screen_fit.h"
 #include "app/string_grid.h"
 #include "dbaware/db_grid.h"
 #include "dbaware/guarded.h"
@@ -59,15 +61,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(designCaption);
     // The window's font for every control; the layout is in pixels and is not scaled.
-    static const bool substituted = [] {
-        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                                   {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
-        return true;
-    }();
-    (void)substituted;
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSize(8);
-    setFont(font);
+    setFont(dorvin::designFont());
 
     buildImageLists();
     buildLayout();
@@ -86,12 +80,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
             dorvin::services().showHelpContents();
     });
 
-    setMinimumSize(640, 480);
-    resize(714, 526);
-    if (const QScreen* screen = this->screen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(714 / 2, 526 / 2));
-    }
+    dorvin::openInsideScreen(this, QSize(714, 526), QSize(640, 480));
 
     dorvin::runGuarded([this] { FormCreate(); });
 }

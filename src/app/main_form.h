@@ -251,6 +251,9 @@ public:
     void ElemDBGridEnter();
     void ElemDBGridExit();
     void PopupMenu1Popup();
+    // State changes of the element table: the editing indicator, and the captions that
+    // show the current element's model name once an edit of it has ended.
+    void ElementsSourceStateChange();
     // The add gate, kept in ElemDBNavigator's "tag": 1 lets the next insertion into
     // ClElemsTable through (and that insertion closes it again), 0 refuses insertions.
     // The exchange-file import opens it before each element it inserts.
@@ -376,6 +379,7 @@ private:
     bool m_closing = false;
     bool m_closed = false;
     bool m_inIdleUpdate = false;
+    bool m_elementWasEdited = false; // the element table was editing or inserting
     QMetaObject::Connection m_idleConnection;
 };
 

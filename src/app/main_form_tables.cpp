@@ -49,6 +49,7 @@ void TMainForm::attachTableHandlers()
     DataM->ClParamsTable.afterScroll = [this](ClientTable&) { ParamsTableAfterScroll(); };
     DataM->ClParamsTable.beforeScroll = [this](ClientTable&) { ParamsTableBeforeScroll(); };
     DataM->ParamsSource.stateChange = [this](DataSource&) { ParamsSourceStateChange(); };
+    DataM->ElementsSource.stateChange = [this](DataSource&) { ElementsSourceStateChange(); };
 }
 
 void TMainForm::detachTableHandlers()

@@ -6,6 +6,14 @@
 // Insert starts a new row and Down on the last row appends one (both pass the table's
 // before-insert notification, which may refuse them); leaving the grid cancels an
 // inserted row that nothing was typed into.
+//
+// Text typed into a cell editor belongs to the row from the first keystroke: the row
+// starts its edit then, and whatever posts the row (a navigator button, a move of the
+// row, a search, saving the table) takes the editor's text into the field first. Text the
+// field cannot take is reported, and the editor stays open with it on the same row.
+// Typed letters never jump to another row (no keyboard search).
+#include <QLineEdit>
+#include <QPersistentModelIndex>
 #include <QPointer>
 #include <QTableView>
 
@@ -17,6 +25,7 @@ namespace dorvin {
 
 class DataSource;
 class TableModel;
+class CellDelegate;
 
 class TableGrid : public QTableView {
     Q_OBJECT
@@ -49,22 +58,44 @@ public:
     // 0 to drop it. It runs after the text of an open cell editor has gone into its field.
     std::function<void(QChar& key)> onKeyPress;
 
+    // Whether a cell editor is open, and the text it holds.
+    bool editorOpen() const;
+    QString editorText() const;
+    // Writes the open editor's text into its field (starting the row's edit when the row
+    // is browsed) and closes the editor. Throws dorvin::Error for text the field cannot
+    // take; the editor then stays open with that text.
+    void takeEditorText();
+    // The same with a failure shown in the default error report; the editor then has the
+    // focus again. False when the text was not taken.
+    bool takeEditorTextOrReport();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void focusOutEvent(QFocusEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    // The grid takes the editor's text itself (see takeEditorText); the view's own commit
+    // on a change of the current cell would write it into whatever row is current then.
+    void commitData(QWidget* editor) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void keyboardSearch(const QString& search) override;
 
 private:
+    friend class CellDelegate;
     void followTable();
     void leftGrid();
-    bool editorOpen() const { return state() == QAbstractItemView::EditingState; }
-    void closeOpenEditor(bool commit);
+    void editorOpened(QLineEdit* editor, const QModelIndex& index);
+    void editorTyped();
 
     DataSource* m_source = nullptr;
     TableModel* m_model = nullptr;
     bool m_readOnly = false;
     bool m_following = false;
+    bool m_pressedOnCurrent = false;
+    QPointer<QLineEdit> m_editor;
+    QPersistentModelIndex m_editIndex;
 };
 
 } // namespace dorvin

@@ -66,7 +66,7 @@ void setFieldFromText(Field& field, const QString& text)
         const qlonglong low = field.kind() == FieldKind::SmallInt ? -32768 : INT32_MIN;
         const qlonglong high = field.kind() == FieldKind::SmallInt ? 32767 : INT32_MAX;
         if (!ok || v < low || v > high)
-            throw Error(("'" + text + "' is not a valid integer value").toStdString());
+            throw Error(("'" + text + "' не является целым числом").toStdString());
         field.setInteger(v);
         return;
     }
@@ -87,11 +87,11 @@ void setFieldFromText(Field& field, const QString& text)
         else if (t == u"FALSE")
             field.setBoolean(false);
         else
-            throw Error(("'" + text + "' is not a valid boolean value").toStdString());
+            throw Error(("'" + text + "' не является логическим значением").toStdString());
         return;
     }
     case FieldKind::Blob:
-        throw Error("Cannot modify a read-only field");
+        throw Error("Это поле нельзя изменить");
     }
 }
 
@@ -212,6 +212,16 @@ void TableModel::stateChanged()
     if (rows != m_rows)
         rowsReset();
     emit tableStateChanged();
+}
+
+} // namespace dorvin
+
+namespace dorvin {
+
+void TableModel::updateRecord()
+{
+    if (onUpdateRecord)
+        onUpdateRecord();
 }
 
 } // namespace dorvin

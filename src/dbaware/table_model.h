@@ -7,6 +7,8 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
+
 #include <string>
 #include <vector>
 
@@ -41,6 +43,10 @@ public:
     // Errors go to the default error report; the result tells whether the value was taken.
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
+    // Runs when the table is about to post its row or end its pending edit, so that a view
+    // can write the text its open cell editor holds first. Errors it throws stop the post.
+    std::function<void()> onUpdateRecord;
+
 signals:
     // The table's current row moved (or the rows were replaced).
     void tableCurrentChanged();
@@ -53,6 +59,7 @@ private:
     void rowInserted(int shownIndex) override;
     void rowRemoved(int shownIndex) override;
     void stateChanged() override;
+    void updateRecord() override;
 
     ClientTable* m_table;
     std::vector<Field*> m_fields;

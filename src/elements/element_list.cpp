@@ -2,6 +2,7 @@
 
 #include "dbaware/db_grid.h"
 #include "dbaware/db_navigator.h"
+#include "dbaware/guarded.h"
 #include "elements/type_pane.h"
 #include "platform/services.h"
 #include "storage/cp1251.h"
@@ -88,8 +89,15 @@ void TMainForm::ElemDBNavigatorBeforeAction(dorvin::NavigateBtn button)
 
 void TMainForm::ElemDBNavigatorClick(dorvin::NavigateBtn button)
 {
-    if (button == dorvin::NavigateBtn::Insert)
+    if (button == dorvin::NavigateBtn::Insert) {
         setAddGate(1);
+        // The new row waits for its model name: the keyboard goes to that cell, wherever
+        // the focus was (the parameter grid, the type list, a button).
+        if (DataM && DataM->ClElemsTable.state() == dorvin::TableState::Insert) {
+            ElemDBGrid->setFocus(Qt::OtherFocusReason);
+            ElemDBGrid->setSelectedIndex(1);
+        }
+    }
 }
 
 void TMainForm::ElementTableBeforeInsert()
@@ -239,6 +247,23 @@ void TMainForm::CmUndoClick()
 void TMainForm::ActionDeleteUpdate()
 {
     ActionDelete->setEnabled(DataM && DataM->ClElemsTable.active() && !DataM->ClElemsTable.isEmpty());
+}
+
+void TMainForm::ElementsSourceStateChange()
+{
+    if (!DataM)
+        return;
+    const bool editing = isEditing(DataM->ClElemsTable);
+    const bool ended = m_elementWasEdited && !editing;
+    m_elementWasEdited = editing;
+    dorvin::runGuarded([&] {
+        // "Редактирование" from the first keystroke in a cell.
+        ParamsSourceStateChange();
+        // A confirmed or dropped edit may have changed the model name that the parameter
+        // pane's caption and the chart's title show.
+        if (ended && DataM->ClParamsTable.active() && DataM->ClElemsTable.active())
+            ParamsTableAfterScroll();
+    });
 }
 
 void TMainForm::PopupMenu1Popup()

@@ -67,8 +67,11 @@ void setElementColumn(TMainForm& form, int column)
         return;
     const int row = form.DataM->ClElemsTable.currentIndex();
     const QModelIndex index = grid->model()->index(row, column);
-    if (index.isValid())
+    if (index.isValid()) {
         grid->setCurrentIndex(index);
+        // A found element is shown in the middle of the list where the list can scroll.
+        grid->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    }
 }
 
 } // namespace dorvin::elements
@@ -150,7 +153,7 @@ void insertElementFromFile(TMainForm& form, const QString& file)
     form.setAddGate(1);
     elems.append();
     if (elems.state() != dorvin::TableState::Insert)
-        throw dorvin::Error("the element row could not be added");
+        throw dorvin::Error("Не удалось добавить строку элемента");
     insertElementRows(elems, params, element, number);
 
     const bool sameType = !groups.isEmpty() && form.DataM->ClGroupsTableGROUP.asInteger() == element.gr;

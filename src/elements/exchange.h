@@ -11,7 +11,8 @@ namespace dorvin::elements {
 // not. False when none matches or no base is open.
 bool locateElement(TMainForm& form, const QString& field, const QString& text);
 
-// Sets the element grid's current column (0 CODE, 1 MODEL, 2 CENA) on the current row.
+// Sets the element grid's current column (0 CODE, 1 MODEL, 2 CENA) on the current row and
+// scrolls that row to the middle of the grid where the grid can scroll.
 void setElementColumn(TMainForm& form, int column);
 
 } // namespace dorvin::elements

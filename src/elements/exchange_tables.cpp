@@ -36,12 +36,8 @@ bool editing(const ClientTable& table)
 
 void endPendingEdit(ClientTable& table)
 {
-    if (!editing(table))
-        return;
-    if (table.modified())
-        table.post();
-    else
-        table.cancel();
+    if (editing(table))
+        table.endPendingEdit();
 }
 
 ExchangeElement elementFromTables(ClientTable& elems, ClientTable& params)

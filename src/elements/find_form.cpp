@@ -1,5 +1,6 @@
 #include "elements/find_form.h"
 
+#include "app/design_font.h"
 #include "app/entry.h"
 #include "app/main_form.h"
 #include "dbaware/guarded.h"
@@ -32,13 +33,11 @@ TFindForm::TFindForm(QWidget* parent)
 {
     setObjectName(QStringLiteral("FindForm"));
     // The design's positions are pixels for the program's small dialog font.
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSize(8);
-    setFont(font);
+    setFont(dorvin::designFont());
     setWindowTitle(QStringLiteral("Поиск элемента"));
     setModal(false);
+    // The program ends when its main window closes, whether or not this dialog is shown.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setFixedSize(245, 95);
 
     GroupBox2 = new QGroupBox(QStringLiteral("Найти текст:"), this);
@@ -88,7 +87,24 @@ TFindForm::TFindForm(QWidget* parent)
     FormCreate();
 }
 
-void TFindForm::setEditor(TMainForm* editor) { m_editor = editor; }
+void TFindForm::setEditor(TMainForm* editor)
+{
+    if (m_editor == editor)
+        return;
+    if (m_editor)
+        m_editor->removeEventFilter(this);
+    m_editor = editor;
+    // The dialog never outlives the editor window it works on: it goes when that closes.
+    if (editor)
+        editor->installEventFilter(this);
+}
+
+bool TFindForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_editor && event->type() == QEvent::Close)
+        hide();
+    return QDialog::eventFilter(watched, event);
+}
 
 TMainForm* TFindForm::editor() const { return m_editor.data(); }
 

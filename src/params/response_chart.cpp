@@ -305,7 +305,7 @@ void ResponseChart::saveBmpFile(const QString& path)
 {
     const QImage image = renderImage();
     if (!image.save(path, "BMP"))
-        throw Error(QStringLiteral("Cannot create file \"%1\"").arg(path).toStdString());
+        throw Error(QStringLiteral("Не удаётся создать файл \"%1\"").arg(path).toStdString());
 }
 
 void ResponseChart::printChart()

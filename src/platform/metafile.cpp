@@ -18,7 +18,7 @@ constexpr size_t kWmfHeaderSize = 18;
 
 [[noreturn]] void invalid()
 {
-    throw Error("invalid metafile");
+    throw Error("Неверный формат метафайла");
 }
 
 int32_t clampToInt32(int64_t v)
@@ -149,17 +149,17 @@ Metafile Metafile::loadFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        throw Error("Cannot open file \"" + path + "\"");
+        throw Error("Не удаётся открыть файл \"" + path + "\"");
     in.seekg(0, std::ios::end);
     std::streamoff size = in.tellg();
     if (size < 0)
-        throw Error("Cannot read file \"" + path + "\"");
+        throw Error("Не удаётся прочитать файл \"" + path + "\"");
     if (static_cast<uint64_t>(size) > kMaxFileSize)
         invalid();
     in.seekg(0, std::ios::beg);
     std::string bytes(static_cast<size_t>(size), '\0');
     if (size > 0 && !in.read(bytes.data(), size))
-        throw Error("Cannot read file \"" + path + "\"");
+        throw Error("Не удаётся прочитать файл \"" + path + "\"");
     std::string ext = metafileExtension(path);
     if (ext == ".EMF")
         return fromEmfBytes(bytes);
@@ -176,7 +176,7 @@ std::string Metafile::toBytes(EmfFrame frame) const
             int64_t right = int64_t(emf_.frame.left) + width_;
             int64_t bottom = int64_t(emf_.frame.top) + height_;
             if (right != clampToInt32(right) || bottom != clampToInt32(bottom))
-                throw Error("picture size out of range");
+                throw Error("Размер рисунка вне допустимых пределов");
             mf::putU32(out, 32, static_cast<uint32_t>(right));
             mf::putU32(out, 36, static_cast<uint32_t>(bottom));
         }
@@ -187,7 +187,7 @@ std::string Metafile::toBytes(EmfFrame frame) const
         int64_t right = width_ == readWidth_ ? wmf_.right : wmf_.left + mulDiv(width_, inch, 2540);
         int64_t bottom = height_ == readHeight_ ? wmf_.bottom : wmf_.top + mulDiv(height_, inch, 2540);
         if (right < INT16_MIN || right > INT16_MAX || bottom < INT16_MIN || bottom > INT16_MAX)
-            throw Error("picture size out of range for a Windows metafile");
+            throw Error("Размер рисунка слишком велик для метафайла Windows");
         std::string out(kPlaceableSize, '\0');
         mf::putU32(out, 0, kWmfKey);
         mf::putU16(out, 4, 0);

@@ -56,7 +56,7 @@ public:
     Metafile() = default; // the empty picture
 
     // EMF when the bytes start with an EMF header record, else a placeable WMF;
-    // anything else throws dorvin::Error("invalid metafile").
+    // anything else throws dorvin::Error("Неверный формат метафайла").
     static Metafile fromBytes(std::string_view bytes);
     static Metafile fromEmfBytes(std::string_view bytes);
     static Metafile fromWmfBytes(std::string_view bytes);

@@ -9,6 +9,8 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QImageReader>
 #include <QLabel>
 #include <QLayout>
@@ -52,10 +54,26 @@ QWidget* dialogParent()
     return QApplication::activeWindow();
 }
 
+// A message box as wide as its caption needs, so that the title bar shows the caption
+// whole ("Редактор базы элементов") even above a short text.
+void fitCaption(QMessageBox& box)
+{
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid)
+        return;
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    // Room for the caption plus the title bar's icon and buttons.
+    const int width = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + 120;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0,
+                  1, grid->columnCount());
+}
+
 void showBox(QMessageBox::Icon icon, const QString& caption, const QString& text)
 {
     QMessageBox box(icon, caption.isEmpty() ? applicationTitle() : caption, text,
                     QMessageBox::Ok, dialogParent());
+    fitCaption(box);
     box.exec();
 }
 
@@ -198,6 +216,7 @@ bool QtServices::question(const QString& text, const QString& caption)
     QMessageBox box(QMessageBox::Question, caption.isEmpty() ? applicationTitle() : caption, text,
                     QMessageBox::Yes | QMessageBox::No, dialogParent());
     box.setDefaultButton(QMessageBox::Yes);
+    fitCaption(box);
     return box.exec() == QMessageBox::Yes;
 }
 

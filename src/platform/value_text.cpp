@@ -197,7 +197,7 @@ std::optional<double> parseValueText(const QString& text)
 
 QString invalidNumberMessage(const QString& text)
 {
-    return QStringLiteral("'%1' is not a valid number").arg(text);
+    return QStringLiteral("'%1' не является числом").arg(text);
 }
 
 double valueFromText(const QString& text)

@@ -25,7 +25,7 @@ QString zeroValueText();
 // empty text included, and numbers beyond the range of a double do not parse.
 std::optional<double> parseValueText(const QString& text);
 
-// As parseValueText, but throws dorvin::Error("'<text>' is not a valid number") when the
+// As parseValueText, but throws dorvin::Error("'<text>' не является числом") when the
 // text does not parse. The message is UTF-8.
 double valueFromText(const QString& text);
 

@@ -186,15 +186,15 @@ void Field::setString(std::string_view text) {
         std::string t = cp1251ToUpper(trim(text));
         if (t == "TRUE" || t == "1") return setBoolean(true);
         if (t == "FALSE" || t == "0") return setBoolean(false);
-        throw Error("'" + std::string(text) + "' is not a valid boolean value");
+        throw Error("'" + std::string(text) + "' не является логическим значением");
     }
     auto v = parseNumber(text);
     if (def_.kind == FieldKind::SmallInt || def_.kind == FieldKind::Integer) {
-        if (!v || *v != std::floor(*v)) throw Error("'" + std::string(text) + "' is not a valid integer value");
+        if (!v || *v != std::floor(*v)) throw Error("'" + std::string(text) + "' не является целым числом");
         setFloat(*v);
         return;
     }
-    if (!v) throw Error("'" + std::string(text) + "' is not a valid floating point value");
+    if (!v) throw Error("'" + std::string(text) + "' не является числом");
     setFloat(*v);
 }
 
@@ -218,7 +218,7 @@ void Field::setFloat(double value) {
         const double hi = def_.kind == FieldKind::SmallInt ? 32767.0 : 2147483647.0;
         double r = std::nearbyint(value);
         if (!std::isfinite(value) || r < lo || r > hi)
-            throw Error("Value " + numberText(value) + " is out of range for field '" + def_.name + "'");
+            throw Error("Значение " + numberText(value) + " вне допустимого диапазона поля '" + def_.name + "'");
         table_->writeCell(*this, false, r, {});
         return;
     }
@@ -956,7 +956,7 @@ std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_
     for (std::size_t i = 0; i < columns.size(); ++i)
         for (std::size_t j = 0; j < i; ++j)
             if (sameName(columns[i].name, columns[j].name))
-                throw Error("Damaged dataset packet: column '" + columns[i].name + "' occurs twice");
+                throw Error("Пакет набора данных повреждён: столбец '" + columns[i].name + "' встречается дважды");
 
     std::vector<FieldDef> defs = declared_;
     std::vector<int> target(columns.size(), -1);
@@ -967,11 +967,11 @@ std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_
         if (j == columns.size()) throw Error(table_error::fieldNotFound(def.name));
         const auto kind = fieldKindOf(columns[j]);
         if (!kind || *kind != def.kind)
-            throw Error("Type mismatch for field '" + def.name + "', expecting: " + fieldKindName(def.kind) +
+            throw Error("Несовпадение типа поля '" + def.name + "', expecting: " + fieldKindName(def.kind) +
                         ", actual: " + (kind ? fieldKindName(*kind) : "unsupported"));
         const std::uint32_t size = columns[j].declaredSize();
         if ((def.kind == FieldKind::String || def.kind == FieldKind::Blob) && size != def.size)
-            throw Error("Size mismatch for field '" + def.name + "', expecting: " + std::to_string(def.size) +
+            throw Error("Несовпадение размера поля '" + def.name + "', expecting: " + std::to_string(def.size) +
                         ", actual: " + std::to_string(size));
         target[j] = static_cast<int>(f);
     }
@@ -1302,6 +1302,7 @@ void ClientTable::endPendingEdit() {
             if (d->active()) d->endPendingEdit();
     }
     if (state_ == TableState::Edit || state_ == TableState::Insert) {
+        forObservers([](TableObserver* o) { o->updateRecord(); });
         if (modified_)
             post();
         else
@@ -1457,6 +1458,8 @@ void ClientTable::doInsert(bool append) {
 void ClientTable::post() {
     checkActive();
     if (state_ != TableState::Edit && state_ != TableState::Insert) return;
+    forObservers([](TableObserver* o) { o->updateRecord(); });
+    if (state_ != TableState::Edit && state_ != TableState::Insert) return;
     TableData& d = *data_;
     const std::uint32_t except = state_ == TableState::Edit ? editTarget_ : UINT32_MAX;
     for (const auto& idx : liveIndexes_) {
@@ -1466,7 +1469,7 @@ void ClientTable::post() {
         });
         for (; it != idx->ids.end() && compareSlots(d, idx->fields, *it, editSlot_) == 0; ++it)
             if (*it != except)
-                throw Error("Key violation: index '" + idx->name + "' already holds a row with this key");
+                throw Error("Нарушение уникального ключа: индекс '" + idx->name + "' уже содержит строку с таким ключом");
     }
     const int oldPos = cur_;
     std::uint32_t slot;

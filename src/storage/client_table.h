@@ -183,6 +183,10 @@ public:
     virtual void rowInserted(int /*shownIndex*/) {}
     virtual void rowRemoved(int /*shownIndex*/) {}
     virtual void stateChanged() {}
+    // The row being edited or inserted is about to be posted, or its pending edit ended:
+    // a view holding typed text for the current row writes it into the fields now. It may
+    // throw to stop the post, which leaves the row in its state.
+    virtual void updateRecord() {}
 };
 
 class ClientTable {
@@ -276,6 +280,9 @@ public:
     void insert();
     void append();
     void post();
+    // Ends a pending edit as a move does: the views write what they hold for the row,
+    // then it is posted when a field changed and cancelled otherwise.
+    void endPendingEdit();
     void cancel();
     void deleteRecord();
     bool modified() const { return modified_; }
@@ -318,7 +325,6 @@ private:
 
     void checkActive() const;
     void checkEditing() const;
-    void endPendingEdit();
     void rebuildIndexes();
     void refreshShown(bool keepCurrentSlot);
     void rangeChanged();               // master moved: end edit, new range, first row

@@ -39,7 +39,7 @@ std::array<std::string_view, 4> containerBlobs(std::span<const std::uint8_t> fil
         if (column[b] < 0) throw Error(dorvin::table_error::fieldNotFound(kBlobNames[b]));
         const auto& col = cols[static_cast<std::size_t>(column[b])];
         if (dorvin::fieldKindOf(col) != FieldKind::Blob || col.declaredSize() != 0)
-            throw Error(std::string("Field '") + kBlobNames[b] + "' of the base file is not a blob");
+            throw Error(std::string("Поле '") + kBlobNames[b] + "' файла базы не является двоичным полем");
     }
     while (reader.nextRow()) {
         if (!dorvin::isLiveRow(reader.rowStatus())) continue;
@@ -53,7 +53,7 @@ std::array<std::string_view, 4> containerBlobs(std::span<const std::uint8_t> fil
         }
         return blobs;
     }
-    throw Error("The base file holds no tables");
+    throw Error("Файл базы не содержит таблиц");
 }
 
 std::span<const std::uint8_t> asBytes(std::string_view s) {
@@ -173,7 +173,7 @@ void TDataM::loadFrom(const std::string& readPath, const std::string& path) {
             decoded[b] = tables[b]->decodePacket(asBytes(blobs[b]),
                                                  [&file, at](std::size_t read) { file.releaseBefore(at + read); });
         } catch (const Error& e) {
-            throw Error(std::string("Table ") + kBlobNames[b] + " of the base file: " + e.what());
+            throw Error(std::string("Таблица ") + kBlobNames[b] + " файла базы: " + e.what());
         }
     }
 

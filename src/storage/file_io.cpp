@@ -39,7 +39,7 @@ std::filesystem::path fromUtf8(const std::string& utf8) {
 os::MappedFile readFile(const std::filesystem::path& path) {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
-        fail(FileError::Stage::Open, "Cannot open file \"" + shown(path) + "\": it is a folder");
+        fail(FileError::Stage::Open, "Не удаётся открыть файл \"" + shown(path) + "\": это папка");
     return os::MappedFile(path);
 }
 
@@ -57,7 +57,7 @@ void replaceFileStreamed(const std::filesystem::path& target, const std::functio
     const std::string name = shown(target);
     std::error_code ec;
     if (std::filesystem::is_directory(target, ec))
-        fail(FileError::Stage::Create, "Cannot create file \"" + name + "\": it is a folder");
+        fail(FileError::Stage::Create, "Не удаётся создать файл \"" + name + "\": это папка");
     const std::filesystem::path tmp = temporaryBeside(target);
     bool written = false;
     {
@@ -65,7 +65,7 @@ void replaceFileStreamed(const std::filesystem::path& target, const std::functio
         // The pieces handed over are large; the stream's own buffer would only copy them.
         out.rdbuf()->pubsetbuf(nullptr, 0);
         out.open(tmp, std::ios::binary | std::ios::trunc);
-        if (!out) fail(FileError::Stage::Create, "Cannot create file \"" + name + "\"");
+        if (!out) fail(FileError::Stage::Create, "Не удаётся создать файл \"" + name + "\"");
         try {
             produce([&out](std::span<const std::uint8_t> piece) {
                 out.write(reinterpret_cast<const char*>(piece.data()), static_cast<std::streamsize>(piece.size()));
@@ -82,13 +82,13 @@ void replaceFileStreamed(const std::filesystem::path& target, const std::functio
     }
     if (!written) {
         std::filesystem::remove(tmp, ec);
-        fail(FileError::Stage::Write, "Cannot write file \"" + name + "\"");
+        fail(FileError::Stage::Write, "Не удаётся записать файл \"" + name + "\"");
     }
     std::filesystem::rename(tmp, target, ec);
     if (ec) {
         std::error_code ignored;
         std::filesystem::remove(tmp, ignored);
-        fail(FileError::Stage::Write, "Cannot write file \"" + name + "\": " + ec.message());
+        fail(FileError::Stage::Write, "Не удаётся записать файл \"" + name + "\": " + ec.message());
     }
 }
 

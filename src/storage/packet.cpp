@@ -16,7 +16,7 @@ constexpr std::size_t kMaxHeaderLength = 0xFFFF;
 const std::string kChangeLog = "CHANGE_LOG";
 
 [[noreturn]] void damaged(const std::string& what) {
-    throw Error("Damaged dataset packet: " + what);
+    throw Error("Пакет набора данных повреждён: " + what);
 }
 
 std::string hex(unsigned v) {
@@ -50,7 +50,7 @@ struct Cursor {
 
     std::size_t remaining() const { return data.size() - pos; }
     void need(std::size_t n, const char* what) const {
-        if (n > remaining()) damaged(std::string("truncated in ") + what);
+        if (n > remaining()) damaged(std::string("обрывается в ") + what);
     }
     std::uint64_t uint(std::size_t n, const char* what) {
         need(n, what);
@@ -71,18 +71,18 @@ struct Cursor {
 std::pair<std::size_t, std::size_t> skipValue(Cursor& c, std::uint16_t type, std::uint16_t width,
                                               const std::string& owner) {
     if (type & packet_type::arrayBit) {
-        if (width == 0) damaged("array '" + owner + "' has elements of width 0");
+        if (width == 0) damaged("у массива '" + owner + "' элементы нулевой ширины");
         std::size_t start = c.pos;
         std::uint64_t count = c.uint(4, "an array count");
-        if (count > c.remaining() / width) damaged("array '" + owner + "' is longer than the packet");
+        if (count > c.remaining() / width) damaged("массив '" + owner + "' длиннее пакета");
         c.pos += static_cast<std::size_t>(count) * width;
         return {start, c.pos - start};
     }
     if (type & packet_type::varyingBit) {
         if (!isPrefixWidth(width))
-            damaged("'" + owner + "' has an unsupported length width " + std::to_string(width));
+            damaged("у '" + owner + "' неподдерживаемая ширина длины " + std::to_string(width));
         std::uint64_t len = c.uint(width, "a value length");
-        if (len > c.remaining()) damaged("value of '" + owner + "' is longer than the packet");
+        if (len > c.remaining()) damaged("значение '" + owner + "' длиннее пакета");
         std::size_t start = c.pos;
         c.pos += static_cast<std::size_t>(len);
         return {start, static_cast<std::size_t>(len)};
@@ -343,8 +343,8 @@ PacketProperty liveChangeLog(std::uint32_t rowCount) {
 
 PacketReader::PacketReader(std::span<const std::uint8_t> bytes) : data_(bytes) {
     if (bytes.size() < 4 || std::memcmp(bytes.data(), kSignature, 4) != 0)
-        throw Error("Not a dataset packet: the signature is missing");
-    if (bytes.size() < kFixedHeader) damaged("the fixed header is truncated");
+        throw Error("Это не пакет набора данных: нет сигнатуры");
+    if (bytes.size() < kFixedHeader) damaged("заголовок обрывается");
     Cursor c{bytes, 12};
     const std::size_t columnCount = static_cast<std::size_t>(c.uint(2, "the fixed header"));
     rowCount_ = static_cast<std::uint32_t>(c.uint(4, "the fixed header"));
@@ -352,7 +352,7 @@ PacketReader::PacketReader(std::span<const std::uint8_t> bytes) : data_(bytes) {
     const std::size_t headerLength = static_cast<std::size_t>(c.uint(2, "the fixed header"));
 
     // Every descriptor takes at least 9 bytes, so the count is bounded by the input.
-    if (columnCount > c.remaining() / 9) damaged("more columns announced than the packet holds");
+    if (columnCount > c.remaining() / 9) damaged("объявлено больше столбцов, чем есть в пакете");
     columns_.reserve(columnCount);
     for (std::size_t i = 0; i < columnCount; ++i) {
         PacketColumn col;
@@ -362,16 +362,16 @@ PacketReader::PacketReader(std::span<const std::uint8_t> bytes) : data_(bytes) {
         col.type = static_cast<std::uint16_t>(c.uint(2, "a column descriptor"));
         col.attributes = static_cast<std::uint16_t>(c.uint(2, "a column descriptor"));
         std::size_t props = static_cast<std::size_t>(c.uint(2, "a column descriptor"));
-        if (props > c.remaining() / 5) damaged("more column properties announced than the packet holds");
+        if (props > c.remaining() / 5) damaged("объявлено больше свойств столбцов, чем есть в пакете");
         for (std::size_t k = 0; k < props; ++k) col.properties.push_back(readProperty(c));
         if ((col.type & packet_type::arrayBit) && col.width == 0)
-            damaged("column '" + col.name + "' has array elements of width 0");
+            damaged("у столбца '" + col.name + "' элементы массива нулевой ширины");
         if ((col.type & packet_type::varyingBit) && !(col.type & packet_type::arrayBit) && !isPrefixWidth(col.width))
-            damaged("column '" + col.name + "' has an unsupported length width " + std::to_string(col.width));
+            damaged("у столбца '" + col.name + "' неподдерживаемая ширина длины " + std::to_string(col.width));
         columns_.push_back(std::move(col));
     }
     std::size_t tableProps = static_cast<std::size_t>(c.uint(2, "the table properties"));
-    if (tableProps > c.remaining() / 5) damaged("more table properties announced than the packet holds");
+    if (tableProps > c.remaining() / 5) damaged("объявлено больше свойств таблицы, чем есть в пакете");
     for (std::size_t k = 0; k < tableProps; ++k) tableProperties_.push_back(readProperty(c));
 
     rowsOffset_ = c.pos;
@@ -380,10 +380,10 @@ PacketReader::PacketReader(std::span<const std::uint8_t> bytes) : data_(bytes) {
     if (headerLength != (rowsOffset_ & 0xFFFF))
         damaged("the header length field says " + std::to_string(headerLength) +
                 " but the columns and properties end at " + std::to_string(rowsOffset_));
-    if (columns_.empty() && rowCount_ != 0) damaged("rows are stored but there are no columns");
+    if (columns_.empty() && rowCount_ != 0) damaged("есть строки, но нет столбцов");
     const std::size_t mapBytes = (2 * columns_.size() + 7) / 8;
     if (rowCount_ != 0 && rowCount_ > c.remaining() / (1 + mapBytes))
-        damaged("more rows announced than the packet holds");
+        damaged("объявлено больше строк, чем есть в пакете");
     fieldStatus_.assign(columns_.size(), field_status::null);
     fixedWidth_.reserve(columns_.size());
     for (const auto& col : columns_) {
@@ -394,7 +394,7 @@ PacketReader::PacketReader(std::span<const std::uint8_t> bytes) : data_(bytes) {
     valueSize_.assign(columns_.size(), 0);
     pos_ = c.pos;
     if (rowCount_ == 0 && pos_ != data_.size())
-        damaged(std::to_string(data_.size() - pos_) + " unexpected bytes after the header");
+        damaged(std::to_string(data_.size() - pos_) + " лишних байт после заголовка");
 }
 
 bool PacketReader::nextRow() {
@@ -410,7 +410,7 @@ bool PacketReader::nextRow() {
         const std::uint8_t st = (map[i / 4] >> (2 * (i % 4))) & 3;
         fieldStatus_[i] = st;
         if (st != field_status::value) {
-            if (st == 3) damaged("row " + std::to_string(rowsRead_ + 1) + " has an invalid field status");
+            if (st == 3) damaged("строка " + std::to_string(rowsRead_ + 1) + ": недопустимый признак поля");
             continue;
         }
         if (const std::size_t width = fixedWidth_[i]) {
@@ -429,7 +429,7 @@ bool PacketReader::nextRow() {
     pos_ = c.pos;
     ++rowsRead_;
     if (rowsRead_ == rowCount_ && pos_ != data_.size())
-        damaged(std::to_string(data_.size() - pos_) + " unexpected bytes after the last row");
+        damaged(std::to_string(data_.size() - pos_) + " лишних байт после последней строки");
     return true;
 }
 

@@ -400,8 +400,12 @@ void ElementsListTest::typingInTheGridEditsTheElement()
 
     type(QStringLiteral("Q7"));
     QVERIFY(qobject_cast<QLineEdit*>(QApplication::focusWidget()));  // the cell editor
+    // The row is being edited from the first keystroke: Escape closes the editor, the
+    // next Escape drops the edit.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QCOMPARE(QApplication::focusWidget(), grid);
+    QCOMPARE(dm->ClElemsTable.state(), TableState::Edit);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QCOMPARE(dm->ClElemsTable.state(), TableState::Browse);
     QCOMPARE(text(dm->ClElemsTableMODEL), QStringLiteral("УА-1"));
 

@@ -22,7 +22,7 @@ void expectInvalid(const std::string& bytes)
         Metafile::fromBytes(bytes);
         FAIL() << "accepted " << bytes.size() << " bytes";
     } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "invalid metafile");
+        EXPECT_STREQ(e.what(), "Неверный формат метафайла");
     }
 }
 

@@ -131,7 +131,7 @@ TEST_F(CommaLocale, ConversionErrorNamesTheText)
         valueFromText(q("12.5"));
         FAIL() << "no error";
     } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "'12.5' is not a valid number");
+        EXPECT_STREQ(e.what(), "'12.5' не является числом");
     }
 }
 

@@ -141,7 +141,7 @@ TEST(ClientTableLoad, MismatchedColumnsFailAndChangeNothing) {
     declareGroups(t);
     t.open();
     addGroup(t, 3, "Cable");
-    EXPECT_EQ(errorOf([&] { t.loadFromBytes(wrongType); }).rfind("Type mismatch for field 'GROUP'", 0), 0u);
+    EXPECT_EQ(errorOf([&] { t.loadFromBytes(wrongType); }).rfind("Несовпадение типа поля 'GROUP'", 0), 0u);
     EXPECT_EQ(t.recordCount(), 1);
     EXPECT_EQ(t.fieldByName("GRNAME").asString(), "Cable");
 
@@ -150,7 +150,7 @@ TEST(ClientTableLoad, MismatchedColumnsFailAndChangeNothing) {
     src2.addField({"GRNAME", FieldKind::String, 20});
     src2.addField({"B1", FieldKind::Blob, 1});
     src2.open();
-    EXPECT_EQ(errorOf([&] { t.loadFromBytes(src2.saveToBytes()); }).rfind("Size mismatch for field 'GRNAME'", 0), 0u);
+    EXPECT_EQ(errorOf([&] { t.loadFromBytes(src2.saveToBytes()); }).rfind("Несовпадение размера поля 'GRNAME'", 0), 0u);
 
     ClientTable src3("src3");
     src3.addField({"GROUP", FieldKind::SmallInt, 0});
@@ -641,4 +641,62 @@ TEST(ClientTableNotifications, ObserversSeeRowsByShownIndexWithoutMoving) {
     EXPECT_EQ(log.back(), "rem 1");
     EXPECT_THROW(t.textAt(5, t.fieldByName("GRNAME")), Error);
     t.removeObserver(&obs);
+}
+
+// A view holding typed text writes it when the row is posted or its pending edit ends
+// (a save, a move); its failure stops the post and keeps the edit.
+TEST(ClientTableNotifications, UpdateRecordLetsAViewWriteTypedTextBeforeThePost) {
+    struct TypedText : TableObserver {
+        ClientTable* table = nullptr;
+        std::string text;       // what the "editor" holds; empty: nothing typed
+        bool refuse = false;
+        int calls = 0;
+        void updateRecord() override {
+            ++calls;
+            if (refuse) throw Error("refused");
+            if (!text.empty()) table->fieldByName("GRNAME").setString(text);
+            text.clear();
+        }
+    };
+    ClientTable t("t");
+    declareGroups(t);
+    t.open();
+    addGroup(t, 1, "one");
+    addGroup(t, 2, "two");
+    TypedText view;
+    view.table = &t;
+    t.addObserver(&view);
+
+    // Post: the typed name is stored.
+    t.first();
+    t.edit();
+    view.text = "alpha";
+    t.post();
+    EXPECT_EQ(t.fieldByName("GRNAME").asString(), "alpha");
+
+    // An insertion with nothing but the typed text is not dropped by the save that ends it.
+    t.insert();
+    t.fieldByName("GROUP").setInteger(3);
+    view.text = "gamma";
+    const auto bytes = t.saveToBytes();
+    ClientTable u("u");
+    declareGroups(u);
+    u.loadFromBytes(bytes);
+    EXPECT_TRUE(u.locate("GRNAME", "gamma"));
+
+    // A refusal stops the post and the move, and the row stays in its edit.
+    t.first();
+    t.edit();
+    view.refuse = true;
+    EXPECT_EQ(errorOf([&] { t.post(); }), "refused");
+    EXPECT_EQ(t.state(), TableState::Edit);
+    EXPECT_EQ(errorOf([&] { t.next(); }), "refused");
+    EXPECT_EQ(t.state(), TableState::Edit);
+    EXPECT_EQ(t.currentIndex(), 0);
+    view.refuse = false;
+    t.cancel();
+    const int before = view.calls;
+    t.next();  // browsing: nothing pending, the view is not asked
+    EXPECT_EQ(view.calls, before);
+    t.removeObserver(&view);
 }

@@ -119,7 +119,7 @@ TEST_F(FileIoTest, AMissingFileOrAFolderCannotBeOpened) {
         FAIL() << "a missing file was read";
     } catch (const FileError& e) {
         EXPECT_EQ(e.stage(), FileError::Stage::Open);
-        EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + at("missing.CBB").string() + "\"");
+        EXPECT_EQ(std::string(e.what()), "Не удаётся открыть файл \"" + at("missing.CBB").string() + "\"");
     }
     EXPECT_EQ(stageOf([&] { files::readFile(dir_); }), FileError::Stage::Open);
     // UTF-8 names are taken as such.

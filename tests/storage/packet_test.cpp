@@ -284,7 +284,7 @@ TEST(PacketDamage, TrailingBytesAndWrongSignatureAreRejected) {
         readPacket(b);
         FAIL();
     } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find("signature"), std::string::npos);
+        EXPECT_NE(std::string(e.what()).find("нет сигнатуры"), std::string::npos);
     }
 }
 
@@ -326,7 +326,7 @@ TEST(PacketDamage, RowsWithoutColumnsAreRejected) {
         readPacket(b);
         FAIL();
     } catch (const Error& e) {
-        EXPECT_NE(std::string(e.what()).find("no columns"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("нет столбцов"), std::string::npos) << e.what();
     }
     EXPECT_THROW(PacketWriter({}, 1, {}), Error);
 }

@@ -290,7 +290,7 @@ int writeCatalogue(const std::string& basePath, const std::string& pdfPath, cons
     const int pages = catalogue.layOut(nullptr, nullptr, {});
 
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) throw dorvin::Error("Cannot create file \"" + pdfPath + "\"");
+    if (!file.open(QIODevice::WriteOnly)) throw dorvin::Error("Не удаётся создать файл \"" + pdfPath + "\"");
     {
         QPdfWriter pdf(&file);
         pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
@@ -298,11 +298,11 @@ int writeCatalogue(const std::string& basePath, const std::string& pdfPath, cons
         pdf.setTitle(QStringLiteral("Каталог базы элементов ") + QFileInfo(QString::fromStdString(basePath)).fileName());
         pdf.setCreator(QStringLiteral("cbbtool"));
         QCPPainter painter(&pdf);
-        if (!painter.isActive()) throw dorvin::Error("Cannot create file \"" + pdfPath + "\"");
+        if (!painter.isActive()) throw dorvin::Error("Не удаётся создать файл \"" + pdfPath + "\"");
         catalogue.layOut(&painter, &pdf, progress);
         painter.end();
     }
-    if (!file.commit()) throw dorvin::Error("Cannot write file \"" + pdfPath + "\"");
+    if (!file.commit()) throw dorvin::Error("Не удаётся записать файл \"" + pdfPath + "\"");
     return pages;
 }
 

@@ -119,7 +119,7 @@ int runSymbolCommand(const std::vector<std::string>& args)
     if (!png.empty()) {
         GuiApp app;
         if (!savePng(dorvin::renderSymbol(picture, size), png)) {
-            std::cerr << "Cannot write file \"" << png << "\"\n";
+            std::cerr << "Не удаётся записать файл \"" << png << "\"\n";
             return 1;
         }
     }

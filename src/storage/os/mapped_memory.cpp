@@ -26,11 +26,11 @@ std::string shown(const std::filesystem::path& path) {
 }
 
 [[noreturn]] void cannotOpen(const std::filesystem::path& path) {
-    throw FileError(FileError::Stage::Open, "Cannot open file \"" + shown(path) + "\"");
+    throw FileError(FileError::Stage::Open, "Не удаётся открыть файл \"" + shown(path) + "\"");
 }
 
 [[noreturn]] void cannotRead(const std::filesystem::path& path) {
-    throw FileError(FileError::Stage::Read, "Cannot read file \"" + shown(path) + "\"");
+    throw FileError(FileError::Stage::Read, "Не удаётся прочитать файл \"" + shown(path) + "\"");
 }
 
 #ifdef DORVIN_HAVE_MMAP

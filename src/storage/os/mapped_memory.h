@@ -17,7 +17,7 @@ namespace dorvin::os {
 class MappedFile {
 public:
     MappedFile() = default;
-    // Throws dorvin::FileError "Cannot open file ..." or "Cannot read file ..." naming
+    // Throws dorvin::FileError "Не удаётся открыть файл ..." or "Не удаётся прочитать файл ..." naming
     // the path.
     explicit MappedFile(const std::filesystem::path& path);
     ~MappedFile();

@@ -104,10 +104,18 @@ void Dialogs::poll()
     m_answering = true;
     // The answer runs from the dialog's own event loop, as a user's input would arrive.
     QPointer<QWidget> target(dialog);
-    QTimer::singleShot(30, &m_timer, [this, target, answer] {
+    QPointer<QWidget> owner(dialog->parentWidget() ? dialog->parentWidget()->window() : nullptr);
+    QTimer::singleShot(30, &m_timer, [this, target, owner, answer] {
         m_answering = false;
         if (target && target->isVisible())
             answer(target);
+        // The window manager gives the keyboard back to the window the box belonged to;
+        // a platform without one does not.
+        QTimer::singleShot(30, &m_timer, [target, owner] {
+            if (owner && owner->isVisible() && (!target || !target->isVisible()) && !QApplication::activeModalWidget()
+                && QApplication::activeWindow() != owner)
+                owner->activateWindow();
+        });
     });
 }
 

@@ -66,6 +66,14 @@ QJsonObject SavedBase::elementByNumber(int group, int elem) const
     return {};
 }
 
+QJsonObject SavedBase::elementNamed(const QString& model) const
+{
+    for (const QJsonObject& e : rows(QStringLiteral("ELEMENTS")))
+        if (e.value("MODEL").toString() == model)
+            return e;
+    return {};
+}
+
 double SavedBase::paramValue(int group, int elem, int param, int k) const
 {
     for (const QJsonObject& p : rows(QStringLiteral("PARAMS"))) {
@@ -119,10 +127,11 @@ TMainForm& Program::start()
     dorvin::prepareApplication();
     m_window = std::make_unique<TMainForm>();
     MainForm = m_window.get();
-    m_window->resize(714, 526);
+    dorvin::runProgramStartupSteps();
     m_window->show();
     m_window->activateWindow();
-    QTest::qWaitForWindowActive(m_window.get(), 5000);
+    if (!QTest::qWaitForWindowActive(m_window.get(), 5000))
+        qWarning("the main window did not become active");
     settle(100);
     return *m_window;
 }

@@ -29,6 +29,8 @@ public:
     // The element of a type by its model name; an empty object when there is none.
     QJsonObject element(int group, const QString& model) const;
     QJsonObject elementByNumber(int group, int elem) const;
+    // The element of any type by its model name; an empty object when there is none.
+    QJsonObject elementNamed(const QString& model) const;
     // The value at frequency point k of an element's parameter; NaN when null or missing.
     double paramValue(int group, int elem, int param, int k) const;
 

@@ -164,7 +164,7 @@ bool User::chooseMenuItem(QMenuBar* bar, const QString& menuText, const QString&
     if (!waitFor([menu] { return menu->isVisible(); }, 2000))
         return false;
     for (QAction* a : menu->actions()) {
-        // An item's text may carry its shortcut after a tab ("Вы&ход\tAlt+F4").
+        // An item shows its shortcut after a tab ("Вы&ход\tAlt+F4").
         if (a->text().section(QLatin1Char('\t'), 0, 0) == itemText) {
             if (!a->isEnabled()) {
                 press(Qt::Key_Escape);
