@@ -1,4 +1,5 @@
 // Copies of an open base taken in slices (for recovery), and restoring a base from one.
+#include "support/temp_folder_test.h"
 #include "storage/client_table.h"
 #include "storage/cp1251.h"
 #include "storage/data_module.h"
@@ -17,21 +18,8 @@ using namespace dorvin;
 
 namespace {
 
-class BaseSnapshotTest : public ::testing::Test {
+class BaseSnapshotTest : public dorvin::test::TempFolderTest {
 protected:
-    void SetUp() override {
-        std::random_device rd;
-        dir_ = fs::temp_directory_path() / ("dorvin_snap_" + std::to_string(rd()) + std::to_string(rd()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::string path(const std::string& name) const {
-        const auto u = (dir_ / name).u8string();
-        return std::string(u.begin(), u.end());
-    }
     static std::string bytesOf(const std::string& p) {
         const auto v = files::readFile(p);
         return std::string(v.begin(), v.end());
@@ -54,7 +42,6 @@ protected:
         return dm.ClElemsTable.locate("MODEL", model) ? dm.ClElemsTableMODEL.asString() : std::string();
     }
 
-    fs::path dir_;
 };
 
 TEST_F(BaseSnapshotTest, CopyInOneRowSlicesIsTheFileSaveBaseWrites) {

@@ -1,4 +1,5 @@
 // The data module: built-in contents, LoadBase and SaveBase, and what survives failures.
+#include "support/temp_folder_test.h"
 #include "storage/data_module.h"
 #include "storage/cp1251.h"
 #include "storage/file_io.h"
@@ -16,21 +17,8 @@ using namespace dorvin;
 
 namespace {
 
-class DataModuleTest : public ::testing::Test {
+class DataModuleTest : public dorvin::test::TempFolderTest {
 protected:
-    void SetUp() override {
-        std::random_device rd;
-        dir_ = fs::temp_directory_path() / ("dorvin_dm_" + std::to_string(rd()) + std::to_string(rd()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::string path(const std::string& name) const {
-        const auto u = (dir_ / name).u8string();
-        return std::string(u.begin(), u.end());
-    }
     static std::string fileBytes(const std::string& p) {
         const auto v = files::readFile(p);
         return std::string(v.begin(), v.end());
@@ -87,7 +75,6 @@ protected:
         return std::string(bytes.begin(), bytes.end());
     }
 
-    fs::path dir_;
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 // Whole-file reading through the memory map, atomic replacing, the large blocks of the
 // column arrays, and loads that size their arrays from the packet header.
+#include "support/temp_folder_test.h"
 #include "storage/client_table.h"
 #include "storage/column_allocator.h"
 #include "storage/error.h"
@@ -20,17 +21,8 @@ using namespace dorvin;
 
 namespace {
 
-class FileIoTest : public ::testing::Test {
+class FileIoTest : public dorvin::test::TempFolderTest {
 protected:
-    void SetUp() override {
-        std::random_device rd;
-        dir_ = fs::temp_directory_path() / ("dorvin_fio_" + std::to_string(rd()) + std::to_string(rd()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
     fs::path at(const std::string& name) const { return dir_ / name; }
     static void write(const fs::path& p, const std::string& bytes) {
         std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
@@ -53,7 +45,6 @@ protected:
     }
     static std::string text(const os::MappedFile& f) { return std::string(f.begin(), f.end()); }
 
-    fs::path dir_;
 };
 
 FileError::Stage stageOf(const std::function<void()>& action) {

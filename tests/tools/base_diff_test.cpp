@@ -1,5 +1,6 @@
 // `cbbtool diff`: each kind of difference between two bases, the exit status, and that
 // the stored order of rows is not a difference (nor a change of the text dump).
+#include "support/temp_folder_test.h"
 #include "cbbtool.h"
 
 #include "storage/cp1251.h"
@@ -19,21 +20,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class BaseDiffTest : public ::testing::Test {
+class BaseDiffTest : public dorvin::test::TempFolderTest {
 protected:
     void SetUp() override {
-        std::random_device rd;
-        dir_ = fs::temp_directory_path() / ("dorvin_diff_" + std::to_string(rd()) + std::to_string(rd()));
-        fs::create_directories(dir_);
+        TempFolderTest::SetUp();
         base_ = path("a.CBB");
         std::ostringstream out, err;
         ASSERT_EQ(cbbtool::run({"demo", base_}, out, err), 0);
     }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
     struct Result {
         int status;
@@ -62,7 +56,6 @@ protected:
         if (!dm.ClGroupsTable.locate("GROUP", std::to_string(code))) throw std::runtime_error("no such type");
     }
 
-    fs::path dir_;
     std::string base_;
 };
 

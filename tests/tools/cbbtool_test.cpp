@@ -1,4 +1,5 @@
 // The command-line companion: its commands on good and damaged files, and its text forms.
+#include "support/temp_folder_test.h"
 #include "cbbtool.h"
 #include "demo_base.h"
 #include "text_format.h"
@@ -20,18 +21,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class CbbtoolTest : public ::testing::Test {
+class CbbtoolTest : public dorvin::test::TempFolderTest {
 protected:
-    void SetUp() override {
-        std::random_device rd;
-        dir_ = fs::temp_directory_path() / ("dorvin_tool_" + std::to_string(rd()) + std::to_string(rd()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
     struct Result {
         int status;
@@ -47,7 +38,6 @@ protected:
         return std::string(v.begin(), v.end());
     }
 
-    fs::path dir_;
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 // `cbbtool load`: the JSON of a dump back into a base, byte for byte what `copy` writes,
 // and every refusal naming its place in the JSON without writing a file.
+#include "support/temp_folder_test.h"
 #include "cbbtool.h"
 #include "json_load.h"
 #include "text_format.h"
@@ -23,18 +24,8 @@ using nlohmann::json;
 
 namespace {
 
-class JsonLoadTest : public ::testing::Test {
+class JsonLoadTest : public dorvin::test::TempFolderTest {
 protected:
-    void SetUp() override {
-        std::random_device rd;
-        dir_ = fs::temp_directory_path() / ("dorvin_load_" + std::to_string(rd()) + std::to_string(rd()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
     static int run(std::vector<std::string> args, std::string* err = nullptr) {
         std::ostringstream out, e;
@@ -174,7 +165,6 @@ protected:
         return json::parse(dumpOf(demo));
     }
 
-    fs::path dir_;
 };
 
 } // namespace
