@@ -6,6 +6,7 @@
 #include "platform/profile_file.h"
 #include "storage/data_module.h"
 #include "support/fake_services.h"
+#include "support/ini_text.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -19,14 +20,9 @@ using dorvin::test::FakeServices;
 using dorvin::test::ServiceCall;
 using dorvin::test::ServicesGuard;
 using dorvin::test::TempProgramDir;
+using dorvin::test::iniBytes;
 
 namespace {
-
-QByteArray iniBytes(const QString& text)
-{
-    const std::string bytes = dorvin::toCp1251(QString(text).replace(QStringLiteral("\n"), QStringLiteral("\r\n")));
-    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
 
 // A base with the built-in contents and one element of the first type, and a settings
 // file that makes it the current base under `name`.

@@ -5,6 +5,7 @@
 #include "platform/value_text.h"
 #include "storage/data_module.h"
 #include "support/fake_services.h"
+#include "support/ini_text.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -19,15 +20,9 @@ using dorvin::test::FakeServices;
 using dorvin::test::ServiceCall;
 using dorvin::test::ServicesGuard;
 using dorvin::test::TempProgramDir;
+using dorvin::test::iniBytes;
 
 namespace {
-
-// Settings file text in Windows-1251, as other programs write it.
-QByteArray iniBytes(const QString& text)
-{
-    const std::string bytes = dorvin::toCp1251(QString(text).replace(QStringLiteral("\n"), QStringLiteral("\r\n")));
-    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
 
 // A base file with the built-in contents, one element type renamed so that bases can be
 // told apart.
