@@ -101,7 +101,10 @@ void TFindForm::setEditor(TMainForm* editor)
 
 bool TFindForm::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_editor && event->type() == QEvent::Close)
+    // The type is tested first: while the editor window is being destroyed it still sends
+    // events here, and looking at the guarded pointer then would cast a half-destroyed
+    // object.
+    if (event->type() == QEvent::Close && watched == m_editor)
         hide();
     return QDialog::eventFilter(watched, event);
 }
