@@ -3,6 +3,7 @@
 #include "params/response_chart.h"
 #include "storage/error.h"
 #include "support/fake_services.h"
+#include "support/image_compare.h"
 
 #include <QtTest>
 
@@ -12,23 +13,9 @@ using namespace dorvin;
 using dorvin::test::FakeServices;
 using dorvin::test::ServiceCall;
 
-namespace {
+using dorvin::test::differingPixels;
 
-// Two drawings of the same chart agree pixel for pixel except where the toolkit smooths
-// the edges of large glyphs differently from one drawing to the next: the number of
-// pixels that differ.
-int differingPixels(const QImage& a, const QImage& b)
-{
-    if (a.size() != b.size())
-        return a.width() * a.height() + 1;
-    const QImage x = a.convertToFormat(QImage::Format_RGB32);
-    const QImage y = b.convertToFormat(QImage::Format_RGB32);
-    int n = 0;
-    for (int r = 0; r < x.height(); ++r)
-        for (int c = 0; c < x.width(); ++c)
-            n += x.pixel(c, r) != y.pixel(c, r);
-    return n;
-}
+namespace {
 
 // A frequency plan like the usual one: 96 points from 49.75 MHz upwards, unevenly spaced.
 double frequencyOf(int row)

@@ -10,6 +10,7 @@
 #include "platform/value_text.h"
 #include "storage/data_module.h"
 #include "support/fake_services.h"
+#include "support/image_compare.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -27,23 +28,9 @@ using namespace dorvin;
 using dorvin::test::FakeServices;
 using dorvin::test::ServiceCall;
 
-namespace {
+using dorvin::test::differingPixels;
 
-// Two drawings of the same chart agree pixel for pixel except where the toolkit smooths
-// the edges of large glyphs differently from one drawing to the next: the number of
-// pixels that differ.
-int differingPixels(const QImage& a, const QImage& b)
-{
-    if (a.size() != b.size())
-        return a.width() * a.height() + 1;
-    const QImage x = a.convertToFormat(QImage::Format_RGB32);
-    const QImage y = b.convertToFormat(QImage::Format_RGB32);
-    int n = 0;
-    for (int r = 0; r < x.height(); ++r)
-        for (int c = 0; c < x.width(); ++c)
-            n += x.pixel(c, r) != y.pixel(c, r);
-    return n;
-}
+namespace {
 
 const QString kModel = QStringLiteral("KA-12/2");
 const QStringList kParamNames{QStringLiteral("Затухание, дБ"), QStringLiteral("Усиление, дБ"),
