@@ -2,6 +2,8 @@
 // without bound; the document answers for its title and topics.
 #include "platform/help_document.h"
 
+#include "offscreen_app.h"
+
 #include <QGuiApplication>
 #include <QTextDocument>
 
@@ -10,17 +12,7 @@
 
 namespace {
 
-QGuiApplication* app()
-{
-    static int argc = 1;
-    static char name[] = "help_fuzz";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication* instance = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QGuiApplication(argc, argv);
-    }();
-    return instance;
-}
+QGuiApplication* app() { return offscreenApplication("help_fuzz"); }
 
 } // namespace
 

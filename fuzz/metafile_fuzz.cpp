@@ -5,6 +5,8 @@
 #include "platform/metafile_player.h"
 #include "storage/error.h"
 
+#include "offscreen_app.h"
+
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -14,17 +16,7 @@
 
 namespace {
 
-QGuiApplication* app()
-{
-    static int argc = 1;
-    static char name[] = "metafile_fuzz";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication* instance = [] {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QGuiApplication(argc, argv);
-    }();
-    return instance;
-}
+QGuiApplication* app() { return offscreenApplication("metafile_fuzz"); }
 
 } // namespace
 
