@@ -1,0 +1,336 @@
+#include "storage/client_table.h"
+
+#include "storage/client_table_data.h"
+#include "storage/cp1251.h"
+#include "storage/error.h"
+#include "storage/file_io.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+// A table's rows to and from packet bytes: decoding straight into column storage, writing
+// the live rows whole, streamed, or in slices.
+namespace dorvin {
+
+std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_t> bytes,
+                                                     const std::function<void(std::size_t)>& consumed) const {
+    PacketReader reader(bytes);
+    const auto& columns = reader.columns();
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (cp1251EqualNoCase(columns[i].name, columns[j].name))
+                throw Error("Пакет набора данных повреждён: столбец '" + columns[i].name + "' встречается дважды");
+
+    std::vector<FieldDef> defs = declared_;
+    std::vector<int> target(columns.size(), -1);
+    for (std::size_t f = 0; f < declared_.size(); ++f) {
+        const FieldDef& def = declared_[f];
+        std::size_t j = 0;
+        while (j < columns.size() && !cp1251EqualNoCase(columns[j].name, def.name)) ++j;
+        if (j == columns.size()) throw Error(table_error::fieldNotFound(def.name));
+        const auto kind = fieldKindOf(columns[j]);
+        if (!kind || *kind != def.kind)
+            throw Error("Несовпадение типа поля '" + def.name + "', expecting: " + fieldKindName(def.kind) +
+                        ", actual: " + (kind ? fieldKindName(*kind) : "unsupported"));
+        const std::uint32_t size = columns[j].declaredSize();
+        if ((def.kind == FieldKind::String || def.kind == FieldKind::Blob) && size != def.size)
+            throw Error("Несовпадение размера поля '" + def.name + "', expecting: " + std::to_string(def.size) +
+                        ", actual: " + std::to_string(size));
+        target[j] = static_cast<int>(f);
+    }
+    // Columns the table does not declare are kept, so that saving writes them back.
+    for (std::size_t j = 0; j < columns.size(); ++j) {
+        if (target[j] >= 0) continue;
+        const auto kind = fieldKindOf(columns[j]);
+        if (!kind)
+            throw Error("Column '" + columns[j].name + "' has an unsupported type (code " +
+                        std::to_string(columns[j].type) + ", width " + std::to_string(columns[j].width) + ")");
+        FieldDef extra;
+        extra.name = columns[j].name;
+        extra.kind = *kind;
+        extra.size = columns[j].declaredSize();
+        target[j] = static_cast<int>(defs.size());
+        defs.push_back(std::move(extra));
+    }
+
+    // The arrays are sized once. The header's row count is a bound (history rows make
+    // it larger than the live rows); the reader has already checked it against the bytes
+    // at hand. When the arrays it asks for would be larger than twice the packet, a
+    // first pass counts the live rows, so a damaged packet never allocates much.
+    std::size_t cellBytes = 1;  // the live flag
+    for (const auto& d : defs)
+        cellBytes += 1 + (d.kind == FieldKind::String || d.kind == FieldKind::Blob ? sizeof(std::string) : sizeof(double));
+    std::size_t rows = reader.rowCount();
+    if (std::uint64_t(rows) * cellBytes > 2 * std::uint64_t(bytes.size()) + 65536) {
+        PacketReader counter(bytes);
+        rows = 0;
+        while (counter.nextRow()) rows += isLiveRow(counter.rowStatus()) ? 1 : 0;
+    }
+    // Room for rows added later, so the first new row does not move every array.
+    const std::size_t capacity = rows + std::max<std::size_t>(16, rows / 16);
+
+    // What each packet column becomes: one plan per column, so the loop below does no
+    // lookups.
+    struct Target {
+        TableData::Column* col;
+        FieldKind kind;
+    };
+    auto data = std::make_shared<TableData>(defs);
+    std::vector<Target> plan(columns.size());
+    for (std::size_t j = 0; j < columns.size(); ++j) {
+        auto& col = data->cols[static_cast<std::size_t>(target[j])];
+        col.sizeForOverwrite(rows, capacity);
+        plan[j] = {&col, col.kind};
+    }
+    data->alive.reserve(capacity);
+    data->alive.resize(rows);
+
+    constexpr std::size_t releaseStep = std::size_t(8) << 20;
+    std::size_t nextRelease = releaseStep;
+    std::size_t slot = 0;
+    while (reader.nextRow()) {
+        if (!isLiveRow(reader.rowStatus())) continue;
+        for (std::size_t j = 0; j < plan.size(); ++j) {
+            TableData::Column& col = *plan[j].col;
+            if (!reader.hasValue(j)) {
+                col.null[slot] = 1;
+                if (!col.textual) col.num[slot] = 0;
+                continue;
+            }
+            col.null[slot] = 0;
+            // fieldKindOf matched each kind to one type and width, so the bytes are read
+            // straight.
+            const std::uint8_t* p = reader.valueData(j);
+            switch (plan[j].kind) {
+            case FieldKind::String:
+            case FieldKind::Blob: {
+                const std::string_view v = reader.bytesValue(j);
+                col.str[slot].assign(v.data(), v.size());
+                break;
+            }
+            case FieldKind::Float:
+            case FieldKind::Money: {
+                std::uint64_t bits = 0;
+                if constexpr (std::endian::native == std::endian::little)
+                    std::memcpy(&bits, p, 8);
+                else
+                    for (int b = 0; b < 8; ++b) bits |= std::uint64_t(p[b]) << (8 * b);
+                col.num[slot] = std::bit_cast<double>(bits);
+                break;
+            }
+            case FieldKind::SmallInt:
+                col.num[slot] = static_cast<std::int16_t>(std::uint16_t(p[0] | (p[1] << 8)));
+                break;
+            case FieldKind::Integer:
+                col.num[slot] = static_cast<std::int32_t>(std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) |
+                                                          (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24));
+                break;
+            case FieldKind::Boolean: col.num[slot] = (p[0] | p[1]) != 0 ? 1 : 0; break;
+            }
+        }
+        data->alive[slot] = 1;
+        ++slot;
+        if (consumed && reader.position() >= nextRelease) {
+            consumed(reader.position());
+            nextRelease = reader.position() + releaseStep;
+        }
+    }
+    for (auto& c : data->cols) c.truncate(slot);
+    data->alive.resize(slot);
+    return data;
+}
+
+void ClientTable::adopt(std::shared_ptr<TableData> data) {
+    if (!data) throw Error("No table contents to adopt");
+    if (data->cols.size() < declared_.size()) throw Error("Table contents do not match table '" + name_ + "'");
+    if (state_ == TableState::Edit || state_ == TableState::Insert) {
+        // The pending row belongs to the contents being replaced.
+        modified_ = false;
+        state_ = TableState::Browse;
+    }
+    data_ = std::move(data);
+    ++changes_;
+    fields_.resize(declared_.size());
+    for (std::size_t i = declared_.size(); i < data_->defs.size(); ++i)
+        fields_.push_back(std::unique_ptr<Field>(new Field(*this, data_->defs[i], static_cast<int>(i), false)));
+    if (filtered_) parseFilter();
+    resetAfterLoad();
+}
+
+void ClientTable::loadFromBytes(std::span<const std::uint8_t> bytes) {
+    adopt(decodePacket(bytes));
+}
+
+void ClientTable::loadFromFile(const std::filesystem::path& path) {
+    loadFromBytes(files::readFile(path).bytes());
+}
+
+namespace {
+
+std::uint32_t liveRowCount(const TableData& d) {
+    std::uint32_t count = 0;
+    for (auto a : d.alive) count += a;
+    return count;
+}
+
+PacketWriter packetWriterFor(const TableData& d, std::uint32_t count) {
+    std::vector<PacketColumn> columns;
+    for (const auto& def : d.defs) columns.push_back(packetColumn(def.name, def.kind, def.size));
+    std::vector<PacketProperty> props;
+    // A change log over 65535 bytes cannot be described by the header length; the writer
+    // would drop it, so it is not even built.
+    if (count > 0 && std::uint64_t(count) * 12 < 0xFFFF) props.push_back(liveChangeLog(count));
+    return PacketWriter(std::move(columns), count, std::move(props));
+}
+
+// The exact size of the live rows once written.
+std::size_t rowBytes(const TableData& d, std::uint32_t count) {
+    std::size_t n = std::size_t(count) * (1 + (2 * d.cols.size() + 7) / 8);
+    for (const auto& c : d.cols) {
+        std::size_t values = 0, text = 0;
+        for (std::uint32_t s = 0; s < d.alive.size(); ++s) {
+            if (!d.alive[s] || c.null[s]) continue;
+            ++values;
+            if (c.textual) text += c.str[s].size();
+        }
+        switch (c.kind) {
+        case FieldKind::String: n += values + text; break;
+        case FieldKind::Blob: n += 4 * values + text; break;
+        case FieldKind::Float:
+        case FieldKind::Money: n += 8 * values; break;
+        case FieldKind::Integer: n += 4 * values; break;
+        default: n += 2 * values; break;
+        }
+    }
+    return n;
+}
+
+void writeRow(const TableData& d, PacketWriter& w, std::uint32_t s);
+
+void writeRows(const TableData& d, PacketWriter& w) {
+    for (std::uint32_t s = 0; s < d.alive.size(); ++s)
+        if (d.alive[s]) writeRow(d, w, s);
+}
+
+void writeRow(const TableData& d, PacketWriter& w, std::uint32_t s) {
+    w.beginRow(row_status::inserted);
+    for (const auto& c : d.cols) {
+        if (c.null[s]) {
+            w.putNull();
+            continue;
+        }
+        switch (c.kind) {
+        case FieldKind::String:
+        case FieldKind::Blob: w.putBytes(c.str[s]); break;
+        case FieldKind::Float:
+        case FieldKind::Money: w.putFloat(c.num[s]); break;
+        case FieldKind::Boolean: w.putBoolean(c.num[s] != 0); break;
+        default: w.putInteger(static_cast<std::int64_t>(c.num[s])); break;
+        }
+    }
+}
+
+// At least the size of the live rows once written, found without visiting every
+// numeric cell: numbers are counted at their full width, only texts are measured.
+std::size_t rowBytesBound(const TableData& d, std::uint32_t count) {
+    std::size_t perRow = 1 + (2 * d.cols.size() + 7) / 8;
+    std::size_t text = 0;
+    for (const auto& c : d.cols) {
+        if (c.textual) {
+            perRow += 4;
+            for (std::uint32_t s = 0; s < d.alive.size(); ++s)
+                if (d.alive[s]) text += c.str[s].size();
+        } else {
+            perRow += 8;
+        }
+    }
+    return std::size_t(count) * perRow + text;
+}
+
+} // namespace
+
+std::size_t ClientTable::packetSize() {
+    checkActive();
+    endPendingEdit();
+    const TableData& d = *data_;
+    const std::uint32_t count = liveRowCount(d);
+    return packetWriterFor(d, count).headerSize() + rowBytes(d, count);
+}
+
+void ClientTable::writePacket(const ByteSink& sink) {
+    checkActive();
+    endPendingEdit();
+    const TableData& d = *data_;
+    PacketWriter w = packetWriterFor(d, liveRowCount(d));
+    w.streamTo(sink);
+    writeRows(d, w);
+    w.finish();
+}
+
+std::vector<std::uint8_t> ClientTable::saveToBytes() {
+    checkActive();
+    endPendingEdit();
+    const TableData& d = *data_;
+    const std::uint32_t count = liveRowCount(d);
+    PacketWriter w = packetWriterFor(d, count);
+    w.reserve(w.headerSize() + rowBytes(d, count));  // the output is allocated once
+    writeRows(d, w);
+    return w.finish();
+}
+
+struct PacketEncoder::State {
+    std::shared_ptr<const TableData> data;
+    PacketWriter writer;
+    std::uint32_t rows;          // live rows when encoding began
+    std::uint32_t written = 0;
+    std::uint32_t nextSlot = 0;
+};
+
+PacketEncoder::PacketEncoder(std::unique_ptr<State> state) : state_(std::move(state)) {}
+PacketEncoder::PacketEncoder(PacketEncoder&&) noexcept = default;
+PacketEncoder& PacketEncoder::operator=(PacketEncoder&&) noexcept = default;
+PacketEncoder::~PacketEncoder() = default;
+
+bool PacketEncoder::done() const { return state_->written == state_->rows; }
+std::size_t PacketEncoder::rowsLeft() const { return state_->rows - state_->written; }
+
+bool PacketEncoder::encode(std::size_t rows) {
+    State& st = *state_;
+    const TableData& d = *st.data;
+    // The slot count is read afresh: the table may have grown between slices. Rows that
+    // changed meanwhile make the packet stale, which the owner learns from changeCount().
+    for (; rows > 0 && st.written < st.rows && st.nextSlot < d.alive.size(); ++st.nextSlot) {
+        if (!d.alive[st.nextSlot]) continue;
+        writeRow(d, st.writer, st.nextSlot);
+        ++st.written;
+        --rows;
+    }
+    if (st.written < st.rows && st.nextSlot >= d.alive.size())
+        throw Error("The rows of the table changed while they were copied");
+    return done();
+}
+
+std::vector<std::uint8_t> PacketEncoder::finish() {
+    if (!done()) throw Error("The copy of the table is not complete");
+    return state_->writer.finish();
+}
+
+PacketEncoder ClientTable::postedRowsEncoder() const {
+    checkActive();
+    const std::uint32_t count = liveRowCount(*data_);
+    PacketWriter w = packetWriterFor(*data_, count);
+    // Room for the whole packet at once: growing a large buffer would copy it in one go.
+    w.reserve(w.headerSize() + rowBytesBound(*data_, count));
+    auto st = std::unique_ptr<PacketEncoder::State>(
+        new PacketEncoder::State{data_, std::move(w), count});
+    return PacketEncoder(std::move(st));
+}
+
+void ClientTable::saveToFile(const std::filesystem::path& path) {
+    checkActive();
+    endPendingEdit();
+    files::replaceFileStreamed(path, [this](const ByteSink& sink) { writePacket(sink); });
+}
+
+} // namespace dorvin
