@@ -2,7 +2,7 @@
 // 20,000 elements in one type, and the parameter pane's refresh, replot and auto-scroll
 // tick. Reported, never asserted: the tests check what these operations do.
 #include "app/main_form.h"
-#include "app/string_grid.h"
+#include "widgets/text_grid.h"
 #include "params/params_pane.h"
 #include "params/response_chart.h"
 #include "platform/profile_file.h"

@@ -1,8 +1,8 @@
 // Metafile reader and player: parse, read the size, write back, read the written
 // bytes again, and draw at symbol size and at a large size. Nothing may crash, hang or allocate
 // without bound; errors are the normal outcome for most inputs.
-#include "platform/metafile.h"
-#include "platform/metafile_player.h"
+#include "metafile/metafile.h"
+#include "metafile/metafile_player.h"
 #include "storage/error.h"
 
 #include "offscreen_app.h"

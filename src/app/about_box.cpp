@@ -1,8 +1,8 @@
 #include "app/about_box.h"
 
-#include "app/icons.h"
-#include "dbaware/guarded.h"
-#include "dbaware/hints.h"
+#include "widgets/icons.h"
+#include "platform/guarded.h"
+#include "widgets/hints.h"
 #include "platform/services.h"
 
 #include <QFrame>

@@ -4,7 +4,7 @@
 #include "app/design_font.h"
 #include "app/main_form.h"
 #include "app/session_end.h"
-#include "dbaware/guarded.h"
+#include "platform/guarded.h"
 #include "platform/help_viewer.h"
 #include "platform/services.h"
 #include "platform/termination_signals.h"

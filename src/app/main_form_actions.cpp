@@ -1,13 +1,16 @@
 // The action list, the main menu, the popup menus, and the connections of every control
 // to its handler. Enabling rules run whenever the application is about to wait for input.
-#include "app/controls.h"
-#include "app/image.h"
+#include "widgets/image_list.h"
+#include "widgets/panel.h"
+#include "widgets/splitter.h"
+#include "widgets/tool_bar.h"
+#include "widgets/image.h"
 #include "app/main_form.h"
-#include "app/string_grid.h"
-#include "dbaware/db_grid.h"
+#include "widgets/text_grid.h"
+#include "dbaware/table_grid.h"
 #include "dbaware/db_navigator.h"
-#include "dbaware/focus_watch.h"
-#include "dbaware/guarded.h"
+#include "widgets/focus_watch.h"
+#include "platform/guarded.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>

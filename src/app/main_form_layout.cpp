@@ -1,14 +1,17 @@
 // The control tree of the main window: panes, grids, navigators, tool bar, chart, status
 // bar. Sizes are design sizes in pixels; aligned controls follow the window.
-#include "app/controls.h"
-#include "app/icons.h"
-#include "app/image.h"
+#include "widgets/image_list.h"
+#include "widgets/panel.h"
+#include "widgets/splitter.h"
+#include "widgets/tool_bar.h"
+#include "widgets/icons.h"
+#include "widgets/image.h"
 #include "app/main_form.h"
-#include "app/string_grid.h"
-#include "dbaware/db_grid.h"
+#include "widgets/text_grid.h"
+#include "dbaware/table_grid.h"
 #include "dbaware/db_navigator.h"
 #include "dbaware/db_text.h"
-#include "dbaware/hints.h"
+#include "widgets/hints.h"
 #include "params/params_pane.h"
 #include "params/response_chart.h"
 

@@ -1,7 +1,7 @@
 #include "bases/name_form.h"
 
 #include "bases/base_names.h"
-#include "dbaware/guarded.h"
+#include "platform/guarded.h"
 #include "platform/services.h"
 
 #include <QFrame>

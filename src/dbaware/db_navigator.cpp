@@ -1,7 +1,7 @@
 #include "dbaware/db_navigator.h"
 
-#include "dbaware/guarded.h"
-#include "dbaware/hints.h"
+#include "platform/guarded.h"
+#include "widgets/hints.h"
 #include "storage/client_table.h"
 #include "storage/error.h"
 

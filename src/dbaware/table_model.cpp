@@ -1,6 +1,6 @@
 #include "dbaware/table_model.h"
 
-#include "dbaware/guarded.h"
+#include "platform/guarded.h"
 #include "platform/profile_file.h"
 #include "platform/value_text.h"
 #include "storage/error.h"

@@ -1,8 +1,9 @@
 #include "elements/element_list.h"
+#include "platform/text_codec.h"
 
-#include "dbaware/db_grid.h"
+#include "dbaware/table_grid.h"
 #include "dbaware/db_navigator.h"
-#include "dbaware/guarded.h"
+#include "platform/guarded.h"
 #include "elements/type_pane.h"
 #include "platform/services.h"
 #include "storage/cp1251.h"
@@ -54,11 +55,6 @@ void deleteShownRows(ClientTable& table)
 } // namespace dorvin
 
 namespace {
-
-QString tableText(const dorvin::Field& field)
-{
-    return QString::fromStdString(dorvin::cp1251ToUtf8(field.asString()));
-}
 
 bool isEditing(const dorvin::ClientTable& table)
 {
@@ -122,7 +118,7 @@ void TMainForm::ElementTableAfterInsert()
     }
     dm.ClElemsTableELEM.setInteger(*number);
     dm.ClElemsTableCENA.setMoney(0);
-    dm.ClElemsTableCODE.setString(dorvin::utf8ToCp1251(dorvin::kNewElementCode.toStdString()));
+    dm.ClElemsTableCODE.setString(dorvin::toCp1251(dorvin::kNewElementCode));
 
     // Setting ELEM moved the parameter table to this element's rows: any that are left
     // over from an element of the same number that was never confirmed go first.
@@ -150,7 +146,7 @@ void TMainForm::ElementTableAfterInsert()
 void TMainForm::ElementTableBeforeDelete()
 {
     TDataM& dm = *DataM;
-    const QString text = dorvin::deleteElementQuestion(tableText(dm.ClElemsTableMODEL));
+    const QString text = dorvin::deleteElementQuestion(dorvin::fromCp1251(dm.ClElemsTableMODEL.asString()));
     if (!dorvin::services().question(text))
         throw dorvin::Abort{};
     dorvin::deleteShownRows(dm.ClParamsTable);

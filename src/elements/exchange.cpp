@@ -9,8 +9,9 @@
 #include "storage/cp1251.h"
 #include "storage/data_module.h"
 #include "storage/error.h"
+#include "platform/text_codec.h"
 
-#include "dbaware/db_grid.h"
+#include "dbaware/table_grid.h"
 
 #include <QAction>
 #include <QDir>
@@ -26,11 +27,6 @@ namespace {
 std::filesystem::path fsPath(const QString& path)
 {
     return std::filesystem::path(path.toStdU16String());
-}
-
-QString fromBase(const std::string& text)
-{
-    return QString::fromStdString(dorvin::cp1251ToUtf8(text));
 }
 
 // The file's full name as the failure messages show it.
@@ -57,7 +53,7 @@ bool locateElement(TMainForm& form, const QString& field, const QString& text)
         return false;
     ClientTable& elems = form.DataM->ClElemsTable;
     endPendingEdit(elems);
-    return elems.locate(field.toStdString(), utf8ToCp1251(text.toStdString()));
+    return elems.locate(field.toStdString(), toCp1251(text));
 }
 
 void setElementColumn(TMainForm& form, int column)
@@ -90,7 +86,7 @@ void TMainForm::FindClick()
 void TMainForm::CopyBtnClick()
 {
     SaveDialog1.fileName =
-        dorvin::cleanFileName(fromBase(DataM->ClElemsTableMODEL.asString()) + QStringLiteral(".exp"));
+        dorvin::cleanFileName(dorvin::fromCp1251(DataM->ClElemsTableMODEL.asString()) + QStringLiteral(".exp"));
     const QString path = services().saveFile(SaveDialog1);
     if (path.isEmpty())
         return;

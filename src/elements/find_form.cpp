@@ -3,7 +3,7 @@
 #include "app/design_font.h"
 #include "app/entry.h"
 #include "app/main_form.h"
-#include "dbaware/guarded.h"
+#include "platform/guarded.h"
 #include "elements/exchange.h"
 #include "platform/services.h"
 

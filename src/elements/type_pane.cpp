@@ -1,8 +1,9 @@
 #include "elements/type_pane.h"
+#include "platform/text_codec.h"
 
-#include "app/image.h"
-#include "dbaware/guarded.h"
-#include "platform/metafile_player.h"
+#include "widgets/image.h"
+#include "platform/guarded.h"
+#include "metafile/metafile_player.h"
 #include "platform/services.h"
 #include "storage/cp1251.h"
 #include "storage/data_module.h"
@@ -73,11 +74,6 @@ QColor captionColour(const QGroupBox* box)
 
 namespace {
 
-QString tableText(const dorvin::Field& field)
-{
-    return QString::fromStdString(dorvin::cp1251ToUtf8(field.asString()));
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -135,7 +131,7 @@ void TMainForm::GroupsTableAfterScroll()
     // that reached the type, and the caption still names the type just reached.
     dorvin::runGuarded([this] { ShowUGO(); });
     ElemListGroupBox->setTitle(QStringLiteral("Все элементы типа: ")
-                               + tableText(DataM->ClGroupsTableGRNAME));
+                               + dorvin::fromCp1251(DataM->ClGroupsTableGRNAME.asString()));
 }
 
 // ---------------------------------------------------------------------------------------

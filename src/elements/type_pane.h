@@ -6,7 +6,7 @@
 // The handlers themselves are members of TMainForm (type_pane.cpp); what is here are the
 // small rules they are built from, kept apart so they can be checked on their own.
 #include "app/main_form.h"
-#include "platform/metafile.h"
+#include "metafile/metafile.h"
 
 #include <QColor>
 #include <QImage>

@@ -5,7 +5,7 @@
 #include "app/main_form.h"
 #include <QLineEdit> // before the grid, whose editor pointer needs the full type
 
-#include "app/string_grid.h"
+#include "widgets/text_grid.h"
 #include "params/fill_interpolation.h"
 #include "params/param_clipboard_text.h"
 #include "params/params_pane.h"

@@ -5,7 +5,7 @@
 #include "elements/type_pane.h"
 #include <QLineEdit> // before the grid, whose editor pointer needs the full type
 
-#include "app/string_grid.h"
+#include "widgets/text_grid.h"
 #include "params/params_pane.h"
 #include "params/response_chart.h"
 #include "platform/profile_file.h"

@@ -99,26 +99,6 @@ std::string normalisedBytes(const std::string& bytes)
 
 } // namespace
 
-std::string toCp1251(const QString& text)
-{
-    const QByteArray utf8 = text.toUtf8();
-    return utf8ToCp1251(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
-}
-
-QString fromCp1251(const std::string& bytes)
-{
-    return QString::fromStdString(cp1251ToUtf8(bytes));
-}
-
-bool fitsCp1251(const QString& text)
-{
-    for (const char32_t c : text.toUcs4()) {
-        if (unicodeToCp1251(c) < 0)
-            return false;
-    }
-    return true;
-}
-
 ProfileFile::ProfileFile(const QString& path) : m_path(path) {}
 
 bool ProfileFile::takenForUtf8(const std::string& bytes)

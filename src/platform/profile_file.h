@@ -14,6 +14,8 @@
 // UTF-8 text that is valid as such); writing always produces Windows-1251.
 // Changes stay in memory until flush(); lines that were not changed are written back as
 // they were.
+#include "platform/text_codec.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -92,12 +94,5 @@ private:
     std::vector<std::string> m_prelude; // lines before the first section, kept as they are
     std::vector<Section> m_sections;
 };
-
-// Windows-1251 bytes <-> QString for the settings file and anything else stored that way.
-// Characters Windows-1251 cannot hold become '?'.
-std::string toCp1251(const QString& text);
-QString fromCp1251(const std::string& bytes);
-// Whether every character of the text exists in Windows-1251.
-bool fitsCp1251(const QString& text);
 
 } // namespace dorvin

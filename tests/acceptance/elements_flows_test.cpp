@@ -5,7 +5,7 @@
 #include "support/program.h"
 #include "support/user.h"
 
-#include "dbaware/db_grid.h"
+#include "dbaware/table_grid.h"
 #include "dbaware/db_navigator.h"
 #include "elements/find_form.h"
 

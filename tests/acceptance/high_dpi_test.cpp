@@ -3,7 +3,7 @@
 #include "support/program.h"
 #include "support/user.h"
 
-#include "dbaware/db_grid.h"
+#include "dbaware/table_grid.h"
 
 #include <QApplication>
 #include <QScreen>

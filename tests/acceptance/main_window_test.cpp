@@ -5,8 +5,9 @@
 #include "support/program.h"
 #include "support/user.h"
 
-#include "app/controls.h"
-#include "dbaware/db_grid.h"
+#include "widgets/panel.h"
+#include "widgets/splitter.h"
+#include "dbaware/table_grid.h"
 #include "elements/find_form.h"
 #include "platform/help_viewer.h"
 #include "storage/data_module.h"

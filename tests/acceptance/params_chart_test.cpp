@@ -4,7 +4,7 @@
 // run into each other however low the splitter makes the chart.
 #include "params_scenario.h"
 
-#include "app/controls.h"
+#include "widgets/splitter.h"
 #include "params/response_chart.h"
 #include "platform/services.h"
 

@@ -7,8 +7,8 @@
 #include "support/program.h"
 #include "support/user.h"
 
-#include "app/string_grid.h"
-#include "dbaware/db_grid.h"
+#include "widgets/text_grid.h"
+#include "dbaware/table_grid.h"
 #include "dbaware/db_navigator.h"
 #include "platform/profile_file.h"
 #include "storage/data_module.h"

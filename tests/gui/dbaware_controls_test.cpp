@@ -1,6 +1,6 @@
 // The data-aware controls over a client table: the model, the bound grid, the navigator
 // bar and the bound label.
-#include "dbaware/db_grid.h"
+#include "dbaware/table_grid.h"
 #include "dbaware/db_navigator.h"
 #include "dbaware/db_text.h"
 #include "dbaware/table_model.h"

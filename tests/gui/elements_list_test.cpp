@@ -2,9 +2,9 @@
 // deletion question, Enter in the grid, command and popup enabling, and the focus caption.
 #include "elements_support.h"
 
-#include "dbaware/db_grid.h"
+#include "dbaware/table_grid.h"
 #include "dbaware/db_navigator.h"
-#include "dbaware/guarded.h"
+#include "platform/guarded.h"
 #include "elements/element_list.h"
 #include "elements/type_pane.h"
 #include "storage/error.h"

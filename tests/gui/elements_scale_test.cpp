@@ -3,8 +3,8 @@
 // measured by bench/gui_bench.cpp, never asserted here.
 #include "elements_support.h"
 
-#include "dbaware/db_grid.h"
-#include "dbaware/guarded.h"
+#include "dbaware/table_grid.h"
+#include "platform/guarded.h"
 
 using dorvin::TableState;
 using dorvin::test::FakeServices;

@@ -2,7 +2,7 @@
 // hiding instead of closing, and Ctrl+F on the main window.
 #include "elements_support.h"
 
-#include "dbaware/db_grid.h"
+#include "dbaware/table_grid.h"
 #include "elements/find_form.h"
 
 #include <QAction>

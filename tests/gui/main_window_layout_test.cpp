@@ -1,13 +1,16 @@
 // The main window's controls, menus, actions, resize rules, splitter limits, shortcuts,
 // help, mouse-wheel translation and the About box.
 #include "app/about_box.h"
-#include "app/controls.h"
-#include "app/image.h"
+#include "widgets/image_list.h"
+#include "widgets/panel.h"
+#include "widgets/splitter.h"
+#include "widgets/tool_bar.h"
+#include "widgets/image.h"
 #include "app/main_form.h"
-#include "app/string_grid.h"
-#include "dbaware/db_grid.h"
+#include "widgets/text_grid.h"
+#include "dbaware/table_grid.h"
 #include "dbaware/db_navigator.h"
-#include "dbaware/hints.h"
+#include "widgets/hints.h"
 #include "support/fake_services.h"
 
 #include <QAction>

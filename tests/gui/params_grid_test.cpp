@@ -2,8 +2,8 @@
 // in both kinds of locale, drag selection with auto-scroll, navigation, accepting and
 // cancelling, fill and interpolation, the parameter clipboard and the chart commands.
 #include "app/main_form.h"
-#include "app/string_grid.h"
-#include "dbaware/db_grid.h"
+#include "widgets/text_grid.h"
+#include "dbaware/table_grid.h"
 #include "params/params_pane.h"
 #include "params/response_chart.h"
 #include "platform/profile_file.h"

@@ -1,6 +1,6 @@
 // Start-up, opening a base, switching bases and closing the main window.
 #include "app/main_form.h"
-#include "dbaware/guarded.h"
+#include "platform/guarded.h"
 #include "platform/profile_file.h"
 #include "platform/value_text.h"
 #include "storage/data_module.h"
@@ -14,7 +14,7 @@
 #include <QLabel>
 #include <QtTest>
 
-#include "app/string_grid.h"
+#include "widgets/text_grid.h"
 
 using dorvin::test::FakeServices;
 using dorvin::test::ServiceCall;

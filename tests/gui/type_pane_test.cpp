@@ -2,10 +2,10 @@
 // replacing a symbol from a metafile file, damaged symbols, and the focus caption colour.
 #include "elements_support.h"
 
-#include "app/image.h"
-#include "dbaware/db_grid.h"
+#include "widgets/image.h"
+#include "dbaware/table_grid.h"
 #include "elements/type_pane.h"
-#include "platform/metafile.h"
+#include "metafile/metafile.h"
 #include "platform/metafile_builder.h"
 
 #include <QAction>

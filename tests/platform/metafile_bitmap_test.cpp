@@ -5,7 +5,7 @@
 // corner, so an extent whose sign runs against the device axis mirrors the picture,
 // and a bottom-up bitmap drawn with a negative height under a y-up mode is upright.
 #include "metafile_builder.h"
-#include "platform/metafile_player.h"
+#include "metafile/metafile_player.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Reading, declared sizes and writing back of EMF and placeable WMF pictures.
 #include "metafile_builder.h"
-#include "platform/metafile.h"
+#include "metafile/metafile.h"
 #include "storage/error.h"
 
 #include <gtest/gtest.h>

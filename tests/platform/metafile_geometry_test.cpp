@@ -3,7 +3,7 @@
 // plays on, the square shows, and what the bad record draws is either nothing or the
 // visible part of what it describes.
 #include "metafile_builder.h"
-#include "platform/metafile_player.h"
+#include "metafile/metafile_player.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Drawing hand-made metafiles into images and checking pixels.
 #include "metafile_builder.h"
-#include "platform/metafile_player.h"
+#include "metafile/metafile_player.h"
 
 #include <gtest/gtest.h>
 

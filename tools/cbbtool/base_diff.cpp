@@ -2,7 +2,7 @@
 
 #include "text_format.h"
 
-#include "platform/metafile.h"
+#include "metafile/metafile.h"
 #include "storage/cp1251.h"
 #include "storage/data_module.h"
 #include "storage/error.h"

@@ -3,8 +3,8 @@
 #include "catalogue_layout.h"
 
 #include "params/response_chart.h"
-#include "platform/metafile.h"
-#include "platform/metafile_player.h"
+#include "metafile/metafile.h"
+#include "metafile/metafile_player.h"
 #include "platform/value_text.h"
 #include "storage/cp1251.h"
 #include "storage/data_module.h"

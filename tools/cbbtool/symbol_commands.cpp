@@ -3,8 +3,8 @@
 // does (fit rule, centred, proportions kept, on white).
 #include "symbol_commands.h"
 
-#include "platform/metafile.h"
-#include "platform/metafile_player.h"
+#include "metafile/metafile.h"
+#include "metafile/metafile_player.h"
 #include "storage/cp1251.h"
 #include "storage/data_module.h"
 #include "storage/error.h"

@@ -1,6 +1,6 @@
 #include "support/user.h"
 
-#include "app/string_grid.h"
+#include "widgets/text_grid.h"
 
 #include <QAbstractItemView>
 #include <QHeaderView>

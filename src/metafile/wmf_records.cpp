@@ -3,8 +3,8 @@
 // checked before it draws; unknown records are skipped, a record size that leaves
 // the data ends the picture. Records that create objects always take a slot of
 // the object table, drawn or not, so later indices stay right.
-#include "platform/metafile_bytes.h"
-#include "platform/metafile_gdi.h"
+#include "metafile/byte_reader.h"
+#include "metafile/gdi_player.h"
 
 namespace dorvin::mf {
 

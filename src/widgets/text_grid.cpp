@@ -1,7 +1,7 @@
-#include "app/string_grid.h"
+#include "widgets/text_grid.h"
 
-#include "dbaware/focus_watch.h"
-#include "dbaware/guarded.h"
+#include "widgets/focus_watch.h"
+#include "platform/guarded.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -1,7 +1,7 @@
-#include "dbaware/db_grid.h"
+#include "dbaware/table_grid.h"
 
-#include "dbaware/focus_watch.h"
-#include "dbaware/guarded.h"
+#include "widgets/focus_watch.h"
+#include "platform/guarded.h"
 #include "dbaware/table_model.h"
 #include "storage/client_table.h"
 

@@ -1,6 +1,6 @@
-#include "dbaware/focus_watch.h"
+#include "widgets/focus_watch.h"
 
-#include "dbaware/guarded.h"
+#include "platform/guarded.h"
 
 #include <QApplication>
 

@@ -1,4 +1,4 @@
-#include "dbaware/hints.h"
+#include "widgets/hints.h"
 
 #include <QVariant>
 #include <QWidget>

@@ -1,33 +1,10 @@
-#include "app/controls.h"
+#include "widgets/splitter.h"
 
-#include "dbaware/guarded.h"
-#include "dbaware/hints.h"
+#include "platform/guarded.h"
 
+#include <QEvent>
 #include <QLayout>
 #include <QMouseEvent>
-#include <QToolButton>
-
-TPanel::TPanel(QWidget* parent, Bevel bevel) : QFrame(parent)
-{
-    setBevel(bevel);
-}
-
-void TPanel::setBevel(Bevel bevel)
-{
-    switch (bevel) {
-    case Bevel::None: setFrameStyle(QFrame::NoFrame); break;
-    case Bevel::Lowered: setFrameStyle(QFrame::Panel | QFrame::Sunken); break;
-    case Bevel::Raised: setFrameStyle(QFrame::Panel | QFrame::Raised); break;
-    }
-    setLineWidth(1);
-}
-
-void TPanel::resizeEvent(QResizeEvent* event)
-{
-    QFrame::resizeEvent(event);
-    if (onResize)
-        dorvin::runGuarded(onResize);
-}
 
 TSplitter::TSplitter(Qt::Orientation barOrientation, QWidget* control, bool controlBefore,
                      QWidget* client, QWidget* parent)
@@ -150,69 +127,4 @@ void TSplitter::mouseReleaseEvent(QMouseEvent* event)
     m_dragging = false;
     if (controlSize() != m_sizeAtPress && onMoved)
         dorvin::runGuarded(onMoved);
-}
-
-TToolBar::TToolBar(QWidget* parent) : QFrame(parent)
-{
-    // Edge lines on all four sides, no inner edge.
-    setFrameStyle(QFrame::Box | QFrame::Plain);
-    setLineWidth(1);
-    setFixedHeight(m_buttonHeight + 2 * frameWidth() + 2);
-}
-
-QToolButton* TToolBar::addButton(const QString& name, const QIcon& icon, const QString& hint)
-{
-    auto* b = new QToolButton(this);
-    b->setObjectName(name);
-    b->setIcon(icon);
-    b->setAutoRaise(true);
-    b->setFocusPolicy(Qt::NoFocus);
-    b->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    dorvin::setControlHint(b, hint, true);
-    m_buttons.append(b);
-    placeButtons();
-    return b;
-}
-
-void TToolBar::setButtonWidth(int width)
-{
-    m_buttonWidth = std::max(0, width);
-    placeButtons();
-}
-
-void TToolBar::setButtonHeight(int height)
-{
-    m_buttonHeight = std::max(0, height);
-    setFixedHeight(m_buttonHeight + 2 * frameWidth() + 2);
-    placeButtons();
-}
-
-void TToolBar::setIconSize(const QSize& size)
-{
-    for (QToolButton* b : m_buttons)
-        b->setIconSize(size);
-}
-
-void TToolBar::resizeEvent(QResizeEvent* event)
-{
-    QFrame::resizeEvent(event);
-    if (onResize)
-        dorvin::runGuarded(onResize);
-}
-
-void TToolBar::placeButtons()
-{
-    const QRect inner = contentsRect();
-    int x = inner.left();
-    for (QToolButton* b : m_buttons) {
-        b->setGeometry(x, inner.top() + 1, m_buttonWidth, m_buttonHeight);
-        x += m_buttonWidth;
-    }
-}
-
-TImageList::TImageList(const QSize& size, QObject* parent) : QObject(parent), m_size(size) {}
-
-QIcon TImageList::icon(int index) const
-{
-    return index >= 0 && index < m_images.size() ? m_images[index] : QIcon();
 }

@@ -1,4 +1,4 @@
-#include "app/image.h"
+#include "widgets/image.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "platform/metafile.h"
+#include "metafile/metafile.h"
 
-#include "platform/metafile_bytes.h"
+#include "metafile/byte_reader.h"
 #include "storage/error.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
-#include "platform/metafile_player.h"
+#include "metafile/metafile_player.h"
 
-#include "platform/metafile_gdi.h"
+#include "metafile/gdi_player.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "dbaware/guarded.h"
+#include "platform/guarded.h"
 
 #include "platform/services.h"
 #include "storage/error.h"

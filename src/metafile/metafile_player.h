@@ -1,7 +1,7 @@
 #pragma once
 // Drawing a metafile picture with QPainter, and the picture box rules: centred,
 // proportions kept, fitted to the box or at natural size.
-#include "platform/metafile.h"
+#include "metafile/metafile.h"
 
 #include <QColor>
 #include <QImage>

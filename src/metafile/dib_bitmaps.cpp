@@ -2,8 +2,8 @@
 // 16, 24 and 32 bits per pixel with colour tables or bit-field masks, and the
 // run-length encoded 4- and 8-bit forms. Every size is checked against the bytes
 // present before anything is allocated.
-#include "platform/metafile_bytes.h"
-#include "platform/metafile_gdi.h"
+#include "metafile/byte_reader.h"
+#include "metafile/gdi_player.h"
 
 #include <bit>
 

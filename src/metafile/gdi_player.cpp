@@ -1,4 +1,4 @@
-#include "platform/metafile_gdi.h"
+#include "metafile/gdi_player.h"
 
 #include <QFontMetricsF>
 #include <QPaintEngine>

@@ -1,29 +1,7 @@
 #pragma once
-// Small controls of the main window: a panel that reports its resizes, a splitter bar that
-// resizes one neighbouring control with size limits, a tool bar whose buttons share a set
-// width, and an image list.
-#include <QFrame>
-#include <QIcon>
-#include <QList>
-#include <QObject>
+#include <QWidget>
 
 #include <functional>
-
-class QToolButton;
-
-// A plain or bevelled panel.
-class TPanel : public QFrame {
-    Q_OBJECT
-public:
-    enum class Bevel { None, Lowered, Raised };
-    explicit TPanel(QWidget* parent = nullptr, Bevel bevel = Bevel::None);
-    void setBevel(Bevel bevel);
-
-    std::function<void()> onResize;
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-};
 
 // A splitter bar between an aligned control and the client control beside it. Dragging the
 // bar proposes a new size for the aligned control (its width for a vertical bar, its
@@ -81,48 +59,4 @@ private:
     int m_pressOffset = 0;
     int m_sizeAtPress = 0;
     int m_chosen = 0;
-};
-
-// A flat tool bar of picture buttons of one width (buttonWidth) and height (buttonHeight),
-// placed left to right.
-class TToolBar : public QFrame {
-    Q_OBJECT
-public:
-    explicit TToolBar(QWidget* parent = nullptr);
-
-    QToolButton* addButton(const QString& name, const QIcon& icon, const QString& hint);
-    QList<QToolButton*> buttons() const { return m_buttons; }
-
-    int buttonWidth() const { return m_buttonWidth; }
-    void setButtonWidth(int width);
-    int buttonHeight() const { return m_buttonHeight; }
-    void setButtonHeight(int height);
-    void setIconSize(const QSize& size);
-
-    std::function<void()> onResize;
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
-private:
-    void placeButtons();
-
-    QList<QToolButton*> m_buttons;
-    int m_buttonWidth = 23;
-    int m_buttonHeight = 22;
-};
-
-// A numbered list of equally sized pictures.
-class TImageList : public QObject {
-    Q_OBJECT
-public:
-    TImageList(const QSize& size, QObject* parent = nullptr);
-    QSize imageSize() const { return m_size; }
-    int count() const { return static_cast<int>(m_images.size()); }
-    void add(const QIcon& icon) { m_images.append(icon); }
-    QIcon icon(int index) const;
-
-private:
-    QSize m_size;
-    QList<QIcon> m_images;
 };

@@ -1,8 +1,8 @@
 // Enhanced metafile records: each one is read completely and checked before it
 // draws anything; a record that is short, lies about its sizes or is unknown is
 // skipped. A record size that leaves the data ends the picture.
-#include "platform/metafile_bytes.h"
-#include "platform/metafile_gdi.h"
+#include "metafile/byte_reader.h"
+#include "metafile/gdi_player.h"
 #include "storage/cp1251.h"
 
 #include <cmath>
