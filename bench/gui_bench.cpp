@@ -106,7 +106,8 @@ struct LargeTypeWindow {
         form = std::make_unique<TMainForm>();
         form->resize(714, 526);
         form->show();
-        QTest::qWaitForWindowExposed(form.get());
+        if (!QTest::qWaitForWindowExposed(form.get()))
+            qFatal("The main window was never shown");
         gotoType(*form->DataM, kBigType);
     }
     ~LargeTypeWindow()
@@ -191,7 +192,8 @@ struct DemoWindow {
     {
         form = std::make_unique<TMainForm>();
         form->show();
-        QTest::qWaitForWindowExposed(form.get());
+        if (!QTest::qWaitForWindowExposed(form.get()))
+            qFatal("The main window was never shown");
     }
 };
 

@@ -4,7 +4,7 @@ set -euo pipefail
 seconds=${1:-30}
 targets=()
 for src in fuzz/*_fuzz.cpp; do targets+=("$(basename "$src" .cpp)"); done
-cmake -S . -B build-fuzz -G Ninja -DDORVIN_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake -S . -B build-fuzz -G Ninja -DDORVIN_FUZZ=ON -DDORVIN_WERROR=ON -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 # Only the fuzz targets and what they link: the windows are not needed here.
 cmake --build build-fuzz -j "$(nproc)" --target "${targets[@]}"
 mkdir -p fuzz/artifacts

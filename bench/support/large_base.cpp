@@ -82,7 +82,7 @@ const LargeBase& largeBase() {
 }
 
 void consume(const void* p, std::size_t n) {
-    static volatile unsigned char sink;
+    [[maybe_unused]] static volatile unsigned char sink;
     if (n) sink = static_cast<const unsigned char*>(p)[n - 1];
 }
 

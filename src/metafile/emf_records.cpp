@@ -527,7 +527,7 @@ void record(GdiPlayer& g, uint32_t type, std::string_view rec)
         readRect(r);
         double x = r.i32(), y = r.i32(), xSrc = r.i32(), ySrc = r.i32(), cxSrc = r.i32(), cySrc = r.i32();
         uint32_t offBmi = r.u32(), cbBmi = r.u32(), offBits = r.u32(), cbBits = r.u32(), usage = r.u32();
-        uint32_t rop = 0x00CC0020;
+        uint32_t rop = SRCCOPY;
         double cx = cxSrc, cy = cySrc;
         if (type == EMR_STRETCHDIBITS) {
             rop = r.u32();

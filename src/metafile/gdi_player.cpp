@@ -1052,7 +1052,7 @@ void GdiPlayer::imageAtPoint(const QImage& img, QPointF logical, const QRectF& s
 // image. The work is bounded by the visible device area, whatever the stretching.
 void GdiPlayer::drawImageMapped(const QImage& img, const QRectF& src, const QTransform& toOutput, uint32_t rop)
 {
-    if (rop == 0x00AA0029) // leaves the destination alone
+    if (rop == DSTCOPY) // leaves the destination alone
         return;
     const QRectF bounds = QRectF(img.rect()).intersected(src);
     if (bounds.isEmpty() || !finiteTransform(toOutput) || toOutput.type() == QTransform::TxProject)
@@ -1125,10 +1125,10 @@ void GdiPlayer::drawImageMapped(const QImage& img, const QRectF& src, const QTra
     const bool raster = straight && painter_.paintEngine()
         && painter_.paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
     switch (rop) {
-    case 0x008800C6: if (raster) mode = QPainter::RasterOp_SourceAndDestination; break;
-    case 0x00EE0086: if (raster) mode = QPainter::RasterOp_SourceOrDestination; break;
-    case 0x00660046: if (raster) mode = QPainter::RasterOp_SourceXorDestination; break;
-    case 0x00330008:
+    case SRCAND: if (raster) mode = QPainter::RasterOp_SourceAndDestination; break;
+    case SRCPAINT: if (raster) mode = QPainter::RasterOp_SourceOrDestination; break;
+    case SRCINVERT: if (raster) mode = QPainter::RasterOp_SourceXorDestination; break;
+    case NOTSRCCOPY:
         if (straight) {
             piece.invertPixels();
         } else {
@@ -1153,16 +1153,16 @@ void GdiPlayer::patBlt(const QRectF& dest, uint32_t rop)
     const QPainterPath& out = *cut;
     bool raster = painter_.paintEngine() && painter_.paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
     switch (rop) {
-    case 0x00000042: painter_.fillPath(out, Qt::black); break;
-    case 0x00FF0062: painter_.fillPath(out, Qt::white); break;
-    case 0x00F00021: painter_.fillPath(out, outputBrush()); break;
-    case 0x005A0049:
-    case 0x00550009:
+    case BLACKNESS: painter_.fillPath(out, Qt::black); break;
+    case WHITENESS: painter_.fillPath(out, Qt::white); break;
+    case PATCOPY: painter_.fillPath(out, outputBrush()); break;
+    case PATINVERT:
+    case DSTINVERT:
         if (raster) {
             painter_.save();
-            painter_.setCompositionMode(rop == 0x005A0049 ? QPainter::RasterOp_SourceXorDestination
+            painter_.setCompositionMode(rop == PATINVERT ? QPainter::RasterOp_SourceXorDestination
                                                           : QPainter::RasterOp_NotDestination);
-            painter_.fillPath(out, rop == 0x005A0049 ? outputBrush() : QBrush(Qt::black));
+            painter_.fillPath(out, rop == PATINVERT ? outputBrush() : QBrush(Qt::black));
             painter_.restore();
         }
         break;

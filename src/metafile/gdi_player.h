@@ -38,6 +38,13 @@ enum MapMode { MM_TEXT = 1, MM_LOMETRIC, MM_HIMETRIC, MM_LOENGLISH, MM_HIENGLISH
                MM_ISOTROPIC, MM_ANISOTROPIC };
 enum ArcKind { Arc, Chord, Pie, ArcTo };
 
+// Raster operations the player carries out, named as the format publishes them.
+enum RasterOp : uint32_t {
+    BLACKNESS = 0x00000042, DSTINVERT = 0x00550009, PATINVERT = 0x005A0049, SRCINVERT = 0x00660046,
+    NOTSRCCOPY = 0x00330008, SRCAND = 0x008800C6, DSTCOPY = 0x00AA0029 /* leaves the destination */,
+    SRCCOPY = 0x00CC0020, SRCPAINT = 0x00EE0086, PATCOPY = 0x00F00021, WHITENESS = 0x00FF0062
+};
+
 struct LogPen {
     int style = 0;       // PS_* style, end cap and join bits
     double width = 0;    // logical units; 0 means one pixel

@@ -10,6 +10,55 @@ namespace dorvin::mf {
 
 namespace {
 
+// Record functions, named as the format publishes them.
+enum : uint16_t {
+    META_EOF = 0x0000,
+    META_SAVEDC = 0x001E,
+    META_CREATEPALETTE = 0x00F7,
+    META_SETBKMODE = 0x0102,
+    META_SETROP2 = 0x0104,
+    META_SETPOLYFILLMODE = 0x0106,
+    META_RESTOREDC = 0x0127,
+    META_SELECTOBJECT = 0x012D,
+    META_SETTEXTALIGN = 0x012E,
+    META_DIBCREATEPATTERNBRUSH = 0x0142,
+    META_DELETEOBJECT = 0x01F0,
+    META_CREATEPATTERNBRUSH = 0x01F9,
+    META_SETBKCOLOR = 0x0201,
+    META_SETTEXTCOLOR = 0x0209,
+    META_SETWINDOWORG = 0x020B,
+    META_SETWINDOWEXT = 0x020C,
+    META_OFFSETWINDOWORG = 0x020F,
+    META_LINETO = 0x0213,
+    META_MOVETO = 0x0214,
+    META_OFFSETCLIPRGN = 0x0220,
+    META_CREATEPENINDIRECT = 0x02FA,
+    META_CREATEFONTINDIRECT = 0x02FB,
+    META_CREATEBRUSHINDIRECT = 0x02FC,
+    META_POLYGON = 0x0324,
+    META_POLYLINE = 0x0325,
+    META_SCALEWINDOWEXT = 0x0410,
+    META_EXCLUDECLIPRECT = 0x0415,
+    META_INTERSECTCLIPRECT = 0x0416,
+    META_ELLIPSE = 0x0418,
+    META_RECTANGLE = 0x041B,
+    META_SETPIXEL = 0x041F,
+    META_TEXTOUT = 0x0521,
+    META_POLYPOLYGON = 0x0538,
+    META_ROUNDRECT = 0x061C,
+    META_PATBLT = 0x061D,
+    META_CREATEREGION = 0x06FF,
+    META_ARC = 0x0817,
+    META_PIE = 0x081A,
+    META_CHORD = 0x0830,
+    META_DIBBITBLT = 0x0940,
+    META_EXTTEXTOUT = 0x0A32,
+    META_DIBSTRETCHBLT = 0x0B41,
+    META_SETDIBTODEV = 0x0D33,
+    META_STRETCHDIB = 0x0F43,
+};
+
+
 QColor colorRef(uint32_t v)
 {
     return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
@@ -83,51 +132,51 @@ void record(GdiPlayer& g, uint16_t function, std::string_view rec)
     r.skip(6);
     const size_t paramWords = (rec.size() - 6) / 2;
     switch (function) {
-    case 0x0201: { uint32_t c = r.u32(); if (r.ok()) g.dc.bkColor = colorRef(c); return; }
-    case 0x0209: { uint32_t c = r.u32(); if (r.ok()) g.dc.textColor = colorRef(c); return; }
-    case 0x0102: { int v = r.u16(); if (r.ok() && (v == 1 || v == 2)) g.dc.bkMode = v; return; }
-    case 0x0106: { int v = r.u16(); if (r.ok() && (v == 1 || v == 2)) g.dc.fillMode = v; return; }
-    case 0x0104: { int v = r.u16(); if (r.ok()) g.dc.rop2 = v; return; }
-    case 0x012E: { int v = r.u16(); if (r.ok()) g.dc.textAlign = v; return; }
-    case 0x020B: { QPointF p = readYX(r); if (r.ok()) g.setWindowOrg(p); return; }
-    case 0x020C: { QPointF p = readYX(r); if (r.ok()) g.setWindowExt(p); return; }
-    case 0x020F: { QPointF p = readYX(r); if (r.ok()) g.setWindowOrg(g.dc.winOrg + p); return; }
-    case 0x0410: {
+    case META_SETBKCOLOR: { uint32_t c = r.u32(); if (r.ok()) g.dc.bkColor = colorRef(c); return; }
+    case META_SETTEXTCOLOR: { uint32_t c = r.u32(); if (r.ok()) g.dc.textColor = colorRef(c); return; }
+    case META_SETBKMODE: { int v = r.u16(); if (r.ok() && (v == 1 || v == 2)) g.dc.bkMode = v; return; }
+    case META_SETPOLYFILLMODE: { int v = r.u16(); if (r.ok() && (v == 1 || v == 2)) g.dc.fillMode = v; return; }
+    case META_SETROP2: { int v = r.u16(); if (r.ok()) g.dc.rop2 = v; return; }
+    case META_SETTEXTALIGN: { int v = r.u16(); if (r.ok()) g.dc.textAlign = v; return; }
+    case META_SETWINDOWORG: { QPointF p = readYX(r); if (r.ok()) g.setWindowOrg(p); return; }
+    case META_SETWINDOWEXT: { QPointF p = readYX(r); if (r.ok()) g.setWindowExt(p); return; }
+    case META_OFFSETWINDOWORG: { QPointF p = readYX(r); if (r.ok()) g.setWindowOrg(g.dc.winOrg + p); return; }
+    case META_SCALEWINDOWEXT: {
         double yd = r.i16(), yn = r.i16(), xd = r.i16(), xn = r.i16();
         if (r.ok())
             g.scaleWindowExt(xn, xd, yn, yd);
         return;
     }
-    case 0x0213: { QPointF p = readYX(r); if (r.ok()) g.lineTo(p); return; }
-    case 0x0214: { QPointF p = readYX(r); if (r.ok()) g.moveTo(p); return; }
-    case 0x0220: { QPointF p = readYX(r); if (r.ok()) g.offsetClip(p); return; }
-    case 0x0415: { QRectF rc = readRect(r); if (r.ok()) g.excludeClip(rc); return; }
-    case 0x0416: { QRectF rc = readRect(r); if (r.ok()) g.intersectClip(rc); return; }
-    case 0x0418: { QRectF rc = readRect(r); if (r.ok()) g.ellipse(rc); return; }
-    case 0x041B: { QRectF rc = readRect(r); if (r.ok()) g.rectangle(rc); return; }
-    case 0x061C: {
+    case META_LINETO: { QPointF p = readYX(r); if (r.ok()) g.lineTo(p); return; }
+    case META_MOVETO: { QPointF p = readYX(r); if (r.ok()) g.moveTo(p); return; }
+    case META_OFFSETCLIPRGN: { QPointF p = readYX(r); if (r.ok()) g.offsetClip(p); return; }
+    case META_EXCLUDECLIPRECT: { QRectF rc = readRect(r); if (r.ok()) g.excludeClip(rc); return; }
+    case META_INTERSECTCLIPRECT: { QRectF rc = readRect(r); if (r.ok()) g.intersectClip(rc); return; }
+    case META_ELLIPSE: { QRectF rc = readRect(r); if (r.ok()) g.ellipse(rc); return; }
+    case META_RECTANGLE: { QRectF rc = readRect(r); if (r.ok()) g.rectangle(rc); return; }
+    case META_ROUNDRECT: {
         double h = r.i16(), w = r.i16();
         QRectF rc = readRect(r);
         if (r.ok())
             g.roundRect(rc, QSizeF(w, h));
         return;
     }
-    case 0x0817: case 0x081A: case 0x0830: {
+    case META_ARC: case META_PIE: case META_CHORD: {
         QPointF end = readYX(r);
         QPointF start = readYX(r);
         QRectF rc = readRect(r);
         if (r.ok())
-            g.arc(function == 0x0817 ? Arc : function == 0x081A ? Pie : Chord, rc, start, end);
+            g.arc(function == META_ARC ? Arc : function == META_PIE ? Pie : Chord, rc, start, end);
         return;
     }
-    case 0x041F: {
+    case META_SETPIXEL: {
         uint32_t c = r.u32();
         QPointF p = readYX(r);
         if (r.ok())
             g.setPixel(p, colorRef(c));
         return;
     }
-    case 0x061D: {
+    case META_PATBLT: {
         uint32_t rop = r.u32();
         double h = r.i16(), w = r.i16();
         QPointF p = readYX(r);
@@ -135,20 +184,20 @@ void record(GdiPlayer& g, uint16_t function, std::string_view rec)
             g.patBlt(QRectF(p, QSizeF(w, h)), rop);
         return;
     }
-    case 0x001E: g.saveDc(); return;
-    case 0x0127: { int n = r.i16(); if (r.ok()) g.restoreDc(n); return; }
-    case 0x0324: case 0x0325: {
+    case META_SAVEDC: g.saveDc(); return;
+    case META_RESTOREDC: { int n = r.i16(); if (r.ok()) g.restoreDc(n); return; }
+    case META_POLYGON: case META_POLYLINE: {
         int count = r.i16();
         QPolygonF points;
         if (!readPoints(r, count, points))
             return;
-        if (function == 0x0324)
+        if (function == META_POLYGON)
             g.polygon(points);
         else
             g.polyline(points);
         return;
     }
-    case 0x0538: {
+    case META_POLYPOLYGON: {
         int polys = r.u16();
         if (size_t(polys) > r.remaining() / 2)
             return;
@@ -165,9 +214,9 @@ void record(GdiPlayer& g, uint16_t function, std::string_view rec)
         g.polyPolygon(list);
         return;
     }
-    case 0x012D: { int i = r.u16(); if (r.ok()) g.selectObject(uint32_t(i)); return; }
-    case 0x01F0: { int i = r.u16(); if (r.ok()) g.deleteObject(uint32_t(i)); return; }
-    case 0x02FA: {
+    case META_SELECTOBJECT: { int i = r.u16(); if (r.ok()) g.selectObject(uint32_t(i)); return; }
+    case META_DELETEOBJECT: { int i = r.u16(); if (r.ok()) g.deleteObject(uint32_t(i)); return; }
+    case META_CREATEPENINDIRECT: {
         LogPen pen;
         int style = r.u16();
         int width = r.i16();
@@ -180,7 +229,7 @@ void record(GdiPlayer& g, uint16_t function, std::string_view rec)
         g.createObjectWmf(pen); // a short record still takes its slot
         return;
     }
-    case 0x02FC: {
+    case META_CREATEBRUSHINDIRECT: {
         LogBrush b;
         b.style = r.u16();
         b.color = colorRef(r.u32());
@@ -190,8 +239,8 @@ void record(GdiPlayer& g, uint16_t function, std::string_view rec)
         g.createObjectWmf(b);
         return;
     }
-    case 0x02FB: g.createObjectWmf(readLogFont(r)); return;
-    case 0x0142: {
+    case META_CREATEFONTINDIRECT: g.createObjectWmf(readLogFont(r)); return;
+    case META_DIBCREATEPATTERNBRUSH: {
         r.u16(); // style
         uint32_t usage = r.u16();
         LogBrush b;
@@ -202,10 +251,10 @@ void record(GdiPlayer& g, uint16_t function, std::string_view rec)
         g.createObjectWmf(b);
         return;
     }
-    case 0x00F7: case 0x01F9: case 0x06FF:
+    case META_CREATEPALETTE: case META_CREATEPATTERNBRUSH: case META_CREATEREGION:
         g.createObjectWmf(std::monostate());
         return;
-    case 0x0521: {
+    case META_TEXTOUT: {
         int count = r.u16();
         std::string_view s = r.bytes(size_t(count));
         if (count & 1)
@@ -215,7 +264,7 @@ void record(GdiPlayer& g, uint16_t function, std::string_view rec)
             g.text(p, ansiText(s, g.dc.font.charSet), {}, 0, QRectF());
         return;
     }
-    case 0x0A32: {
+    case META_EXTTEXTOUT: {
         QPointF p = readYX(r);
         int count = r.i16();
         uint32_t options = r.u16();
@@ -239,8 +288,8 @@ void record(GdiPlayer& g, uint16_t function, std::string_view rec)
         g.text(p, ansiText(s, g.dc.font.charSet), dx, options, rc);
         return;
     }
-    case 0x0940: case 0x0B41: {
-        bool stretch = function == 0x0B41;
+    case META_DIBBITBLT: case META_DIBSTRETCHBLT: {
+        bool stretch = function == META_DIBSTRETCHBLT;
         uint32_t rop = r.u32();
         bool noBitmap = paramWords == size_t(function >> 8);
         double srcH = 0, srcW = 0;
@@ -269,7 +318,7 @@ void record(GdiPlayer& g, uint16_t function, std::string_view rec)
             g.image(img, dest, sourceRect(img, xSrc, ySrc, srcW, srcH, false), rop);
         return;
     }
-    case 0x0F43: {
+    case META_STRETCHDIB: {
         uint32_t rop = r.u32();
         uint32_t usage = r.u16();
         double srcH = r.i16(), srcW = r.i16(), ySrc = r.i16(), xSrc = r.i16();
@@ -282,7 +331,7 @@ void record(GdiPlayer& g, uint16_t function, std::string_view rec)
             g.image(img, QRectF(p, QSizeF(w, h)), sourceRect(img, xSrc, ySrc, srcW, srcH, true), rop);
         return;
     }
-    case 0x0D33: {
+    case META_SETDIBTODEV: {
         uint32_t usage = r.u16();
         r.u16(); // scan count
         r.u16(); // start scan
@@ -292,7 +341,7 @@ void record(GdiPlayer& g, uint16_t function, std::string_view rec)
             return;
         QImage img = decodePackedDib(rec.substr(r.pos()), usage);
         if (!img.isNull())
-            g.imageUpright(img, QRectF(p, QSizeF(w, h)), sourceRect(img, xSrc, ySrc, w, h, true), 0x00CC0020);
+            g.imageUpright(img, QRectF(p, QSizeF(w, h)), sourceRect(img, xSrc, ySrc, w, h, true), SRCCOPY);
         return;
     }
     default:
@@ -314,7 +363,7 @@ void playWmfRecords(GdiPlayer& g, std::string_view records)
         uint16_t function = h.u16();
         if (words < 3 || words * 2 > records.size() - pos)
             break;
-        if (function == 0x0000)
+        if (function == META_EOF)
             break;
         record(g, function, records.substr(pos, size_t(words * 2)));
         pos += size_t(words * 2);

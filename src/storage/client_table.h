@@ -75,7 +75,7 @@ struct FieldDef {
     FieldKind kind = FieldKind::Integer;
     std::uint32_t size = 0;     // string: maximum characters; blob: declared size (0 or 1)
     int displayWidth = 0;       // characters a grid column shows; 0 = the field's natural width
-    std::string displayLabel;   // column title; empty = the name
+    std::string displayLabel{}; // column title; empty = the name
     bool visible = true;
 };
 

@@ -341,7 +341,7 @@ void TerminationTest::theProgramItselfWritesBackOnSigterm()
         QSKIP("DORVIN_BIN_DIR does not name the built program");
     TempProgramDir dir;
     prepareBase(dir);
-    for (const QString name : {QStringLiteral("dorvindb"), QStringLiteral("libdorvindb.so")})
+    for (const QString& name : {QStringLiteral("dorvindb"), QStringLiteral("libdorvindb.so")})
         QVERIFY(QFile::copy(bin + u'/' + name, dir.file(name)));
     QFile base(dir.file(QStringLiteral("base.CBB")));
     QVERIFY(base.open(QIODevice::ReadWrite));

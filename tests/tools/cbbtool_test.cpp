@@ -201,6 +201,7 @@ TEST_F(CbbtoolTest, DemoBaseHasRealisticElementsOfEveryType) {
     EXPECT_EQ(dorvin::cp1251ToUtf8(settings),
               "[Bases]\r\nДемонстрационная база=$(ProgDirectory)\\Demo.CBB\r\n\r\n"
               "[CurBase]\r\nРабочая база=Демонстрационная база\r\n");
-    for (std::size_t i = 0; i < settings.size(); ++i)
+    for (std::size_t i = 0; i < settings.size(); ++i) {
         if (settings[i] == '\n') EXPECT_EQ(settings[i - 1], '\r');
+    }
 }

@@ -35,7 +35,8 @@ void activateWindowOf(QWidget* widget)
         return;
     window->raise();
     window->activateWindow();
-    QTest::qWaitForWindowActive(window, 2000);
+    if (!QTest::qWaitForWindowActive(window, 2000))
+        qWarning("The window %s did not become active", qPrintable(window->objectName()));
 }
 
 } // namespace
