@@ -11,11 +11,6 @@ namespace dorvin {
 
 namespace {
 
-bool isIntegerKind(FieldKind kind)
-{
-    return kind == FieldKind::Integer || kind == FieldKind::SmallInt;
-}
-
 QString numberText(double value)
 {
     return QLocale().toString(value, 'g', 15).remove(QLocale().groupSeparator());
