@@ -28,14 +28,29 @@
 
 #include <qcustomplot.h>
 
+#include <memory>
+
 using dorvin::test::FakeServices;
 using dorvin::test::ServiceCall;
 using dorvin::test::ServicesGuard;
 using dorvin::test::TempProgramDir;
 
+// Every test starts from a fresh window over an empty program folder, with the services
+// fake in place.
+struct WindowFixture {
+    TempProgramDir dir;
+    FakeServices fake;
+    ServicesGuard guard{fake};
+    TMainForm window;
+};
+
 class MainWindowLayoutTest : public QObject {
     Q_OBJECT
+    std::unique_ptr<WindowFixture> m_window;
+    TMainForm& window() { return m_window->window; }
 private slots:
+    void init() { m_window = std::make_unique<WindowFixture>(); }
+    void cleanup() { m_window.reset(); }
     void everyNamedComponentExists();
     void windowFactsAndStatusBar();
     void actionsCarryCaptionShortcutAndPicture();
@@ -52,10 +67,7 @@ private slots:
 
 void MainWindowLayoutTest::everyNamedComponentExists()
 {
-    TempProgramDir dir;
-    FakeServices fake;
-    ServicesGuard guard(fake);
-    TMainForm w;
+    TMainForm& w = window();
     const char* widgets[] = {"Panel1", "GroupBox2", "Panel4", "Panel5", "UGOImage", "OrLabel", "Label5", "Panel2",
                              "DBGrid1", "DBNavigator4", "AliasComboBox", "ComboBox1", "PasteBox", "Splitter2",
                              "ElemListGroupBox", "ElemDBGrid", "Panel6", "ElemDBNavigator", "Splitter1",
@@ -81,10 +93,7 @@ void MainWindowLayoutTest::everyNamedComponentExists()
 
 void MainWindowLayoutTest::windowFactsAndStatusBar()
 {
-    TempProgramDir dir;
-    FakeServices fake;
-    ServicesGuard guard(fake);
-    TMainForm w;
+    TMainForm& w = window();
     QCOMPARE(w.objectName(), QStringLiteral("MainForm"));
     QCOMPARE(w.minimumSize(), QSize(640, 480));
     QCOMPARE(w.size(), QSize(714, 526));
@@ -115,8 +124,8 @@ void MainWindowLayoutTest::windowFactsAndStatusBar()
     QCOMPARE(dorvin::controlHint(w.DBNavigator2->button(dorvin::NavigateBtn::Next)),
              QStringLiteral("Следующий параметр"));
     QCOMPARE(w.OpenDialog1.filter, QStringLiteral("Файлы экспорта (*.exp)|*.exp"));
-    QCOMPARE(w.OpenDialog1.initialDir, dir.path());
-    QCOMPARE(w.SaveDialog1.initialDir, dir.path());
+    QCOMPARE(w.OpenDialog1.initialDir, m_window->dir.path());
+    QCOMPARE(w.SaveDialog1.initialDir, m_window->dir.path());
     w.setStatusPanelText(1, QStringLiteral("Просмотр"));
     QCOMPARE(w.statusPanelText(1), QStringLiteral("Просмотр"));
     auto panels = w.StatusBar1->findChildren<QLabel*>();
@@ -133,10 +142,7 @@ void MainWindowLayoutTest::windowFactsAndStatusBar()
 
 void MainWindowLayoutTest::actionsCarryCaptionShortcutAndPicture()
 {
-    TempProgramDir dir;
-    FakeServices fake;
-    ServicesGuard guard(fake);
-    TMainForm w;
+    TMainForm& w = window();
     struct Expect {
         QAction* action;
         const char* caption;
@@ -188,10 +194,7 @@ void MainWindowLayoutTest::actionsCarryCaptionShortcutAndPicture()
 
 void MainWindowLayoutTest::menusListTheirItemsInOrder()
 {
-    TempProgramDir dir;
-    FakeServices fake;
-    ServicesGuard guard(fake);
-    TMainForm w;
+    TMainForm& w = window();
     auto names = [](QMenu* menu) {
         QStringList out;
         for (QAction* a : menu->actions())
@@ -216,10 +219,7 @@ void MainWindowLayoutTest::menusListTheirItemsInOrder()
 
 void MainWindowLayoutTest::elementColumnsFollowTheWindow()
 {
-    TempProgramDir dir;
-    FakeServices fake;
-    ServicesGuard guard(fake);
-    TMainForm w;
+    TMainForm& w = window();
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     for (QSize size : {QSize(640, 480), QSize(900, 700), QSize(714, 526)}) {
@@ -245,10 +245,7 @@ void MainWindowLayoutTest::elementColumnsFollowTheWindow()
 
 void MainWindowLayoutTest::toolBarButtonsShareTheWidth()
 {
-    TempProgramDir dir;
-    FakeServices fake;
-    ServicesGuard guard(fake);
-    TMainForm w;
+    TMainForm& w = window();
     for (auto [width, button] : {std::pair{300, 50}, std::pair{305, 50}, std::pair{311, 51}, std::pair{5, 0}}) {
         w.ToolBar2->setFixedWidth(width);
         w.ToolBar2->resize(width, w.ToolBar2->height());
@@ -261,10 +258,7 @@ void MainWindowLayoutTest::toolBarButtonsShareTheWidth()
 
 void MainWindowLayoutTest::splitterLimits()
 {
-    TempProgramDir dir;
-    FakeServices fake;
-    ServicesGuard guard(fake);
-    TMainForm w;
+    TMainForm& w = window();
     w.resize(900, 700);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -302,10 +296,7 @@ void MainWindowLayoutTest::splitterLimits()
 
 void MainWindowLayoutTest::windowShortcutsComeBeforeTheEditor()
 {
-    TempProgramDir dir;
-    FakeServices fake;
-    ServicesGuard guard(fake);
-    TMainForm w;
+    TMainForm& w = window();
     w.show();
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -330,10 +321,7 @@ void MainWindowLayoutTest::windowShortcutsComeBeforeTheEditor()
 
 void MainWindowLayoutTest::disabledRuleStopsTheCommand()
 {
-    TempProgramDir dir;
-    FakeServices fake;
-    ServicesGuard guard(fake);
-    TMainForm w;
+    TMainForm& w = window();
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     // A disabled action's shortcut does nothing.
@@ -352,10 +340,7 @@ void MainWindowLayoutTest::disabledRuleStopsTheCommand()
 
 void MainWindowLayoutTest::helpByContextAndContents()
 {
-    TempProgramDir dir;
-    FakeServices fake;
-    ServicesGuard guard(fake);
-    TMainForm w;
+    TMainForm& w = window();
     QCOMPARE(TMainForm::helpContextOf(w.DBGrid1), 100);
     QCOMPARE(TMainForm::helpContextOf(w.UGOImage), 100);
     QCOMPARE(TMainForm::helpContextOf(w.ElemDBGrid->viewport()), 101);
@@ -363,7 +348,7 @@ void MainWindowLayoutTest::helpByContextAndContents()
     QCOMPARE(TMainForm::helpContextOf(w.Chart2), 102);
     QCOMPARE(TMainForm::helpContextOf(w.StatusBar1), 0);
     w.N11->trigger();
-    QCOMPARE(fake.count(ServiceCall::HelpContents), 1);
+    QCOMPARE(m_window->fake.count(ServiceCall::HelpContents), 1);
 
     w.show();
     w.activateWindow();
@@ -372,17 +357,13 @@ void MainWindowLayoutTest::helpByContextAndContents()
     w.ParamsGrid->setFocus();
     QTRY_VERIFY(w.ParamsGrid->hasFocus());
     QTest::keyClick(w.ParamsGrid, Qt::Key_F1);
-    QCOMPARE(fake.count(ServiceCall::HelpContext), 1);
-    QCOMPARE(fake.last(ServiceCall::HelpContext)->context, 102);
+    QCOMPARE(m_window->fake.count(ServiceCall::HelpContext), 1);
+    QCOMPARE(m_window->fake.last(ServiceCall::HelpContext)->context, 102);
 }
 
 void MainWindowLayoutTest::wheelBecomesOneArrowKey()
 {
-    TempProgramDir dir;
-    FakeServices fake;
-    ServicesGuard guard(fake);
-    TMainForm w;
-    // Any window of the program: a list with the focus moves one row per wheel message.
+    // The main window (made by init()) translates the wheel for any window of the program: a list with the focus moves one row per wheel message.
     QListWidget list;
     list.addItems({"a", "b", "c", "d", "e", "f", "g"});
     list.setCurrentRow(3);
