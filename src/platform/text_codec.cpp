@@ -3,6 +3,7 @@
 #include "storage/cp1251.h"
 
 #include <QByteArray>
+#include <QList>
 
 namespace dorvin {
 
