@@ -208,10 +208,9 @@ void TMainForm::FormClose()
 
 void TMainForm::setPanesEnabled(bool enabled)
 {
-    // The panes' boxes are the frame's cells: enabling them is the window's to do.
-    ParamsGroupBox->setEnabled(enabled);
-    ElemListGroupBox->setEnabled(enabled);
-    GroupBox2->setEnabled(enabled);
+    m_params->setEnabled(enabled);
+    m_elements->setEnabled(enabled);
+    m_types->setEnabled(enabled);
 }
 
 void TMainForm::showEvent(QShowEvent* event)
@@ -359,8 +358,7 @@ void TMainForm::Splitter2CanResize(int& newSize, bool& accept)
 
 void TMainForm::Splitter1Moved()
 {
-    ParamsGrid->viewport()->update();
-    m_params->ToolBar2Resize();
+    m_params->widthChanged();
 }
 
 // ---- what the panes ask of the window ----

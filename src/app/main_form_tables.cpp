@@ -103,11 +103,13 @@ TMainForm::~TMainForm()
     delete ApplicationEvents1;
     ApplicationEvents1 = nullptr;
     disconnect(m_idleConnection);
+    // The grids' own focus rules included.
     for (auto* watch : findChildren<dorvin::FocusWatch*>()) {
         watch->onEnter = nullptr;
         watch->onExit = nullptr;
     }
-    ParamsGrid->onEnter = nullptr;
-    ParamsGrid->onExit = nullptr;
+    m_types->disconnectControls();
+    m_elements->disconnectControls();
+    m_params->disconnectControls();
     destroyDataModule();
 }

@@ -81,12 +81,30 @@ QGroupBox* ElementListPane::build(QWidget* parent)
 
 void ElementListPane::connectControls()
 {
-    auto* focus = new dorvin::FocusWatch(ElemDBGrid);
-    focus->onEnter = [this] { ElemDBGridEnter(); };
-    focus->onExit = [this] { ElemDBGridExit(); };
+    m_focus = new dorvin::FocusWatch(ElemDBGrid);
+    m_focus->onEnter = [this] { ElemDBGridEnter(); };
+    m_focus->onExit = [this] { ElemDBGridExit(); };
     ElemDBGrid->onKeyPress = [this](QChar& key) { ElemDBGridKeyPress(key); };
     ElemDBNavigator->beforeAction = [this](dorvin::NavigateBtn b) { ElemDBNavigatorBeforeAction(b); };
     ElemDBNavigator->onClick = [this](dorvin::NavigateBtn b) { ElemDBNavigatorClick(b); };
+}
+
+void ElementListPane::disconnectControls()
+{
+    if (m_focus) {
+        m_focus->onEnter = nullptr;
+        m_focus->onExit = nullptr;
+    }
+    ElemDBGrid->onKeyPress = nullptr;
+    ElemDBNavigator->beforeAction = nullptr;
+    ElemDBNavigator->onClick = nullptr;
+    ElemDBNavigator->operation = nullptr;
+    ElemDBNavigator->canAct = nullptr;
+}
+
+void ElementListPane::setEnabled(bool enabled)
+{
+    ElemListGroupBox->setEnabled(enabled);
 }
 
 void ElementListPane::attach(TDataM& dm)

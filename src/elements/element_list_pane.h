@@ -10,6 +10,7 @@ class TDataM;
 class TPanel;
 
 namespace dorvin {
+class FocusWatch;
 class PaneHost;
 class TableGrid;
 class TDBNavigator;
@@ -25,6 +26,11 @@ public:
     // its controls to the handlers.
     QGroupBox* build(QWidget* parent);
     void connectControls();
+    // Unties them again (the window does this before its controls are destroyed, so that
+    // nothing a control reports while it goes reaches a handler) and enables or disables
+    // the pane as a whole.
+    void disconnectControls();
+    void setEnabled(bool enabled);
     // The data module's element table and its source; detach() lets them go.
     void attach(TDataM& dm);
     void detach();
@@ -75,6 +81,7 @@ public:
 
 private:
     dorvin::PaneHost& m_host;
+    dorvin::FocusWatch* m_focus = nullptr;
     TDataM* m_dm = nullptr;
     bool m_elementWasEdited = false; // the element table was editing or inserting
 };

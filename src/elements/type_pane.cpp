@@ -157,9 +157,24 @@ void TypePane::connectControls()
 {
     Panel2->onResize = [this] { Panel2Resize(); };
     connect(UGOImage, &TImage::clicked, this, [this] { dorvin::runGuarded([this] { ChangeOr(); }); });
-    auto* focus = new dorvin::FocusWatch(DBGrid1);
-    focus->onEnter = [this] { DBGrid22Enter(); };
-    focus->onExit = [this] { DBGrid22Exit(); };
+    m_focus = new dorvin::FocusWatch(DBGrid1);
+    m_focus->onEnter = [this] { DBGrid22Enter(); };
+    m_focus->onExit = [this] { DBGrid22Exit(); };
+}
+
+void TypePane::disconnectControls()
+{
+    Panel2->onResize = nullptr;
+    disconnect(UGOImage, nullptr, this, nullptr);
+    if (m_focus) {
+        m_focus->onEnter = nullptr;
+        m_focus->onExit = nullptr;
+    }
+}
+
+void TypePane::setEnabled(bool enabled)
+{
+    GroupBox2->setEnabled(enabled);
 }
 
 void TypePane::attach(TDataM& dm)

@@ -173,6 +173,39 @@ void ParamsPane::connectControls()
     });
 }
 
+void ParamsPane::disconnectControls()
+{
+    Panel7->onResize = nullptr;
+    ToolBar2->onResize = nullptr;
+    DBNavigator2->onClick = nullptr;
+    ParamsGrid->onSelectCell = nullptr;
+    ParamsGrid->onKeyDown = nullptr;
+    ParamsGrid->onMouseDown = nullptr;
+    ParamsGrid->onMouseMove = nullptr;
+    ParamsGrid->onMouseUp = nullptr;
+    ParamsGrid->onClick = nullptr;
+    ParamsGrid->onEnter = nullptr;
+    ParamsGrid->onExit = nullptr;
+    if (dorvin::ResponseChart* chart = responseChart())
+        chart->onAfterDraw = nullptr;
+    Timer1->stop();
+    disconnect(Timer1, nullptr, this, nullptr);
+    for (QToolButton* b : {TopBut, UpBut, DownBut, ButtomBut, AppBut, CancBut})
+        disconnect(b, nullptr, this, nullptr);
+    disconnect(Chart2, nullptr, this, nullptr);
+}
+
+void ParamsPane::setEnabled(bool enabled)
+{
+    ParamsGroupBox->setEnabled(enabled);
+}
+
+void ParamsPane::widthChanged()
+{
+    ParamsGrid->viewport()->update();
+    ToolBar2Resize();
+}
+
 void ParamsPane::attach(TDataM& dm)
 {
     m_dm = &dm;

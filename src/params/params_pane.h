@@ -55,6 +55,11 @@ public:
     // handlers.
     QGroupBox* build(QWidget* parent, const TImageList& toolImages);
     void connectControls();
+    // Unties them again (the window does this before its controls are destroyed, so that
+    // nothing a control reports while it goes reaches a handler) and enables or disables
+    // the pane as a whole.
+    void disconnectControls();
+    void setEnabled(bool enabled);
     // The data module's parameter table and its source; detach() lets them go.
     void attach(TDataM& dm);
     void detach();
@@ -128,6 +133,8 @@ public:
     // Layout rules: the grid's columns share its width, the tool bar's six buttons its.
     void Panel7Resize();
     void ToolBar2Resize();
+    // The pane got wider or narrower (the splitter beside it moved).
+    void widthChanged();
     // Brings the navigator's buttons in line with the table.
     void refreshNavigator();
 
