@@ -242,8 +242,8 @@ void ElementListPane::ElementTableBeforeDelete()
 
 void ElementListPane::bindElementNavigator()
 {
-    // The bar acts on the element table, and its buttons follow the table's state. A
-    // binding made by the window's own set-up is kept as it is.
+    // The bar acts on the element table, and its buttons follow the table's state. The
+    // binding the bar got from its data source (attach) is kept as it is.
     dorvin::TDBNavigator* nav = ElemDBNavigator;
     if (!nav->operation) {
         nav->operation = [this](dorvin::NavigateBtn button) {

@@ -64,7 +64,7 @@ public:
     // The exchange-file import opens it before each element it inserts.
     int addGate() const;
     void setAddGate(int gate);
-    // Binds ElemDBNavigator's buttons to ClElemsTable unless the layout has done so.
+    // Binds ElemDBNavigator's buttons to ClElemsTable unless its data source has done so.
     void bindElementNavigator();
     // The type pane reached another type: the navigator bound, the columns fitted, the
     // caption naming the type.
