@@ -23,7 +23,6 @@
 namespace {
 
 using dorvin::ResponseChart;
-using dorvin::responseChart;
 using dorvin::test::FakeServices;
 using dorvin::test::ServicesGuard;
 using dorvin::test::TempProgramDir;
@@ -165,7 +164,7 @@ void BM_ElementListAddAndCancel(benchmark::State& state)
     LargeTypeWindow& w = largeTypeWindow();
     w.dm().ClElemsTable.setRecNo(kElements / 2);
     for (auto _ : state) {
-        w.form->CmAddElemClick();
+        w.form->elementListPane().CmAddElemClick();
         w.dm().ClElemsTable.cancel();
     }
 }
@@ -179,7 +178,7 @@ void BM_ElementListEnter(benchmark::State& state)
         if (w.dm().ClElemsTable.eof())
             w.dm().ClElemsTable.first();
         QChar key(13);
-        w.form->ElemDBGridKeyPress(key);
+        w.form->elementListPane().ElemDBGridKeyPress(key);
     }
 }
 BENCHMARK(BM_ElementListEnter)->Unit(benchmark::kMicrosecond);
@@ -210,13 +209,13 @@ void BM_RefreshParamValues(benchmark::State& state)
 {
     TMainForm& form = *demoWindow().form;
     for (auto _ : state)
-        form.RefreshParamValues();
+        form.paramsPane().RefreshParamValues();
 }
 BENCHMARK(BM_RefreshParamValues)->Unit(benchmark::kMicrosecond);
 
 void BM_ChartReplot(benchmark::State& state)
 {
-    dorvin::ResponseChart& chart = *dorvin::responseChart(*demoWindow().form);
+    dorvin::ResponseChart& chart = *demoWindow().form->paramsPane().responseChart();
     for (auto _ : state)
         chart.replot();
 }
@@ -230,8 +229,8 @@ void BM_AutoScrollTick(benchmark::State& state)
     for (auto _ : state) {
         if (grid.topRow() + grid.visibleRowCount() >= 96)
             grid.setTopRow(1);
-        form.paramsScrollDirection = 1;
-        form.Timer1Timer();
+        form.paramsPane().setParamsScrollDirection(1);
+        form.paramsPane().Timer1Timer();
         QCoreApplication::processEvents();
     }
 }

@@ -1,9 +1,10 @@
 #include "app/entry.h"
 
 #include "app/about_box.h"
-#include "app/design_font.h"
+#include "widgets/design_font.h"
 #include "app/main_form.h"
 #include "app/session_end.h"
+#include "elements/find_form.h"
 #include "platform/guarded.h"
 #include "platform/help_viewer.h"
 #include "platform/services.h"
@@ -115,6 +116,12 @@ void registerProgramStartupStep(ProgramStartupStep step)
 
 void runProgramStartupSteps()
 {
+    // The program's find dialog lives as long as the message loop: it is created hidden,
+    // with no parent, and goes when the loop ends, before the application object.
+    runGuarded([] {
+        ensureFindForm();
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] { delete FindForm.data(); });
+    });
     for (ProgramStartupStep step : startupSteps())
         runGuarded(step);
 }

@@ -3,8 +3,8 @@
 // editor's library.
 namespace dorvin {
 
-// The program: application title, help file, the main window and the steps registered
-// below, then the message loop until the main window closes. Returns the exit code (0).
+// The program: application title, help file, the main window, the find dialog and the
+// steps registered below, then the message loop until the main window closes. Returns the exit code (0).
 int runProgram(int argc, char** argv);
 
 // What the program sets on the application before its first window: the toolkit's
@@ -15,12 +15,13 @@ void prepareApplication();
 // translation in the running application object and the substitute for the design font.
 void prepareToolkit();
 
-// A step of the program entry run after the main window is created (the find dialog is
-// created this way by its own file, at static initialisation). Steps run in the order
-// they were registered; they do not run under the host entry points.
+// A step of the program entry run after the main window is created, after the program's
+// own (the find dialog). Steps run in the order they were registered; they do not run
+// under the host entry points.
 using ProgramStartupStep = void (*)();
 void registerProgramStartupStep(ProgramStartupStep step);
-// Runs the registered steps, as the program does right after creating its main window.
+// What the program does right after creating its main window: creates the find dialog,
+// hidden, then runs the registered steps.
 void runProgramStartupSteps();
 
 // The editor window, shown modally; returns when it has closed and has been destroyed.

@@ -3,19 +3,16 @@
 #include "app/main_form.h"
 
 #include "app/about_box.h"
-#include "widgets/panel.h"
-#include "widgets/splitter.h"
-#include "widgets/tool_bar.h"
-#include "app/design_font.h"
 #include "app/screen_fit.h"
-#include "widgets/text_grid.h"
 #include "dbaware/table_grid.h"
-#include "platform/guarded.h"
-#include "widgets/hints.h"
 #include "platform/file_names.h"
+#include "platform/guarded.h"
 #include "platform/profile_file.h"
 #include "platform/program_dir.h"
 #include "storage/error.h"
+#include "widgets/design_font.h"
+#include "widgets/hints.h"
+#include "widgets/text_grid.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -65,6 +62,13 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     // The window's font for every control; the layout is in pixels and is not scaled.
     setFont(dorvin::designFont());
 
+    // The panes come first among the window's children, so that they outlive none of the
+    // controls they build.
+    m_types = new TypePane(*this, this);
+    m_elements = new ElementListPane(*this, this);
+    m_exchange = new ElementExchange(*this, *m_elements, this);
+    m_params = new ParamsPane(*this, this);
+
     buildImageLists();
     buildLayout();
     buildActions();
@@ -90,22 +94,16 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
 void TMainForm::FormCreate()
 {
     setPanesEnabled(false);
-    OpenDialog1.initialDir = dorvin::programDirectory();
-    SaveDialog1.initialDir = dorvin::programDirectory();
+    m_exchange->startIn(dorvin::programDirectory());
     // (ShowApplicationHint is reached through ApplicationEvents1, installed with the window.)
-    ParamsGrid->selectCell(2, 1);
-    ugoOrientation = 0;
-    ToolBar2->setButtonWidth(ToolBar2->width() / 6);
-    ParamsGrid->setCells(0, 0, QStringLiteral("Канал"));
-    ParamsGrid->setCells(1, 0, QStringLiteral("Частота,МГц"));
-    ParamsGrid->setCells(2, 0, QStringLiteral("Значение"));
+    m_params->FormCreate();
     createDataModule();
     attachTableHandlers();
-    n1FieldIndex = paramsN1Index();
+    m_params->readN1Index();
     if (ReadBaseList()) {
         OpenCurrentBase();
-        GroupsTableAfterScroll();
-        ParamsTableAfterScroll();
+        m_types->GroupsTableAfterScroll();
+        m_params->ParamsTableAfterScroll();
         Panel1Resize();
     }
 }
@@ -181,7 +179,7 @@ void TMainForm::OpenCurrentBase()
         keepOpenBase();
         throw;
     }
-    fillFrequencyColumns();
+    m_params->fillFrequencyColumns();
     setPanesEnabled(true);
 }
 
@@ -210,9 +208,9 @@ void TMainForm::FormClose()
 
 void TMainForm::setPanesEnabled(bool enabled)
 {
-    ParamsGroupBox->setEnabled(enabled);
-    ElemListGroupBox->setEnabled(enabled);
-    GroupBox2->setEnabled(enabled);
+    m_params->setEnabled(enabled);
+    m_elements->setEnabled(enabled);
+    m_types->setEnabled(enabled);
 }
 
 void TMainForm::showEvent(QShowEvent* event)
@@ -252,9 +250,9 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
         if (watched == ElemDBGrid->viewport())
             dorvin::runGuarded([this] { Panel1Resize(); });
         else if (watched == DBGrid1->viewport())
-            dorvin::runGuarded([this] { Panel2Resize(); });
+            dorvin::runGuarded([this] { m_types->Panel2Resize(); });
         else if (watched == ParamsGrid->viewport())
-            dorvin::runGuarded([this] { Panel7Resize(); });
+            dorvin::runGuarded([this] { m_params->Panel7Resize(); });
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -345,34 +343,7 @@ void TMainForm::N3Click()
 
 void TMainForm::Panel1Resize()
 {
-    const int w = ElemDBGrid->clientWidth();
-    const int c0 = static_cast<int>(w * 0.12);
-    const int c1 = static_cast<int>(w * 0.65);
-    ElemDBGrid->setColWidth(0, c0);
-    ElemDBGrid->setColWidth(1, c1);
-    ElemDBGrid->setColWidth(2, w - c0 - c1 - 15);
-}
-
-void TMainForm::Panel2Resize()
-{
-    DBGrid1->setColWidth(0, DBGrid1->dataClientWidth());
-}
-
-void TMainForm::Panel7Resize()
-{
-    const int w = ParamsGrid->clientWidth();
-    const int c0 = static_cast<int>(w * 0.15);
-    const int c1 = static_cast<int>(w * 0.4);
-    ParamsGrid->setColWidth(0, c0);
-    ParamsGrid->setColWidth(1, c1);
-    ParamsGrid->setColWidth(2, w - c0 - c1 - 2);
-}
-
-void TMainForm::ToolBar2Resize()
-{
-    ToolBar2->setButtonWidth(200);
-    ToolBar2->setButtonWidth(ToolBar2->width() / 6);
-    ToolBar2->update();
+    m_elements->fitColumns();
 }
 
 void TMainForm::Splitter1CanResize(int& newSize, bool& accept)
@@ -387,6 +358,37 @@ void TMainForm::Splitter2CanResize(int& newSize, bool& accept)
 
 void TMainForm::Splitter1Moved()
 {
-    ParamsGrid->viewport()->update();
-    ToolBar2Resize();
+    m_params->widthChanged();
+}
+
+// ---- what the panes ask of the window ----
+
+void TMainForm::elementTypeReached()
+{
+    m_elements->typeReached();
+}
+
+void TMainForm::applyParamsEdit()
+{
+    m_params->AppButClick();
+}
+
+void TMainForm::cancelParamsEdit()
+{
+    m_params->CancelClick();
+}
+
+void TMainForm::paramsStateChanged()
+{
+    m_params->ParamsSourceStateChange();
+}
+
+void TMainForm::paramsRowReached()
+{
+    m_params->ParamsTableAfterScroll();
+}
+
+void TMainForm::refreshParamValues()
+{
+    m_params->RefreshParamValues();
 }

@@ -1,19 +1,25 @@
 #pragma once
-// The main window: three panes over the data module's tables (element types, the element
-// list, and the parameter values with their chart), the menus and actions, start-up and
-// shutdown.
+// The main window: the frame (panels, splitters, status bar) around three panes over the
+// data module's tables (TypePane, ElementListPane with its ElementExchange, ParamsPane),
+// the actions and menus, start-up and shutdown.
 //
-// Every named control, action and menu item is a public member whose objectName is its
-// name, so tests and host programs can find it with findChild.
+// Every named control, action and menu item has an objectName equal to its member name,
+// so tests and host programs can find it with findChild. The panes' controls are also
+// reachable under those names here, as pointers the window does not own: only the pane
+// that built a control changes it. The window reaches a pane through its entry points.
 //
-// The window's handlers are plain member functions; connections call them through
-// dorvin::runGuarded, which reports any error that escapes. The handlers of each pane are
-// defined in that pane's own files (see the section markers below).
-#include "platform/services.h"
+// Handlers are plain member functions of the window or of the pane that owns them;
+// connections call them through dorvin::runGuarded, which reports any error that escapes.
+#include "elements/element_exchange.h"
+#include "elements/element_list_pane.h"
+#include "elements/type_pane.h"
+#include "panes/pane_host.h"
+#include "params/params_pane.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
 #include <vector>
 
 class QAction;
@@ -44,15 +50,21 @@ class TDBText;
 enum class NavigateBtn;
 } // namespace dorvin
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public dorvin::PaneHost {
     Q_OBJECT
 public:
     // Builds the window and runs FormCreate.
     explicit TMainForm(QWidget* parent = nullptr);
     ~TMainForm() override;
 
+    // The panes.
+    TypePane& typePane() const { return *m_types; }
+    ElementListPane& elementListPane() const { return *m_elements; }
+    ElementExchange& elementExchange() const { return *m_exchange; }
+    ParamsPane& paramsPane() const { return *m_params; }
+
     // ---------------------------------------------------------------------------------------
-    // Components (objectName = member name)
+    // Components (objectName = member name); those of a pane are its own, shown here
     // ---------------------------------------------------------------------------------------
     TPanel* Panel1 = nullptr;
     QGroupBox* GroupBox2 = nullptr;
@@ -97,10 +109,6 @@ public:
     QTimer* Timer1 = nullptr;
     QObject* ApplicationEvents1 = nullptr;
     QObject* ActionList1 = nullptr;
-    dorvin::FileDialogOptions OpenPictureDialog1;
-    dorvin::FileDialogOptions OpenDialog1;
-    dorvin::FileDialogOptions SaveDialog1;
-    dorvin::FileDialogOptions SavePictureDialog1;
 
     // Actions.
     QAction* ActionChangeBase = nullptr;
@@ -170,11 +178,6 @@ public:
     // ---------------------------------------------------------------------------------------
     // The data module, created and owned by the window (FormCreate).
     TDataM* DataM = nullptr;
-    // Field index of N1 in ClParamsTable; the value field of frequency point k is at
-    // n1FieldIndex + k - 1.
-    int n1FieldIndex = -1;
-    // The UGO symbol orientation shown, 0 to 7.
-    int ugoOrientation = 0;
 
     // ---------------------------------------------------------------------------------------
     // --- start-up, base list, shutdown, layout commands (src/app/*.cpp)
@@ -191,20 +194,20 @@ public:
     void ActionExitExecute();
     void N11Click();
     void N3Click();
+    // The left side's column rule: the element list's columns follow its width.
     void Panel1Resize();
-    void Panel2Resize();
-    void Panel7Resize();
-    void ToolBar2Resize();
     void Splitter1CanResize(int& newSize, bool& accept);
     void Splitter2CanResize(int& newSize, bool& accept);
     void Splitter1Moved();
+    // "&Изменить...": the base selection dialog (main_form_bases.cpp).
+    void ToolButton2Click();
 
     // The path stored for a base name in ComboBox1 (first line whose name part matches
     // without regard to letter case); empty when none does.
     QString basePathOfName(const QString& name) const;
     // Status-bar panels 0 to 2.
     QString statusPanelText(int panel) const;
-    void setStatusPanelText(int panel, const QString& text);
+    void setStatusPanelText(int panel, const QString& text) override;
     // The current application hint (the long part goes to status panel 0).
     QString applicationHint() const { return m_applicationHint; }
     void setApplicationHint(const QString& hint);
@@ -219,116 +222,20 @@ public:
     // Help context of a control: its own or its nearest enclosing control's; 0 for none.
     static int helpContextOf(const QWidget* widget);
 
-    // ---------------------------------------------------------------------------------------
-    // --- element types (src/elements/type_pane*.cpp)
-    // ---------------------------------------------------------------------------------------
-    void GroupsTableAfterScroll();
-    void ChangeOr();
-    void UGOImageClick();
-    void DBGrid22Enter();
-    void DBGrid22Exit();
-    void ShowUGO();
-    void StoreUGO();
-    // The picture UGOImage shows, kept in its own form so that storing writes it back
-    // unchanged (defined in elements/type_pane.h).
-    struct UgoPicture;
-    std::shared_ptr<UgoPicture> ugoPicture;
-
-    // ---------------------------------------------------------------------------------------
-    // --- element list (src/elements/element_list*.cpp)
-    // ---------------------------------------------------------------------------------------
-    void CmAddElemClick();
-    void CmDelElemClick();
-    void CmApplyClick();
-    void CmUndoClick();
+    // The actions' enabling rules and the popup menus' own handlers (main_form_actions.cpp):
+    // the actions and menus are the window's, what they ask the panes tell.
     void ActionDeleteUpdate();
-    void ElemDBNavigatorBeforeAction(dorvin::NavigateBtn button);
-    void ElemDBNavigatorClick(dorvin::NavigateBtn button);
-    void ElementTableBeforeInsert();
-    void ElementTableAfterInsert();
-    void ElementTableBeforeDelete();
-    void ElemDBGridKeyPress(QChar& key);
-    void ElemDBGridEnter();
-    void ElemDBGridExit();
-    void PopupMenu1Popup();
-    // State changes of the element table: the editing indicator, and the captions that
-    // show the current element's model name once an edit of it has ended.
-    void ElementsSourceStateChange();
-    // The add gate, kept in ElemDBNavigator's "tag": 1 lets the next insertion into
-    // ClElemsTable through (and that insertion closes it again), 0 refuses insertions.
-    // The exchange-file import opens it before each element it inserts.
-    int addGate() const;
-    void setAddGate(int gate);
-    // Binds ElemDBNavigator's buttons to ClElemsTable unless the layout has done so.
-    void bindElementNavigator();
-
-    // ---------------------------------------------------------------------------------------
-    // --- exchange files and find (src/elements/exchange*.cpp, find*)
-    // ---------------------------------------------------------------------------------------
-    void CopyBtnClick();
-    void InsertFromFile();
     void ActionSaveElToFileUpdate();
-    void FindClick();
-
-    // ---------------------------------------------------------------------------------------
-    // --- base selection (src/bases/*.cpp)
-    // ---------------------------------------------------------------------------------------
-    void ToolButton2Click();
-
-    // ---------------------------------------------------------------------------------------
-    // --- parameter grid, fill, clipboard, chart (src/params/*.cpp)
-    // ---------------------------------------------------------------------------------------
-    // Value grid.
-    void RefreshParamValues();
-    void CommitParamCell();
-    void ParamsTableAfterScroll();
-    void ParamsTableBeforeScroll();
-    void ParamsSourceStateChange();
-    void ParamsGridSelectCell(int col, int row, bool& canSelect);
-    // key: a Qt key code (Qt::Key_Return, Qt::Key_Up, ...); set it to 0 to consume the key.
-    void ParamsGridKeyDown(int& key, Qt::KeyboardModifiers shift);
-    void ParamsGridMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
-    void ParamsGridMouseMove(Qt::KeyboardModifiers shift, int x, int y);
-    void ParamsGridMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
-    void Timer1Timer();
-    void ParamsGridSelectionCh();
-    void ParamsGridEnter();
-    void ParamsGridExit();
-    void TopButClick();
-    void UpButClick();
-    void DownButClick();
-    void ButtomButClick();
-    void AppButClick();
-    void CancelClick();
-    void DBNavigator2Click(dorvin::NavigateBtn button);
-    void SelectAllClick();
     void ActionSelectAllUpdate();
     void ActionApplyUpdate();
     void ActionCancelUpdate();
-    void EditMenuPopup();
-    // Fill and interpolation.
-    void FillDownClick();
-    void FillUpClick();
-    void CmExtraClick();
     void ActionFillDownUpdate();
     void ActionFillUpUpdate();
     void ActionInterUpdate();
-    // Clipboard.
-    void CopyItemClick();
-    void PasteItemClick();
     void ActionCopyParamsUpdate();
     void ActionPastParamsUpdate();
-    // Chart.
-    void RebuildResponseChart();
-    void Chart2AfterDraw();
-    void Chart1MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
-    void ActionPrintGraphExecute();
-    void ActionSaveGraphAsPictureExecute();
-    // State and helpers of the parameter pane.
-    void CopyParamsToClipboard();
-    int paramsDragFlag = 0;        // 1 while the left button drags a selection
-    int DragAnchorRow = 0;         // the row where the drag started; -1 after a release
-    int paramsScrollDirection = 0; // 0 up, 1 down
+    void PopupMenu1Popup();
+    void EditMenuPopup();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -345,8 +252,7 @@ private:
     void buildMenus();
     void connectControls();
     QAction* newAction(const char* name, const QString& caption, const QKeySequence& shortcut,
-                       int image, void (TMainForm::*execute)(),
-                       void (TMainForm::*update)() = nullptr);
+                       int image, std::function<void()> execute, void (TMainForm::*update)() = nullptr);
     QAction* newMenuItem(QMenu* menu, const char* name, QAction* action,
                          const QString& shownShortcut = {});
     QAction* newSeparator(QMenu* menu, const char* name = nullptr);
@@ -356,22 +262,32 @@ private:
     void detachTableHandlers();
     void createDataModule();
     void destroyDataModule();
-    int paramsN1Index() const;
     // The data module's current base path, and its two file operations (UTF-8 paths).
     QString currentBasePath() const;
     void loadBase(const QString& path);
     void saveBase(const QString& path);
-    void fillFrequencyColumns();
     int baseLineOfName(const QString& name) const;
     void setPanesEnabled(bool enabled);
     // Mouse-wheel translation and hint tracking for every window of the program.
     bool applicationEvent(QObject* watched, QEvent* event);
+    // What the panes ask of the window (dorvin::PaneHost).
+    void elementTypeReached() override;
+    void applyParamsEdit() override;
+    void cancelParamsEdit() override;
+    void paramsStateChanged() override;
+    void paramsRowReached() override;
+    void refreshParamValues() override;
 
     struct ActionRule {
         QAction* action;
-        void (TMainForm::*execute)();
+        std::function<void()> execute;
         void (TMainForm::*update)();
     };
+    // The panes, children of the window made before any of its controls.
+    TypePane* m_types = nullptr;
+    ElementListPane* m_elements = nullptr;
+    ElementExchange* m_exchange = nullptr;
+    ParamsPane* m_params = nullptr;
     std::vector<ActionRule> m_actionRules;
     QString m_applicationHint;
     QString m_openBaseName; // the name under which the open base was opened
@@ -379,7 +295,6 @@ private:
     bool m_closing = false;
     bool m_closed = false;
     bool m_inIdleUpdate = false;
-    bool m_elementWasEdited = false; // the element table was editing or inserting
     QMetaObject::Connection m_idleConnection;
 };
 

@@ -1,31 +1,63 @@
 // The action list, the main menu, the popup menus, and the connections of every control
 // to its handler. Enabling rules run whenever the application is about to wait for input.
+#include "app/main_form.h"
+
+#include "dbaware/table_grid.h"
+#include "platform/guarded.h"
+#include "widgets/icons.h"
 #include "widgets/image_list.h"
 #include "widgets/panel.h"
 #include "widgets/splitter.h"
-#include "widgets/tool_bar.h"
-#include "widgets/image.h"
-#include "app/main_form.h"
 #include "widgets/text_grid.h"
-#include "dbaware/table_grid.h"
-#include "dbaware/db_navigator.h"
-#include "widgets/focus_watch.h"
-#include "platform/guarded.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
-#include <QTimer>
-#include <QToolButton>
 
 #include <qcustomplot.h>
 
 using dorvin::runGuarded;
+using dorvin::icons::MenuImage;
+using dorvin::icons::imageIndex;
+
+namespace {
+
+// Ctrl+C and Ctrl+V belong to the window: they copy from and paste into the parameter
+// grid whichever control has the focus. A line editor (a grid's cell editor) claims these
+// keys for itself before the window's shortcuts are looked at, so they are taken away
+// from every widget of the window here and handed to the two commands.
+class ParamClipboardKeys : public QObject {
+public:
+    explicit ParamClipboardKeys(TMainForm* form) : QObject(form), m_form(form) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() != Qt::ControlModifier || (key->key() != Qt::Key_C && key->key() != Qt::Key_V))
+            return false;
+        if (static_cast<QWidget*>(watched)->window() != m_form)
+            return false;
+        QAction* command = key->key() == Qt::Key_C ? m_form->ActionCopyParams : m_form->ActionPastParams;
+        if (command)
+            m_form->executeAction(command);
+        return true;
+    }
+
+private:
+    TMainForm* m_form;
+};
+
+} // namespace
 
 QAction* TMainForm::newAction(const char* name, const QString& caption, const QKeySequence& shortcut,
-                              int image, void (TMainForm::*execute)(), void (TMainForm::*update)())
+                              int image, std::function<void()> execute, void (TMainForm::*update)())
 {
     auto* a = new QAction(caption, ActionList1);
     a->setObjectName(QString::fromLatin1(name));
@@ -33,7 +65,7 @@ QAction* TMainForm::newAction(const char* name, const QString& caption, const QK
     a->setShortcutContext(Qt::WindowShortcut);
     a->setIcon(ImageList1->icon(image));
     addAction(a); // shortcuts work wherever the focus is in the window
-    m_actionRules.push_back({a, execute, update});
+    m_actionRules.push_back({a, std::move(execute), update});
     connect(a, &QAction::triggered, this, [this, a] { executeAction(a); });
     return a;
 }
@@ -43,41 +75,59 @@ void TMainForm::buildActions()
     ActionList1 = new QObject(this);
     ActionList1->setObjectName(QStringLiteral("ActionList1"));
     const QKeySequence none;
-    ActionChangeBase = newAction("ActionChangeBase", QStringLiteral("&Изменить..."), none, 15,
-                                 &TMainForm::ToolButton2Click);
-    ActionExit = newAction("ActionExit", QStringLiteral("Вы&ход"), none, 11, &TMainForm::ActionExitExecute);
-    ActionChangeUGO = newAction("ActionChangeUGO", QStringLiteral("Сменить УГО"), none, 17,
-                                &TMainForm::UGOImageClick);
-    ActionAdd = newAction("ActionAdd", QStringLiteral("&Добавить"), QKeySequence(Qt::CTRL | Qt::Key_N), 16,
-                          &TMainForm::CmAddElemClick);
-    ActionDelete = newAction("ActionDelete", QStringLiteral("&Удалить"), QKeySequence(Qt::CTRL | Qt::Key_Delete), 7,
-                             &TMainForm::CmDelElemClick, &TMainForm::ActionDeleteUpdate);
-    ActionApply = newAction("ActionApply", QStringLiteral("Принять изменения"), QKeySequence(Qt::CTRL | Qt::Key_A), 4,
-                            &TMainForm::CmApplyClick, &TMainForm::ActionApplyUpdate);
+    auto image = [](MenuImage i) { return imageIndex(i); };
+    TypePane* types = m_types;
+    ElementListPane* elements = m_elements;
+    ElementExchange* exchange = m_exchange;
+    ParamsPane* params = m_params;
+    ActionChangeBase = newAction("ActionChangeBase", QStringLiteral("&Изменить..."), none, image(MenuImage::Bases),
+                                 [this] { ToolButton2Click(); });
+    ActionExit = newAction("ActionExit", QStringLiteral("Вы&ход"), none, image(MenuImage::Exit),
+                           [this] { ActionExitExecute(); });
+    ActionChangeUGO = newAction("ActionChangeUGO", QStringLiteral("Сменить УГО"), none, image(MenuImage::Picture),
+                                [types] { types->UGOImageClick(); });
+    ActionAdd = newAction("ActionAdd", QStringLiteral("&Добавить"), QKeySequence(Qt::CTRL | Qt::Key_N),
+                          image(MenuImage::Plus), [elements] { elements->CmAddElemClick(); });
+    ActionDelete = newAction("ActionDelete", QStringLiteral("&Удалить"), QKeySequence(Qt::CTRL | Qt::Key_Delete),
+                             image(MenuImage::Minus), [elements] { elements->CmDelElemClick(); },
+                             &TMainForm::ActionDeleteUpdate);
+    ActionApply = newAction("ActionApply", QStringLiteral("Принять изменения"), QKeySequence(Qt::CTRL | Qt::Key_A),
+                            image(MenuImage::Check), [elements] { elements->CmApplyClick(); },
+                            &TMainForm::ActionApplyUpdate);
     ActionCancel = newAction("ActionCancel", QStringLiteral("Отменить изменения"), QKeySequence(Qt::CTRL | Qt::Key_Z),
-                             5, &TMainForm::CmUndoClick, &TMainForm::ActionCancelUpdate);
-    ActionSaveElToFile = newAction("ActionSaveElToFile", QStringLiteral("Сохранить в файл..."), none, 12,
-                                   &TMainForm::CopyBtnClick, &TMainForm::ActionSaveElToFileUpdate);
-    ActionInsertElToFile = newAction("ActionInsertElToFile", QStringLiteral("Вставить из файла..."), none, 13,
-                                     &TMainForm::InsertFromFile);
-    ActionFind = newAction("ActionFind", QStringLiteral("Найти..."), QKeySequence(Qt::CTRL | Qt::Key_F), 18,
-                           &TMainForm::FindClick);
+                             image(MenuImage::Cross), [elements] { elements->CmUndoClick(); },
+                             &TMainForm::ActionCancelUpdate);
+    ActionSaveElToFile = newAction("ActionSaveElToFile", QStringLiteral("Сохранить в файл..."), none,
+                                   image(MenuImage::SaveOut), [exchange] { exchange->CopyBtnClick(); },
+                                   &TMainForm::ActionSaveElToFileUpdate);
+    ActionInsertElToFile = newAction("ActionInsertElToFile", QStringLiteral("Вставить из файла..."), none,
+                                     image(MenuImage::InsertIn), [exchange] { exchange->InsertFromFile(); });
+    ActionFind = newAction("ActionFind", QStringLiteral("Найти..."), QKeySequence(Qt::CTRL | Qt::Key_F),
+                           image(MenuImage::Find), [exchange] { exchange->FindClick(); });
     ActionSelectAll = newAction("ActionSelectAll", QStringLiteral("Выделить все"), QKeySequence(Qt::CTRL | Qt::Key_S),
-                                21, &TMainForm::SelectAllClick, &TMainForm::ActionSelectAllUpdate);
+                                image(MenuImage::SelectAll), [params] { params->SelectAllClick(); },
+                                &TMainForm::ActionSelectAllUpdate);
     ActionFillDown = newAction("ActionFillDown", QStringLiteral("Заполнить вниз"), QKeySequence(Qt::CTRL | Qt::Key_D),
-                               19, &TMainForm::FillDownClick, &TMainForm::ActionFillDownUpdate);
-    ActionFillUp = newAction("ActionFillUp", QStringLiteral("Заполнить вверх"), QKeySequence(Qt::CTRL | Qt::Key_U), 20,
-                             &TMainForm::FillUpClick, &TMainForm::ActionFillUpUpdate);
-    ActionInter = newAction("ActionInter", QStringLiteral("Интерполировать"), QKeySequence(Qt::CTRL | Qt::Key_I), 22,
-                            &TMainForm::CmExtraClick, &TMainForm::ActionInterUpdate);
+                               image(MenuImage::FillDown), [params] { params->FillDownClick(); },
+                               &TMainForm::ActionFillDownUpdate);
+    ActionFillUp = newAction("ActionFillUp", QStringLiteral("Заполнить вверх"), QKeySequence(Qt::CTRL | Qt::Key_U),
+                             image(MenuImage::FillUp), [params] { params->FillUpClick(); },
+                             &TMainForm::ActionFillUpUpdate);
+    ActionInter = newAction("ActionInter", QStringLiteral("Интерполировать"), QKeySequence(Qt::CTRL | Qt::Key_I),
+                            image(MenuImage::Slope), [params] { params->CmExtraClick(); },
+                            &TMainForm::ActionInterUpdate);
     ActionCopyParams = newAction("ActionCopyParams", QStringLiteral("Скопировать"), QKeySequence(Qt::CTRL | Qt::Key_C),
-                                 9, &TMainForm::CopyItemClick, &TMainForm::ActionCopyParamsUpdate);
-    ActionPastParams = newAction("ActionPastParams", QStringLiteral("Вставить"), QKeySequence(Qt::CTRL | Qt::Key_V), 10,
-                                 &TMainForm::PasteItemClick, &TMainForm::ActionPastParamsUpdate);
-    ActionPrintGraph = newAction("ActionPrintGraph", QStringLiteral("Напечатать график"), none, 23,
-                                 &TMainForm::ActionPrintGraphExecute);
+                                 image(MenuImage::Copy), [params] { params->CopyItemClick(); },
+                                 &TMainForm::ActionCopyParamsUpdate);
+    ActionPastParams = newAction("ActionPastParams", QStringLiteral("Вставить"), QKeySequence(Qt::CTRL | Qt::Key_V),
+                                 image(MenuImage::Paste), [params] { params->PasteItemClick(); },
+                                 &TMainForm::ActionPastParamsUpdate);
+    ActionPrintGraph = newAction("ActionPrintGraph", QStringLiteral("Напечатать график"), none, image(MenuImage::Print),
+                                 [params] { params->ActionPrintGraphExecute(); });
     ActionSaveGraphAsPicture = newAction("ActionSaveGraphAsPicture", QStringLiteral("Сохранить график как картинку"),
-                                         none, 24, &TMainForm::ActionSaveGraphAsPictureExecute);
+                                         none, image(MenuImage::SavePicture),
+                                         [params] { params->ActionSaveGraphAsPictureExecute(); });
+    qApp->installEventFilter(new ParamClipboardKeys(this));
 }
 
 QAction* TMainForm::newMenuItem(QMenu* menu, const char* name, QAction* action, const QString& shownShortcut)
@@ -136,11 +186,11 @@ void TMainForm::buildMenus()
     HelpMenu->setObjectName(QStringLiteral("HelpMenu"));
     N11 = newMenuItem(HelpMenu, "N11", nullptr);
     N11->setText(QStringLiteral("&Содержание"));
-    N11->setIcon(ImageList1->icon(6));
+    N11->setIcon(ImageList1->icon(imageIndex(MenuImage::Help)));
     connect(N11, &QAction::triggered, this, [this] { runGuarded([this] { N11Click(); }); });
     N3 = newMenuItem(HelpMenu, "N3", nullptr);
     N3->setText(QStringLiteral("О программе"));
-    N3->setIcon(ImageList1->icon(6));
+    N3->setIcon(ImageList1->icon(imageIndex(MenuImage::Help)));
     connect(N3, &QAction::triggered, this, [this] { runGuarded([this] { N3Click(); }); });
 
     PopupMenu1 = new QMenu(this);
@@ -196,7 +246,7 @@ void TMainForm::executeAction(QAction* action)
         // A command runs only when its rule, evaluated again now, enables it.
         if (!refreshAction(action))
             return;
-        runGuarded([&] { (this->*rule.execute)(); });
+        runGuarded([&] { rule.execute(); });
         return;
     }
 }
@@ -209,9 +259,9 @@ void TMainForm::runIdleUpdate()
     for (const ActionRule& rule : m_actionRules)
         if (rule.update)
             runGuarded([&] { (this->*rule.update)(); });
-    for (dorvin::TDBNavigator* nav : {DBNavigator4, ElemDBNavigator, DBNavigator2})
-        if (nav)
-            nav->refreshButtons();
+    m_types->refreshNavigator();
+    m_elements->refreshNavigator();
+    m_params->refreshNavigator();
     m_inIdleUpdate = false;
 }
 
@@ -226,8 +276,6 @@ void TMainForm::popupMenu(QMenu* menu, void (TMainForm::*beforeShowing)(), const
 
 void TMainForm::connectControls()
 {
-    using dorvin::NavigateBtn;
-
     // Idle-time enabling: whenever this thread's event loop is about to wait.
     if (auto* dispatcher = QAbstractEventDispatcher::instance(thread()))
         m_idleConnection = connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
@@ -237,62 +285,98 @@ void TMainForm::connectControls()
     ElemDBGrid->viewport()->installEventFilter(this);
     DBGrid1->viewport()->installEventFilter(this);
     ParamsGrid->viewport()->installEventFilter(this);
-    Panel2->onResize = [this] { Panel2Resize(); };
-    Panel7->onResize = [this] { Panel7Resize(); };
-    ToolBar2->onResize = [this] { ToolBar2Resize(); };
     Splitter1->onCanResize = [this](int& size, bool& accept) { Splitter1CanResize(size, accept); };
     Splitter1->onMoved = [this] { Splitter1Moved(); };
     Splitter2->onCanResize = [this](int& size, bool& accept) { Splitter2CanResize(size, accept); };
-
-    connect(UGOImage, &TImage::clicked, this, [this] { runGuarded([this] { ChangeOr(); }); });
     connect(AliasComboBox, &QComboBox::activated, this, [this] { runGuarded([this] { AliasComboBoxClick(); }); });
 
-    auto* typeFocus = new dorvin::FocusWatch(DBGrid1);
-    typeFocus->onEnter = [this] { DBGrid22Enter(); };
-    typeFocus->onExit = [this] { DBGrid22Exit(); };
-    auto* elemFocus = new dorvin::FocusWatch(ElemDBGrid);
-    elemFocus->onEnter = [this] { ElemDBGridEnter(); };
-    elemFocus->onExit = [this] { ElemDBGridExit(); };
-    ElemDBGrid->onKeyPress = [this](QChar& key) { ElemDBGridKeyPress(key); };
+    m_types->connectControls();
+    m_elements->connectControls();
+    m_params->connectControls();
+
+    // The popup menus are the window's; the panes' controls ask for them.
     connect(ElemDBGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         popupMenu(PopupMenu1, &TMainForm::PopupMenu1Popup, ElemDBGrid->viewport()->mapToGlobal(pos));
     });
-    ElemDBNavigator->beforeAction = [this](NavigateBtn b) { ElemDBNavigatorBeforeAction(b); };
-    ElemDBNavigator->onClick = [this](NavigateBtn b) { ElemDBNavigatorClick(b); };
-    DBNavigator2->onClick = [this](NavigateBtn b) { DBNavigator2Click(b); };
-
-    ParamsGrid->onSelectCell = [this](int c, int r, bool& can) { ParamsGridSelectCell(c, r, can); };
-    ParamsGrid->onKeyDown = [this](int& key, Qt::KeyboardModifiers shift) { ParamsGridKeyDown(key, shift); };
-    ParamsGrid->onMouseDown = [this](Qt::MouseButton b, Qt::KeyboardModifiers s, int x, int y) {
-        ParamsGridMouseDown(b, s, x, y);
-    };
-    ParamsGrid->onMouseMove = [this](Qt::KeyboardModifiers s, int x, int y) { ParamsGridMouseMove(s, x, y); };
-    ParamsGrid->onMouseUp = [this](Qt::MouseButton b, Qt::KeyboardModifiers s, int x, int y) {
-        ParamsGridMouseUp(b, s, x, y);
-    };
-    ParamsGrid->onClick = [this] { ParamsGridSelectionCh(); };
-    ParamsGrid->onEnter = [this] { ParamsGridEnter(); };
-    ParamsGrid->onExit = [this] { ParamsGridExit(); };
     connect(ParamsGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         popupMenu(EditMenu, &TMainForm::EditMenuPopup, ParamsGrid->viewport()->mapToGlobal(pos));
-    });
-    connect(Timer1, &QTimer::timeout, this, [this] { runGuarded([this] { Timer1Timer(); }); });
-
-    auto click = [this](QToolButton* b, void (TMainForm::*handler)()) {
-        connect(b, &QToolButton::clicked, this, [this, handler] { runGuarded([&] { (this->*handler)(); }); });
-    };
-    click(TopBut, &TMainForm::TopButClick);
-    click(UpBut, &TMainForm::UpButClick);
-    click(DownBut, &TMainForm::DownButClick);
-    click(ButtomBut, &TMainForm::ButtomButClick);
-    click(AppBut, &TMainForm::AppButClick);
-    click(CancBut, &TMainForm::CancelClick);
-
-    connect(Chart2, &QCustomPlot::mousePress, this, [this](QMouseEvent* e) {
-        const QPoint p = e->position().toPoint();
-        runGuarded([&] { Chart1MouseDown(e->button(), e->modifiers(), p.x(), p.y()); });
     });
     connect(Chart2, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         popupMenu(PopupMenu2, nullptr, Chart2->mapToGlobal(pos));
     });
+}
+
+// ---- enabling rules and popup handlers: the panes tell what the window's items show ----
+
+void TMainForm::ActionDeleteUpdate()
+{
+    ActionDelete->setEnabled(m_elements->hasElements());
+}
+
+void TMainForm::ActionSaveElToFileUpdate()
+{
+    ActionSaveElToFile->setEnabled(m_elements->hasElements());
+}
+
+void TMainForm::ActionSelectAllUpdate()
+{
+    ActionSelectAll->setEnabled(m_params->gridEnabled());
+}
+
+void TMainForm::ActionApplyUpdate()
+{
+    if (!DataM)
+        return;
+    ActionApply->setEnabled(m_params->editing());
+}
+
+void TMainForm::ActionCancelUpdate()
+{
+    if (!DataM)
+        return;
+    ActionCancel->setEnabled(m_params->editing());
+}
+
+void TMainForm::ActionFillDownUpdate()
+{
+    ActionFillDown->setEnabled(m_params->rangeCommandEnabled());
+}
+
+void TMainForm::ActionFillUpUpdate()
+{
+    ActionFillUp->setEnabled(m_params->rangeCommandEnabled());
+}
+
+void TMainForm::ActionInterUpdate()
+{
+    ActionInter->setEnabled(m_params->rangeCommandEnabled());
+}
+
+void TMainForm::ActionCopyParamsUpdate()
+{
+    ActionCopyParams->setEnabled(m_params->gridEnabled());
+}
+
+void TMainForm::ActionPastParamsUpdate()
+{
+    ActionPastParams->setEnabled(m_params->gridEnabled());
+}
+
+void TMainForm::PopupMenu1Popup()
+{
+    const bool editingRow = m_elements->editingRow();
+    CmApply->setEnabled(editingRow);
+    CmUndo->setEnabled(editingRow);
+}
+
+void TMainForm::EditMenuPopup()
+{
+    const dorvin::RowRange rows = m_params->selectedRows();
+    const bool range = rows.top < rows.bottom;
+    FillUp->setEnabled(range);
+    FillDown->setEnabled(range);
+    CmExtra->setEnabled(range);
+    const bool editing = m_params->editing();
+    CmCanc->setEnabled(editing);
+    CmApplyCh->setEnabled(editing);
 }

@@ -2,14 +2,9 @@
 #include "app/main_form.h"
 
 #include "app/recovery_keeper.h"
-#include "widgets/text_grid.h"
-#include "dbaware/table_grid.h"
-#include "dbaware/db_navigator.h"
-#include "dbaware/db_text.h"
-#include "widgets/focus_watch.h"
-#include "platform/profile_file.h"
-#include "platform/value_text.h"
 #include "storage/data_module.h"
+#include "widgets/focus_watch.h"
+#include "widgets/text_grid.h"
 
 #include <QAbstractEventDispatcher>
 
@@ -28,28 +23,24 @@ void TMainForm::createDataModule()
     DataM = new TDataM();
     new dorvin::RecoveryKeeper(*DataM, this);
     // The data-bound controls refer to the module's sources.
-    DBGrid1->setDataSource(&DataM->GroupsSource, {"GRNAME"});
-    DBNavigator4->setDataSource(&DataM->GroupsSource);
-    ElemDBGrid->setDataSource(&DataM->ElementsSource, {"CODE", "MODEL", "CENA"});
-    ElemDBGrid->setColWidth(0, 36);
-    ElemDBGrid->setColWidth(1, 160);
-    ElemDBGrid->setColWidth(2, ElemDBGrid->fontMetrics().averageCharWidth() * DataM->ClElemsTableCENA.displayWidth() + 4);
-    ElemDBNavigator->setDataSource(&DataM->ElementsSource);
-    DBNavigator2->setDataSource(&DataM->ParamsSource);
-    DBText1->setDataSource(&DataM->ParamsSource, "PARNAME");
-    Panel2Resize();
+    m_types->attach(*DataM);
+    m_elements->attach(*DataM);
+    m_params->attach(*DataM);
 }
 
 void TMainForm::attachTableHandlers()
 {
-    DataM->ClGroupsTable.afterScroll = [this](ClientTable&) { GroupsTableAfterScroll(); };
-    DataM->ClElemsTable.beforeDelete = [this](ClientTable&) { ElementTableBeforeDelete(); };
-    DataM->ClElemsTable.beforeInsert = [this](ClientTable&) { ElementTableBeforeInsert(); };
-    DataM->ClElemsTable.afterInsert = [this](ClientTable&) { ElementTableAfterInsert(); };
-    DataM->ClParamsTable.afterScroll = [this](ClientTable&) { ParamsTableAfterScroll(); };
-    DataM->ClParamsTable.beforeScroll = [this](ClientTable&) { ParamsTableBeforeScroll(); };
-    DataM->ParamsSource.stateChange = [this](DataSource&) { ParamsSourceStateChange(); };
-    DataM->ElementsSource.stateChange = [this](DataSource&) { ElementsSourceStateChange(); };
+    TypePane* types = m_types;
+    ElementListPane* elements = m_elements;
+    ParamsPane* params = m_params;
+    DataM->ClGroupsTable.afterScroll = [types](ClientTable&) { types->GroupsTableAfterScroll(); };
+    DataM->ClElemsTable.beforeDelete = [elements](ClientTable&) { elements->ElementTableBeforeDelete(); };
+    DataM->ClElemsTable.beforeInsert = [elements](ClientTable&) { elements->ElementTableBeforeInsert(); };
+    DataM->ClElemsTable.afterInsert = [elements](ClientTable&) { elements->ElementTableAfterInsert(); };
+    DataM->ClParamsTable.afterScroll = [params](ClientTable&) { params->ParamsTableAfterScroll(); };
+    DataM->ClParamsTable.beforeScroll = [params](ClientTable&) { params->ParamsTableBeforeScroll(); };
+    DataM->ParamsSource.stateChange = [params](DataSource&) { params->ParamsSourceStateChange(); };
+    DataM->ElementsSource.stateChange = [elements](DataSource&) { elements->ElementsSourceStateChange(); };
 }
 
 void TMainForm::detachTableHandlers()
@@ -61,11 +52,6 @@ void TMainForm::detachTableHandlers()
     DataM->ClElemsTable.beforeInsert = nullptr;
     DataM->ClParamsTable.afterScroll = nullptr;
     DataM->ClParamsTable.beforeScroll = nullptr;
-}
-
-int TMainForm::paramsN1Index() const
-{
-    return DataM->ClParamsTable.fieldByName("N1").index();
 }
 
 QString TMainForm::currentBasePath() const
@@ -89,30 +75,14 @@ void TMainForm::saveBase(const QString& path)
         keeper->baseWritten(path);
 }
 
-void TMainForm::fillFrequencyColumns()
-{
-    // Grid row k shows frequency point k: the k-th row of the plan in ascending frequency.
-    // A plan of fewer rows leaves the table on its last row, which the rest repeat.
-    ClientTable& freqs = DataM->BaseFreqs;
-    freqs.first();
-    for (int k = 1; k <= 96; ++k) {
-        ParamsGrid->setCells(0, k, dorvin::fromCp1251(DataM->BaseFreqsNAME.asString()));
-        ParamsGrid->setCells(1, k, dorvin::formatValueText(DataM->BaseFreqsFREQ.asFloat()));
-        freqs.next();
-    }
-}
-
 void TMainForm::destroyDataModule()
 {
     if (!DataM)
         return;
     // Nothing of the window may run while the tables go.
-    DBGrid1->setDataSource(nullptr);
-    DBNavigator4->setDataSource(nullptr);
-    ElemDBGrid->setDataSource(nullptr);
-    ElemDBNavigator->setDataSource(nullptr);
-    DBNavigator2->setDataSource(nullptr);
-    DBText1->setDataSource(nullptr);
+    m_types->detach();
+    m_elements->detach();
+    m_params->detach();
     for (ClientTable* t : {&DataM->ClGroupsTable, &DataM->ClElemsTable, &DataM->ClParamsTable,
                            &DataM->BaseFreqs, &DataM->ParamsTemplate, &DataM->BaseFile}) {
         t->beforeInsert = t->afterInsert = t->beforeDelete = t->afterDelete = nullptr;
@@ -133,11 +103,13 @@ TMainForm::~TMainForm()
     delete ApplicationEvents1;
     ApplicationEvents1 = nullptr;
     disconnect(m_idleConnection);
+    // The grids' own focus rules included.
     for (auto* watch : findChildren<dorvin::FocusWatch*>()) {
         watch->onEnter = nullptr;
         watch->onExit = nullptr;
     }
-    ParamsGrid->onEnter = nullptr;
-    ParamsGrid->onExit = nullptr;
+    m_types->disconnectControls();
+    m_elements->disconnectControls();
+    m_params->disconnectControls();
     destroyDataModule();
 }

@@ -1,8 +1,7 @@
 #pragma once
-// The element list: the elements of the current type with their add, confirm, cancel and
-// delete rules. The handlers are members of TMainForm (element_list.cpp); here are the
-// pieces they share with the exchange-file import and with tests.
-#include "app/main_form.h"
+// The rules of the element list (element_list_pane.h), kept apart so that they can be
+// checked on their own: the add gate's property, a new element's code and number, the
+// deletion question, and deleting the parameter rows of an element.
 
 #include <QString>
 

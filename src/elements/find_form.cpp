@@ -1,11 +1,10 @@
 #include "elements/find_form.h"
 
-#include "app/design_font.h"
-#include "app/entry.h"
-#include "app/main_form.h"
+#include "elements/element_list_pane.h"
+#include "elements/element_search.h"
 #include "platform/guarded.h"
-#include "elements/exchange.h"
 #include "platform/services.h"
+#include "widgets/design_font.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -87,7 +86,7 @@ TFindForm::TFindForm(QWidget* parent)
     FormCreate();
 }
 
-void TFindForm::setEditor(TMainForm* editor)
+void TFindForm::setEditor(QWidget* editor)
 {
     if (m_editor == editor)
         return;
@@ -109,7 +108,12 @@ bool TFindForm::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-TMainForm* TFindForm::editor() const { return m_editor.data(); }
+QWidget* TFindForm::editor() const { return m_editor.data(); }
+
+ElementListPane* TFindForm::elementList() const
+{
+    return m_editor ? m_editor->findChild<ElementListPane*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+}
 
 void TFindForm::FormCreate()
 {
@@ -146,10 +150,11 @@ void TFindForm::Button1Click()
 {
     const QString field = searchedField();
     // A combo text that names no field searches nothing and leaves the element list alone.
-    if (field.isEmpty() || !m_editor)
+    ElementListPane* elements = elementList();
+    if (field.isEmpty() || !elements)
         return;
-    if (dorvin::elements::locateElement(*m_editor, field, FindTextEdit->text())) {
-        dorvin::elements::setElementColumn(*m_editor, columnOfField(field));
+    if (dorvin::elements::locateElement(*elements, field, FindTextEdit->text())) {
+        dorvin::elements::setElementColumn(*elements, columnOfField(field));
         dorvin::services().beep();
     }
 }
@@ -185,18 +190,3 @@ TFindForm* ensureFindForm(QWidget* parent)
         FindForm = new TFindForm(parent);
     return FindForm;
 }
-
-namespace {
-
-// The program creates the dialog, hidden, right after the main window, and lets it go
-// when the message loop ends, before the application object.
-void createFindFormAtStartup()
-{
-    ensureFindForm();
-    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [] { delete FindForm.data(); });
-}
-
-[[maybe_unused]] const bool startupStepRegistered =
-    (dorvin::registerProgramStartupStep(&createFindFormAtStartup), true);
-
-} // namespace

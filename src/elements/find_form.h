@@ -12,17 +12,17 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class TMainForm;
+class ElementListPane;
 
 class TFindForm : public QDialog {
     Q_OBJECT
 public:
     explicit TFindForm(QWidget* parent = nullptr);
 
-    // The editor window whose element list is searched. The dialog outlives editor windows
-    // opened by a host program; a destroyed editor simply leaves nothing to search.
-    void setEditor(TMainForm* editor);
-    TMainForm* editor() const;
+    // The editor window whose element list pane is searched. The dialog outlives editor
+    // windows opened by a host program; a destroyed editor simply leaves nothing to search.
+    void setEditor(QWidget* editor);
+    QWidget* editor() const;
 
     QGroupBox* GroupBox2 = nullptr;
     QLineEdit* FindTextEdit = nullptr;
@@ -48,8 +48,10 @@ protected:
 private:
     // Runs the search with errors reported the way every handler reports them.
     void guardedSearch();
+    // The element list pane of the editor window; null when there is none.
+    ElementListPane* elementList() const;
 
-    QPointer<TMainForm> m_editor;
+    QPointer<QWidget> m_editor;
 };
 
 // The application's one find dialog; null until it is created.

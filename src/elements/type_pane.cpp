@@ -1,17 +1,25 @@
 #include "elements/type_pane.h"
-#include "platform/text_codec.h"
 
-#include "widgets/image.h"
-#include "platform/guarded.h"
+#include "dbaware/db_navigator.h"
+#include "dbaware/table_grid.h"
 #include "metafile/metafile_player.h"
+#include "panes/pane_host.h"
+#include "panes/pane_layout.h"
+#include "platform/guarded.h"
 #include "platform/services.h"
+#include "platform/text_codec.h"
 #include "storage/cp1251.h"
 #include "storage/data_module.h"
 #include "storage/error.h"
+#include "widgets/focus_watch.h"
+#include "widgets/hints.h"
+#include "widgets/image.h"
+#include "widgets/panel.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
 
@@ -58,39 +66,157 @@ QImage symbolFilePreview(const QString& path, const QSize& box)
     }
 }
 
-void setCaptionColour(QGroupBox* box, const QColor& colour)
-{
-    QPalette pal = box->palette();
-    pal.setColor(QPalette::WindowText, colour);
-    box->setPalette(pal);
-}
-
-QColor captionColour(const QGroupBox* box)
-{
-    return box->palette().color(QPalette::WindowText);
-}
-
 } // namespace dorvin
 
-namespace {
+// ---------------------------------------------------------------------------------------
+// The pane
+// ---------------------------------------------------------------------------------------
 
-} // namespace
+TypePane::TypePane(dorvin::PaneHost& host, QObject* parent) : QObject(parent), m_host(host)
+{
+    setObjectName(QStringLiteral("TypePane"));
+    OpenPictureDialog1.title = QStringLiteral("Открыть файл УГО элемента");
+    OpenPictureDialog1.filter = QStringLiteral("Метафайлы (*.emf;*.wmf)|*.emf;*.wmf");
+    OpenPictureDialog1.defaultExtension = QStringLiteral("EMF");
+    OpenPictureDialog1.picturePreview = true;
+}
+
+QGroupBox* TypePane::build(QWidget* parent)
+{
+    using dorvin::NavigateBtn;
+    using dorvin::setControlHint;
+    using dorvin::panes::hbox;
+    using dorvin::panes::named;
+    using dorvin::panes::vbox;
+
+    GroupBox2 = named(new QGroupBox(QStringLiteral("Тип элемента"), parent), "GroupBox2");
+    GroupBox2->setProperty(dorvin::panes::kHelpContextProperty, 100);
+    GroupBox2->setFixedHeight(135);
+    QHBoxLayout* typeRow = hbox(GroupBox2, 2);
+
+    Panel4 = named(new TPanel(GroupBox2), "Panel4");
+    Panel4->setFixedWidth(103);
+    typeRow->addWidget(Panel4);
+
+    Panel5 = named(new TPanel(Panel4), "Panel5");
+    Panel5->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Panel5->setLineWidth(1);
+    Panel5->setAutoFillBackground(true);
+    {
+        QPalette pal = Panel5->palette();
+        pal.setColor(QPalette::Window, Qt::white);
+        Panel5->setPalette(pal);
+    }
+    Panel5->setGeometry(6, 2, 92, 92);
+
+    UGOImage = named(new TImage(Panel5), "UGOImage");
+    UGOImage->setGeometry(0, 0, 88, 88);
+    UGOImage->setStretch(true);
+    setControlHint(UGOImage, QStringLiteral("Условное графическое обозначение элемента"), true);
+
+    OrLabel = named(new QLabel(QStringLiteral("0"), Panel5), "OrLabel");
+    {
+        QFont f = OrLabel->font();
+        f.setPointSize(10);
+        OrLabel->setFont(f);
+        QPalette pal = OrLabel->palette();
+        pal.setColor(QPalette::WindowText, QColor(192, 192, 192));
+        OrLabel->setPalette(pal);
+    }
+    OrLabel->move(72, 8);
+    OrLabel->adjustSize();
+    // A click on the digit is a click on the picture under it.
+    OrLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    Label5 = named(new QLabel(QStringLiteral("УГО элемента"), Panel4), "Label5");
+    Label5->move(5, 98);
+    Label5->adjustSize();
+
+    Panel2 = named(new TPanel(GroupBox2, TPanel::Bevel::Lowered), "Panel2");
+    typeRow->addWidget(Panel2, 1);
+    QVBoxLayout* typeList = vbox(Panel2, 1);
+    DBGrid1 = named(new dorvin::TableGrid(Panel2), "DBGrid1");
+    DBGrid1->setReadOnly(true);
+    DBGrid1->horizontalHeader()->setStretchLastSection(false);
+    setControlHint(DBGrid1, QStringLiteral("Список типов элементов"), true);
+    typeList->addWidget(DBGrid1, 1);
+    DBNavigator4 = named(new dorvin::TDBNavigator(
+                             {NavigateBtn::First, NavigateBtn::Prior, NavigateBtn::Next, NavigateBtn::Last},
+                             Panel2),
+                         "DBNavigator4");
+    DBNavigator4->setFixedHeight(22);
+    DBNavigator4->setButtonHints({QStringLiteral("Первый"), QStringLiteral("Предыдущий"),
+                                  QStringLiteral("Следующий"), QStringLiteral("Последний")},
+                                 true);
+    typeList->addWidget(DBNavigator4);
+
+    return GroupBox2;
+}
+
+void TypePane::connectControls()
+{
+    Panel2->onResize = [this] { Panel2Resize(); };
+    connect(UGOImage, &TImage::clicked, this, [this] { dorvin::runGuarded([this] { ChangeOr(); }); });
+    m_focus = new dorvin::FocusWatch(DBGrid1);
+    m_focus->onEnter = [this] { DBGrid22Enter(); };
+    m_focus->onExit = [this] { DBGrid22Exit(); };
+}
+
+void TypePane::disconnectControls()
+{
+    Panel2->onResize = nullptr;
+    disconnect(UGOImage, nullptr, this, nullptr);
+    if (m_focus) {
+        m_focus->onEnter = nullptr;
+        m_focus->onExit = nullptr;
+    }
+}
+
+void TypePane::setEnabled(bool enabled)
+{
+    GroupBox2->setEnabled(enabled);
+}
+
+void TypePane::attach(TDataM& dm)
+{
+    m_dm = &dm;
+    DBGrid1->setDataSource(&dm.GroupsSource, {"GRNAME"});
+    DBNavigator4->setDataSource(&dm.GroupsSource);
+    Panel2Resize();
+}
+
+void TypePane::detach()
+{
+    DBGrid1->setDataSource(nullptr);
+    DBNavigator4->setDataSource(nullptr);
+    m_dm = nullptr;
+}
+
+void TypePane::Panel2Resize()
+{
+    DBGrid1->setColWidth(0, DBGrid1->dataClientWidth());
+}
+
+void TypePane::refreshNavigator()
+{
+    DBNavigator4->refreshButtons();
+}
 
 // ---------------------------------------------------------------------------------------
 // Showing the symbol
 // ---------------------------------------------------------------------------------------
 
-void TMainForm::ShowUGO()
+void TypePane::ShowUGO()
 {
-    if (!ugoPicture)
-        ugoPicture = std::make_shared<UgoPicture>();
-    dorvin::ClientTable& types = DataM->ClGroupsTable;
-    dorvin::Field& field = types.fieldByName(dorvin::ugoFieldName(ugoOrientation));
+    if (!m_ugoPicture)
+        m_ugoPicture = std::make_shared<UgoPicture>();
+    dorvin::ClientTable& types = m_dm->ClGroupsTable;
+    dorvin::Field& field = types.fieldByName(dorvin::ugoFieldName(m_ugoOrientation));
     const dorvin::BlobReader blob(field);
 
     if (blob.size() == 0) {
         // No picture in this orientation: an empty white box. Fit keeps its value.
-        ugoPicture->picture = std::make_shared<dorvin::Metafile>();
+        m_ugoPicture->picture = std::make_shared<dorvin::Metafile>();
         UGOImage->clear();
         return;
     }
@@ -100,11 +226,11 @@ void TMainForm::ShowUGO()
         picture = std::make_shared<dorvin::Metafile>(dorvin::Metafile::fromBytes(blob.bytes()));
     } catch (...) {
         // A damaged symbol leaves the box empty; the caller reports the error.
-        ugoPicture->picture = std::make_shared<dorvin::Metafile>();
+        m_ugoPicture->picture = std::make_shared<dorvin::Metafile>();
         UGOImage->clear();
         throw;
     }
-    ugoPicture->picture = picture;
+    m_ugoPicture->picture = picture;
     UGOImage->setStretch(dorvin::symbolFitFor(picture->width(), picture->height()));
     const QSizeF natural =
         dorvin::naturalPictureSize(*picture, UGOImage->logicalDpiX(), UGOImage->logicalDpiY());
@@ -115,35 +241,33 @@ void TMainForm::ShowUGO()
         natural);
 }
 
-void TMainForm::ChangeOr()
+void TypePane::ChangeOr()
 {
-    ugoOrientation = dorvin::nextUgoOrientation(ugoOrientation);
-    OrLabel->setText(QString::number(ugoOrientation));
+    m_ugoOrientation = dorvin::nextUgoOrientation(m_ugoOrientation);
+    OrLabel->setText(QString::number(m_ugoOrientation));
     ShowUGO();
 }
 
-void TMainForm::GroupsTableAfterScroll()
+void TypePane::GroupsTableAfterScroll()
 {
-    bindElementNavigator();
-    Panel1Resize();
+    // The element list follows first: its caption names the type just reached.
+    m_host.elementTypeReached();
     // This runs inside the type table's moves, loading a base among them. A symbol that
     // cannot be shown is reported here, so that it never breaks off the move or the load
-    // that reached the type, and the caption still names the type just reached.
+    // that reached the type.
     dorvin::runGuarded([this] { ShowUGO(); });
-    ElemListGroupBox->setTitle(QStringLiteral("Все элементы типа: ")
-                               + dorvin::fromCp1251(DataM->ClGroupsTableGRNAME.asString()));
 }
 
 // ---------------------------------------------------------------------------------------
 // Replacing the symbol
 // ---------------------------------------------------------------------------------------
 
-void TMainForm::StoreUGO()
+void TypePane::StoreUGO()
 {
-    if (!ugoPicture)
-        ugoPicture = std::make_shared<UgoPicture>();
-    dorvin::ClientTable& types = DataM->ClGroupsTable;
-    const std::string name = dorvin::ugoFieldName(ugoOrientation);
+    if (!m_ugoPicture)
+        m_ugoPicture = std::make_shared<UgoPicture>();
+    dorvin::ClientTable& types = m_dm->ClGroupsTable;
+    const std::string name = dorvin::ugoFieldName(m_ugoOrientation);
     const bool wasBrowsing = types.state() == dorvin::TableState::Browse;
 
     types.edit();
@@ -158,7 +282,7 @@ void TMainForm::StoreUGO()
     try {
         // The bytes are made before the blob is opened, so a picture that cannot be
         // written (a WMF too large for its header) leaves the field untouched.
-        const std::string bytes = ugoPicture->picture->toBytes();
+        const std::string bytes = m_ugoPicture->picture->toBytes();
         dorvin::BlobWriter writer(types.fieldByName(name));
         writer.write(bytes);
         writer.close();
@@ -171,7 +295,7 @@ void TMainForm::StoreUGO()
     ShowUGO();
 }
 
-void TMainForm::UGOImageClick()
+void TypePane::UGOImageClick()
 {
     dorvin::FileDialogOptions options = OpenPictureDialog1;
     options.picturePreview = true;
@@ -195,15 +319,15 @@ void TMainForm::UGOImageClick()
     loaded->setWidth(loaded->width() / 10);
     loaded->setHeight(loaded->height() / 10);
 
-    if (!ugoPicture)
-        ugoPicture = std::make_shared<UgoPicture>();
-    const std::shared_ptr<const dorvin::Metafile> shown = ugoPicture->picture;
-    ugoPicture->picture = loaded;
+    if (!m_ugoPicture)
+        m_ugoPicture = std::make_shared<UgoPicture>();
+    const std::shared_ptr<const dorvin::Metafile> shown = m_ugoPicture->picture;
+    m_ugoPicture->picture = loaded;
     try {
         StoreUGO();
     } catch (...) {
         // The box still shows the old picture; keep holding that one.
-        ugoPicture->picture = shown;
+        m_ugoPicture->picture = shown;
         throw;
     }
 }
@@ -212,12 +336,12 @@ void TMainForm::UGOImageClick()
 // Focus colouring
 // ---------------------------------------------------------------------------------------
 
-void TMainForm::DBGrid22Enter()
+void TypePane::DBGrid22Enter()
 {
     dorvin::setCaptionColour(GroupBox2, dorvin::kFocusedCaption);
 }
 
-void TMainForm::DBGrid22Exit()
+void TypePane::DBGrid22Exit()
 {
     dorvin::setCaptionColour(GroupBox2, dorvin::kUnfocusedCaption);
 }

@@ -1,15 +1,16 @@
 #pragma once
 // The element type pane: the type list, the UGO symbol of the current type in the
-// orientation the window keeps, replacing a symbol from a metafile file, and the blue
-// caption of the pane that holds the keyboard focus.
+// orientation the pane keeps, replacing a symbol from a metafile file, and the blue
+// caption of the pane while its list holds the keyboard focus.
 //
-// The handlers themselves are members of TMainForm (type_pane.cpp); what is here are the
-// small rules they are built from, kept apart so they can be checked on their own.
-#include "app/main_form.h"
+// Besides the pane itself, the small rules its handlers are built from, kept apart so
+// they can be checked on their own.
 #include "metafile/metafile.h"
+#include "platform/services.h"
+#include "widgets/caption_colour.h"
 
-#include <QColor>
 #include <QImage>
+#include <QObject>
 #include <QSize>
 #include <QString>
 
@@ -17,14 +18,17 @@
 #include <string>
 
 class QGroupBox;
-
-// The picture UGOImage shows, in the form it was read or loaded in, so that storing it
-// writes exactly that picture back.
-struct TMainForm::UgoPicture {
-    std::shared_ptr<const dorvin::Metafile> picture = std::make_shared<dorvin::Metafile>();
-};
+class QLabel;
+class TDataM;
+class TImage;
+class TPanel;
 
 namespace dorvin {
+
+class FocusWatch;
+class PaneHost;
+class TableGrid;
+class TDBNavigator;
 
 // Number of symbol fields of a type (B1 to B8), and so of orientations.
 inline constexpr int kUgoOrientations = 8;
@@ -49,12 +53,65 @@ QSizeF naturalPictureSize(const Metafile& picture, double dpiX, double dpiY);
 // readable metafile.
 QImage symbolFilePreview(const QString& path, const QSize& box);
 
-// Caption colours of the three panes: blue while the pane's grid holds the focus.
-inline const QColor kFocusedCaption{0, 0, 255};
-inline const QColor kUnfocusedCaption{0, 0, 0};
-
-// Sets the colour of a group box's caption (and of the text of children that follow it).
-void setCaptionColour(QGroupBox* box, const QColor& colour);
-QColor captionColour(const QGroupBox* box);
-
 } // namespace dorvin
+
+class TypePane : public QObject {
+    Q_OBJECT
+public:
+    // The pane's widgets are made by build(); until attach() it shows no table.
+    TypePane(dorvin::PaneHost& host, QObject* parent);
+
+    // Builds the pane's box inside `parent` and returns it; connectControls() then ties
+    // its controls to the handlers.
+    QGroupBox* build(QWidget* parent);
+    void connectControls();
+    // Unties them again (the window does this before its controls are destroyed, so that
+    // nothing a control reports while it goes reaches a handler) and enables or disables
+    // the pane as a whole.
+    void disconnectControls();
+    void setEnabled(bool enabled);
+    // The data module's type table and its source; detach() lets them go.
+    void attach(TDataM& dm);
+    void detach();
+
+    // Components (objectName = member name); the pane alone changes them.
+    QGroupBox* GroupBox2 = nullptr;
+    TPanel* Panel4 = nullptr;
+    TPanel* Panel5 = nullptr;
+    TImage* UGOImage = nullptr;
+    QLabel* OrLabel = nullptr;
+    QLabel* Label5 = nullptr;
+    TPanel* Panel2 = nullptr;
+    dorvin::TableGrid* DBGrid1 = nullptr;
+    dorvin::TDBNavigator* DBNavigator4 = nullptr;
+    dorvin::FileDialogOptions OpenPictureDialog1;
+
+    // Handlers.
+    void GroupsTableAfterScroll();
+    void ChangeOr();
+    void UGOImageClick();
+    void DBGrid22Enter();
+    void DBGrid22Exit();
+    void ShowUGO();
+    void StoreUGO();
+    // The type list's column rule: its one column takes the whole width.
+    void Panel2Resize();
+    // Brings the navigator's buttons in line with the table.
+    void refreshNavigator();
+
+    // The picture UGOImage shows, kept in the form it was read or loaded in, so that
+    // storing it writes exactly that picture back.
+    struct UgoPicture {
+        std::shared_ptr<const dorvin::Metafile> picture = std::make_shared<dorvin::Metafile>();
+    };
+    const std::shared_ptr<UgoPicture>& ugoPicture() const { return m_ugoPicture; }
+    // The symbol orientation shown, 0 to 7.
+    int ugoOrientation() const { return m_ugoOrientation; }
+
+private:
+    dorvin::PaneHost& m_host;
+    dorvin::FocusWatch* m_focus = nullptr;
+    TDataM* m_dm = nullptr;
+    std::shared_ptr<UgoPicture> m_ugoPicture;
+    int m_ugoOrientation = 0;
+};

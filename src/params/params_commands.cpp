@@ -2,18 +2,15 @@
 // over frequency, and the parameter clipboard. Source values are read from the cell texts,
 // as shown; every value is checked and computed before the row is touched, so a command
 // that fails reports its error and changes nothing.
-#include "app/main_form.h"
-#include <QLineEdit> // before the grid, whose editor pointer needs the full type
+#include "params/params_pane.h"
 
-#include "widgets/text_grid.h"
 #include "params/fill_interpolation.h"
 #include "params/param_clipboard_text.h"
-#include "params/params_pane.h"
 #include "platform/services.h"
 #include "platform/value_text.h"
 #include "storage/data_module.h"
+#include "widgets/text_grid.h"
 
-#include <QAction>
 #include <QListWidget>
 
 #include <vector>
@@ -23,48 +20,21 @@ namespace {
 constexpr int kFrequencyColumn = 1;
 constexpr int kValueColumn = 2;
 
-// Writes values into rows first, first + 1, ...: the value text into the cell and the
-// value itself into the row's value field.
-void writeParamValues(TMainForm& form, int first, const std::vector<double>& values)
-{
-    dorvin::beginParamEdit(form.DataM->ClParamsTable);
-    int row = first;
-    for (const double v : values) {
-        form.ParamsGrid->setCells(kValueColumn, row, dorvin::formatValueText(v));
-        dorvin::paramValueField(form, row).setFloat(v);
-        ++row;
-    }
-}
-
-void fillFrom(TMainForm& form, int sourceRow)
-{
-    const dorvin::RowRange rows = dorvin::selectedParamRows(form);
-    const double v = dorvin::valueFromText(form.ParamsGrid->cells(kValueColumn, sourceRow));
-    writeParamValues(form, rows.top, dorvin::filledValues(v, rows.bottom - rows.top + 1));
-    form.RefreshParamValues();
-}
-
-bool rangeCommandEnabled(const TMainForm& form)
-{
-    const dorvin::RowRange rows = dorvin::selectedParamRows(form);
-    return rows.top < rows.bottom && dorvin::paramsGridEnabled(form);
-}
-
 } // namespace
 
-void TMainForm::FillDownClick()
+void ParamsPane::FillDownClick()
 {
-    fillFrom(*this, dorvin::selectedParamRows(*this).top);
+    fillFrom(selectedRows().top);
 }
 
-void TMainForm::FillUpClick()
+void ParamsPane::FillUpClick()
 {
-    fillFrom(*this, dorvin::selectedParamRows(*this).bottom);
+    fillFrom(selectedRows().bottom);
 }
 
-void TMainForm::CmExtraClick()
+void ParamsPane::CmExtraClick()
 {
-    const dorvin::RowRange rows = dorvin::selectedParamRows(*this);
+    const dorvin::RowRange rows = selectedRows();
     const double y1 = dorvin::valueFromText(ParamsGrid->cells(kValueColumn, rows.top));
     const double y2 = dorvin::valueFromText(ParamsGrid->cells(kValueColumn, rows.bottom));
     const double f1 = dorvin::valueFromText(ParamsGrid->cells(kFrequencyColumn, rows.top));
@@ -76,40 +46,25 @@ void TMainForm::CmExtraClick()
         frequencies.push_back(dorvin::valueFromText(ParamsGrid->cells(kFrequencyColumn, r)));
     const std::vector<double> values = dorvin::interpolatedValues(y1, y2, f1, f2, frequencies);
     // With two rows there is nothing in between, but the row still enters edit state.
-    writeParamValues(*this, rows.top + 1, values);
+    writeParamValues(rows.top + 1, values);
     RefreshParamValues();
 }
 
-void TMainForm::ActionFillDownUpdate()
-{
-    ActionFillDown->setEnabled(rangeCommandEnabled(*this));
-}
-
-void TMainForm::ActionFillUpUpdate()
-{
-    ActionFillUp->setEnabled(rangeCommandEnabled(*this));
-}
-
-void TMainForm::ActionInterUpdate()
-{
-    ActionInter->setEnabled(rangeCommandEnabled(*this));
-}
-
-void TMainForm::CopyItemClick()
+void ParamsPane::CopyItemClick()
 {
     CopyParamsToClipboard();
 }
 
-void TMainForm::CopyParamsToClipboard()
+void ParamsPane::CopyParamsToClipboard()
 {
-    const dorvin::RowRange rows = dorvin::selectedParamRows(*this);
+    const dorvin::RowRange rows = selectedRows();
     QStringList values;
     for (int r = rows.top; r <= rows.bottom; ++r)
         values.append(ParamsGrid->cells(kValueColumn, r));
     dorvin::services().setClipboardText(dorvin::paramClipboardText(values));
 }
 
-void TMainForm::PasteItemClick()
+void ParamsPane::PasteItemClick()
 {
     dorvin::Services& desktop = dorvin::services();
     if (!desktop.clipboardHasText())
@@ -119,7 +74,7 @@ void TMainForm::PasteItemClick()
         dorvin::splitClipboardLines(desktop.clipboardText(), dorvin::kMaxParamClipboardLines + 1);
     PasteBox->clear();
     PasteBox->addItems(lines);
-    const int top = dorvin::selectedParamRows(*this).top;
+    const int top = selectedRows().top;
     switch (dorvin::checkParamPaste(lines, top)) {
     case dorvin::PasteCheck::NotParameters:
         RefreshParamValues();
@@ -137,16 +92,27 @@ void TMainForm::PasteItemClick()
     std::vector<double> values;
     for (qsizetype i = 1; i < lines.size(); ++i)
         values.push_back(dorvin::valueFromText(lines[i]));
-    writeParamValues(*this, top, values);
+    writeParamValues(top, values);
     RefreshParamValues();
 }
 
-void TMainForm::ActionCopyParamsUpdate()
+// Writes values into rows first, first + 1, ...: the value text into the cell and the
+// value itself into the row's value field.
+void ParamsPane::writeParamValues(int first, const std::vector<double>& values)
 {
-    ActionCopyParams->setEnabled(dorvin::paramsGridEnabled(*this));
+    dorvin::beginParamEdit(m_dm->ClParamsTable);
+    int row = first;
+    for (const double v : values) {
+        ParamsGrid->setCells(kValueColumn, row, dorvin::formatValueText(v));
+        paramValueField(row).setFloat(v);
+        ++row;
+    }
 }
 
-void TMainForm::ActionPastParamsUpdate()
+void ParamsPane::fillFrom(int sourceRow)
 {
-    ActionPastParams->setEnabled(dorvin::paramsGridEnabled(*this));
+    const dorvin::RowRange rows = selectedRows();
+    const double v = dorvin::valueFromText(ParamsGrid->cells(kValueColumn, sourceRow));
+    writeParamValues(rows.top, dorvin::filledValues(v, rows.bottom - rows.top + 1));
+    RefreshParamValues();
 }

@@ -1,17 +1,16 @@
 // The parameter value grid: rows 1..96 show the value fields N1..N96 of the current
 // parameter row; typed text is taken in with the locale's number rules; ranges are
 // selected by dragging, with auto-scroll while the pointer is held beyond an edge.
-#include "app/main_form.h"
-#include "elements/type_pane.h"
-#include <QLineEdit> // before the grid, whose editor pointer needs the full type
-
-#include "widgets/text_grid.h"
 #include "params/params_pane.h"
+
+#include "panes/pane_host.h"
 #include "params/response_chart.h"
-#include "platform/profile_file.h"
+#include "platform/text_codec.h"
 #include "platform/value_text.h"
 #include "storage/data_module.h"
 #include "storage/error.h"
+#include "widgets/caption_colour.h"
+#include "widgets/text_grid.h"
 
 #include <QGroupBox>
 #include <QTimer>
@@ -40,12 +39,6 @@ void enableTimer(QTimer* timer)
         timer->start();
 }
 
-void repaintChart(TMainForm& form)
-{
-    if (form.Chart2)
-        form.Chart2->update();
-}
-
 // Where the drag rules look for a row: the left edge of the value column.
 int valueColumnLeft(const TextGrid& grid)
 {
@@ -57,58 +50,36 @@ int valueColumnLeft(const TextGrid& grid)
 
 namespace dorvin {
 
-Field& paramValueField(TMainForm& form, int k)
-{
-    ClientTable& params = form.DataM->ClParamsTable;
-    const int index = form.n1FieldIndex + k - 1;
-    if (form.n1FieldIndex < 0 || k < kFirstRow || k > kLastRow || index >= params.fieldCount())
-        throw Error("Field index out of range");
-    return params.field(index);
-}
-
 void beginParamEdit(ClientTable& params)
 {
     if (params.state() != TableState::Edit && params.state() != TableState::Insert)
         params.edit();
 }
 
-bool paramsGridEnabled(const TMainForm& form)
-{
-    // The grid's own setting: the pane around it is disabled while no base is open, but the
-    // rules that ask this speak of the grid alone.
-    return form.ParamsGrid && !form.ParamsGrid->testAttribute(Qt::WA_ForceDisabled);
-}
-
-RowRange selectedParamRows(const TMainForm& form)
-{
-    const TGridRect rect = form.ParamsGrid->selection();
-    return {rect.Top, rect.Bottom};
-}
-
 } // namespace dorvin
 
-void TMainForm::RefreshParamValues()
+void ParamsPane::RefreshParamValues()
 {
     // The cells are about to show the row anew: an editor left open would keep the old
     // text over them and take it into whichever row is current at the next move.
     ParamsGrid->hideEditor();
-    ClientTable& params = DataM->ClParamsTable;
-    n1FieldIndex = params.fieldByName("N1").index();
+    ClientTable& params = m_dm->ClParamsTable;
+    m_n1FieldIndex = params.fieldByName("N1").index();
     const bool hasRows = params.recordCount() != 0;
     ParamsGrid->setEnabled(hasRows);
     for (int k = kFirstRow; k <= kLastRow; ++k) {
-        const QString text = hasRows ? dorvin::formatValueText(dorvin::paramValueField(*this, k).asFloat())
+        const QString text = hasRows ? dorvin::formatValueText(paramValueField(k).asFloat())
                                      : dorvin::zeroValueText();
         ParamsGrid->setCells(kValueColumn, k, text);
     }
     RebuildResponseChart();
 }
 
-void TMainForm::CommitParamCell()
+void ParamsPane::CommitParamCell()
 {
     if (!ParamsGrid->editorMode())
         return;
-    ClientTable& params = DataM->ClParamsTable;
+    ClientTable& params = m_dm->ClParamsTable;
     dorvin::beginParamEdit(params);
     const int row = ParamsGrid->row();
     // The typed text is taken in once: the editor closes here, before the cell shows the
@@ -119,11 +90,11 @@ void TMainForm::CommitParamCell()
     if (!value)
         ParamsGrid->setCells(kValueColumn, row, dorvin::zeroValueText());
     // Stored as typed, not rounded to the three decimals shown.
-    dorvin::paramValueField(*this, row).setFloat(value.value_or(0.0));
+    paramValueField(row).setFloat(value.value_or(0.0));
     RefreshParamValues();
 }
 
-void TMainForm::ParamsGridSelectCell(int col, int row, bool& canSelect)
+void ParamsPane::ParamsGridSelectCell(int col, int row, bool& canSelect)
 {
     if (ParamsGrid->editorMode())
         CommitParamCell();
@@ -132,11 +103,11 @@ void TMainForm::ParamsGridSelectCell(int col, int row, bool& canSelect)
     UpBut->setEnabled(row != kFirstRow);
     ButtomBut->setEnabled(row != kLastRow);
     DownBut->setEnabled(row != kLastRow);
-    repaintChart(*this);
+    repaintChart();
     ParamsGrid->viewport()->update();
 }
 
-void TMainForm::ParamsGridKeyDown(int& key, Qt::KeyboardModifiers)
+void ParamsPane::ParamsGridKeyDown(int& key, Qt::KeyboardModifiers)
 {
     const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
     if (!enter && key != Qt::Key_Up && key != Qt::Key_Down)
@@ -154,39 +125,39 @@ void TMainForm::ParamsGridKeyDown(int& key, Qt::KeyboardModifiers)
         key = 0;
 }
 
-void TMainForm::ParamsGridMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, int, int)
+void ParamsPane::ParamsGridMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, int, int)
 {
     if (button != Qt::LeftButton)
         return;
-    paramsDragFlag = 1;
-    DragAnchorRow = ParamsGrid->selection().Top;
+    m_dragFlag = 1;
+    m_dragAnchorRow = ParamsGrid->selection().Top;
 }
 
-void TMainForm::ParamsGridMouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int, int)
+void ParamsPane::ParamsGridMouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int, int)
 {
-    paramsDragFlag = 0;
-    DragAnchorRow = -1;
+    m_dragFlag = 0;
+    m_dragAnchorRow = -1;
     // A timer left running would scroll at the first tick of the next drag, wherever the
     // pointer is then.
     Timer1->stop();
 }
 
-void TMainForm::ParamsGridMouseMove(Qt::KeyboardModifiers, int, int y)
+void ParamsPane::ParamsGridMouseMove(Qt::KeyboardModifiers, int, int y)
 {
-    if (paramsDragFlag != 1)
+    if (m_dragFlag != 1)
         return;
     const int topRow = ParamsGrid->topRow();
     const int visible = ParamsGrid->visibleRowCount();
     if (y < kRowHeight) {
         if (topRow >= 2) {
-            paramsScrollDirection = ScrollUp;
+            m_scrollDirection = ScrollUp;
             enableTimer(Timer1);
         }
         return;
     }
     if (y >= ParamsGrid->height()) {
         if (topRow + visible <= kLastRow) {
-            paramsScrollDirection = ScrollDown;
+            m_scrollDirection = ScrollDown;
             enableTimer(Timer1);
         }
         return;
@@ -194,59 +165,59 @@ void TMainForm::ParamsGridMouseMove(Qt::KeyboardModifiers, int, int y)
     Timer1->stop();
     const int r = ParamsGrid->mouseCoord(valueColumnLeft(*ParamsGrid), y).y();
     int first, last;
-    if (DragAnchorRow <= r) {
-        first = DragAnchorRow;
+    if (m_dragAnchorRow <= r) {
+        first = m_dragAnchorRow;
         last = r;
     } else {
         // Over the title row or past the last row: the range starts at the top row shown.
         first = r < topRow ? topRow : r;
-        last = DragAnchorRow;
+        last = m_dragAnchorRow;
     }
     const TGridRect selection = ParamsGrid->selection();
     if (selection.Top == first && selection.Bottom == last)
         return;
     ParamsGrid->setSelection({kValueColumn, first, kValueColumn, last});
-    repaintChart(*this);
+    repaintChart();
 }
 
-void TMainForm::Timer1Timer()
+void ParamsPane::Timer1Timer()
 {
-    if (paramsDragFlag != 1)
+    if (m_dragFlag != 1)
         return;
     Timer1->stop();
     int first, last;
-    if (paramsScrollDirection == ScrollDown) {
+    if (m_scrollDirection == ScrollDown) {
         if (ParamsGrid->topRow() + ParamsGrid->visibleRowCount() < kLastRow)
             ParamsGrid->setTopRow(ParamsGrid->topRow() + 1);
-        first = DragAnchorRow;
+        first = m_dragAnchorRow;
         last = std::min(ParamsGrid->topRow() + ParamsGrid->visibleRowCount(), kLastRow);
     } else {
         if (ParamsGrid->topRow() > kFirstRow)
             ParamsGrid->setTopRow(ParamsGrid->topRow() - 1);
         first = ParamsGrid->topRow();
-        last = DragAnchorRow;
+        last = m_dragAnchorRow;
     }
     ParamsGrid->setSelection({kValueColumn, first, kValueColumn, last});
     for (int r = std::min(first, last); r <= std::max(first, last); ++r)
         ParamsGrid->invalidateCell(kValueColumn, r);
-    repaintChart(*this);
+    repaintChart();
     // Keeps the timer going while the pointer is still held beyond the edge.
-    const int y = paramsScrollDirection == ScrollDown ? ParamsGrid->height() + 10 : -10;
+    const int y = m_scrollDirection == ScrollDown ? ParamsGrid->height() + 10 : -10;
     ParamsGridMouseMove(Qt::NoModifier, valueColumnLeft(*ParamsGrid), y);
 }
 
-void TMainForm::ParamsGridSelectionCh()
+void ParamsPane::ParamsGridSelectionCh()
 {
-    repaintChart(*this);
+    repaintChart();
 }
 
-void TMainForm::ParamsGridEnter()
+void ParamsPane::ParamsGridEnter()
 {
     dorvin::setCaptionColour(ParamsGroupBox, dorvin::kFocusedCaption);
     ToolBar2Resize();
 }
 
-void TMainForm::ParamsGridExit()
+void ParamsPane::ParamsGridExit()
 {
     // Text still in the cell editor is not taken in: leaving the grid keeps the stored value.
     AppButClick();
@@ -254,63 +225,63 @@ void TMainForm::ParamsGridExit()
     ToolBar2Resize();
 }
 
-void TMainForm::TopButClick()
+void ParamsPane::TopButClick()
 {
     ParamsGrid->selectCell(kValueColumn, kFirstRow);
 }
 
-void TMainForm::UpButClick()
+void ParamsPane::UpButClick()
 {
     const int row = ParamsGrid->row();
     if (row > kFirstRow)
         ParamsGrid->selectCell(kValueColumn, row - 1);
 }
 
-void TMainForm::DownButClick()
+void ParamsPane::DownButClick()
 {
     const int row = ParamsGrid->row();
     if (row >= kFirstRow && row < kLastRow)
         ParamsGrid->selectCell(kValueColumn, row + 1);
 }
 
-void TMainForm::ButtomButClick()
+void ParamsPane::ButtomButClick()
 {
     ParamsGrid->selectCell(kValueColumn, kLastRow);
 }
 
-void TMainForm::AppButClick()
+void ParamsPane::AppButClick()
 {
-    if (!DataM)
+    if (!m_dm)
         return;
-    ClientTable& params = DataM->ClParamsTable;
+    ClientTable& params = m_dm->ClParamsTable;
     if (params.state() == TableState::Edit)
         params.post();
     RefreshParamValues();
 }
 
-void TMainForm::CancelClick()
+void ParamsPane::CancelClick()
 {
-    if (!DataM)
+    if (!m_dm)
         return;
-    DataM->ClParamsTable.cancel();
+    m_dm->ClParamsTable.cancel();
     RefreshParamValues();
 }
 
-void TMainForm::ParamsTableBeforeScroll()
+void ParamsPane::ParamsTableBeforeScroll()
 {
-    if (!DataM)
+    if (!m_dm)
         return;
-    ClientTable& params = DataM->ClParamsTable;
+    ClientTable& params = m_dm->ClParamsTable;
     if (params.state() == TableState::Edit)
         params.post();
 }
 
-void TMainForm::ParamsTableAfterScroll()
+void ParamsPane::ParamsTableAfterScroll()
 {
-    const QString model = dorvin::fromCp1251(DataM->ClElemsTable.fieldByName("MODEL").asString());
+    const QString model = dorvin::fromCp1251(m_dm->ClElemsTable.fieldByName("MODEL").asString());
     ParamsGroupBox->setTitle(QStringLiteral("Параметры элемента:") + model);
-    if (dorvin::ResponseChart* chart = dorvin::responseChart(*this)) {
-        const QString parameter = dorvin::fromCp1251(DataM->ClParamsTable.fieldByName("PARNAME").asString());
+    if (dorvin::ResponseChart* chart = responseChart()) {
+        const QString parameter = dorvin::fromCp1251(m_dm->ClParamsTable.fieldByName("PARNAME").asString());
         chart->setTitleText(model + QStringLiteral("    ") + parameter);
     }
     RefreshParamValues();
@@ -319,55 +290,24 @@ void TMainForm::ParamsTableAfterScroll()
     ParamsSourceStateChange();
 }
 
-void TMainForm::DBNavigator2Click(dorvin::NavigateBtn)
+void ParamsPane::DBNavigator2Click(dorvin::NavigateBtn)
 {
     ParamsGrid->setFocus(Qt::OtherFocusReason);
 }
 
-void TMainForm::ParamsSourceStateChange()
+void ParamsPane::ParamsSourceStateChange()
 {
-    if (!DataM)
+    if (!m_dm)
         return;
-    const bool paramsEditing = DataM->ClParamsTable.state() == TableState::Edit;
-    const bool editing = paramsEditing || DataM->ClElemsTable.state() == TableState::Edit;
-    setStatusPanelText(1, editing ? QStringLiteral("Редактирование") : QStringLiteral("Просмотр"));
+    const bool paramsEditing = m_dm->ClParamsTable.state() == TableState::Edit;
+    const bool editing = paramsEditing || m_dm->ClElemsTable.state() == TableState::Edit;
+    m_host.setStatusPanelText(1, editing ? QStringLiteral("Редактирование") : QStringLiteral("Просмотр"));
     CancBut->setEnabled(paramsEditing);
     AppBut->setEnabled(paramsEditing);
 }
 
-void TMainForm::SelectAllClick()
+void ParamsPane::SelectAllClick()
 {
     ParamsGrid->setSelection({kValueColumn, kFirstRow, kValueColumn, kLastRow});
-    repaintChart(*this);
-}
-
-void TMainForm::ActionSelectAllUpdate()
-{
-    ActionSelectAll->setEnabled(dorvin::paramsGridEnabled(*this));
-}
-
-void TMainForm::ActionApplyUpdate()
-{
-    if (!DataM)
-        return;
-    ActionApply->setEnabled(DataM->ClParamsTable.state() == TableState::Edit);
-}
-
-void TMainForm::ActionCancelUpdate()
-{
-    if (!DataM)
-        return;
-    ActionCancel->setEnabled(DataM->ClParamsTable.state() == TableState::Edit);
-}
-
-void TMainForm::EditMenuPopup()
-{
-    const dorvin::RowRange rows = dorvin::selectedParamRows(*this);
-    const bool range = rows.top < rows.bottom;
-    FillUp->setEnabled(range);
-    FillDown->setEnabled(range);
-    CmExtra->setEnabled(range);
-    const bool editing = DataM->ClParamsTable.state() == TableState::Edit;
-    CmCanc->setEnabled(editing);
-    CmApplyCh->setEnabled(editing);
+    repaintChart();
 }

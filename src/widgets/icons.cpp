@@ -100,13 +100,14 @@ void ball(QPainter& p, bool out)
 
 QPixmap drawMenu(int index)
 {
+    using M = MenuImage;
     QPixmap pm = blank(16);
     QPainter p(&pm);
-    switch (index) {
-    case 0: case 1: case 2: case 3: triangles(p, index, 16); break;
-    case 4: check(p, 16); break;
-    case 5: cross(p, 16); break;
-    case 6: {
+    switch (static_cast<M>(index)) {
+    case M::First: case M::Prior: case M::Next: case M::Last: triangles(p, index, 16); break;
+    case M::Check: check(p, 16); break;
+    case M::Cross: cross(p, 16); break;
+    case M::Help: {
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(QColor(160, 120, 0));
         p.setBrush(QColor(255, 230, 40));
@@ -119,12 +120,12 @@ QPixmap drawMenu(int index)
         p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, QStringLiteral("?"));
         break;
     }
-    case 7:
+    case M::Minus:
         p.fillRect(2, 6, 12, 4, green);
         p.setPen(darkGreen);
         p.drawRect(2, 6, 11, 3);
         break;
-    case 8: {
+    case M::Scissors: {
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(QPen(QColor(90, 90, 90), 1.4));
         p.drawLine(QPointF(4, 1), QPointF(10, 10));
@@ -135,7 +136,7 @@ QPixmap drawMenu(int index)
         p.drawEllipse(QRectF(10, 10, 4, 4.5));
         break;
     }
-    case 9:
+    case M::Copy:
         p.setPen(QColor(60, 60, 60));
         p.setBrush(Qt::white);
         p.drawRect(1, 1, 8, 10);
@@ -144,7 +145,7 @@ QPixmap drawMenu(int index)
         p.drawLine(8, 8, 12, 8);
         p.drawLine(8, 11, 12, 11);
         break;
-    case 10:
+    case M::Paste:
         p.setPen(QColor(90, 60, 20));
         p.setBrush(QColor(200, 150, 70));
         p.drawRect(1, 2, 10, 12);
@@ -154,7 +155,7 @@ QPixmap drawMenu(int index)
         p.setBrush(Qt::white);
         p.drawRect(6, 6, 8, 9);
         break;
-    case 11: {
+    case M::Exit: {
         p.setPen(QColor(60, 40, 20));
         p.setBrush(QColor(150, 100, 50));
         p.drawRect(3, 1, 9, 14);
@@ -165,14 +166,14 @@ QPixmap drawMenu(int index)
         p.fillRect(6, 8, 1, 2, Qt::black);
         break;
     }
-    case 12: ball(p, true); break;
-    case 13: ball(p, false); break;
-    case 14: case 15: table(p); break;
-    case 16:
+    case M::SaveOut: ball(p, true); break;
+    case M::InsertIn: ball(p, false); break;
+    case M::Table: case M::Bases: table(p); break;
+    case M::Plus:
         p.fillRect(6, 2, 4, 12, green);
         p.fillRect(2, 6, 12, 4, green);
         break;
-    case 17:
+    case M::Picture:
         p.setPen(QColor(130, 100, 0));
         p.setBrush(QColor(250, 210, 90));
         p.drawRect(1, 4, 14, 10);
@@ -183,7 +184,7 @@ QPixmap drawMenu(int index)
         p.setBrush(green);
         p.drawPolygon(QPolygon({QPoint(5, 12), QPoint(8, 8), QPoint(11, 12)}));
         break;
-    case 18:
+    case M::Find:
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(QColor(20, 20, 20));
         p.setBrush(QColor(60, 60, 60));
@@ -194,11 +195,11 @@ QPixmap drawMenu(int index)
         p.drawEllipse(QRectF(0.5, 7, 7, 7));
         p.drawEllipse(QRectF(8.5, 7, 7, 7));
         break;
-    case 19: case 20: {
+    case M::FillDown: case M::FillUp: {
         sheet(p, Qt::white);
         p.setPen(QPen(blue, 1.5));
         p.setBrush(blue);
-        if (index == 19) {
+        if (static_cast<M>(index) == M::FillDown) {
             p.drawLine(8, 4, 8, 10);
             p.drawPolygon(QPolygon({QPoint(5, 9), QPoint(11, 9), QPoint(8, 13)}));
         } else {
@@ -207,8 +208,8 @@ QPixmap drawMenu(int index)
         }
         break;
     }
-    case 21: sheet(p, QColor(120, 160, 240)); break;
-    case 22:
+    case M::SelectAll: sheet(p, QColor(120, 160, 240)); break;
+    case M::Slope:
         p.setPen(QPen(Qt::black, 1, Qt::DotLine));
         p.drawLine(1, 14, 14, 2);
         p.setPen(Qt::NoPen);
@@ -216,7 +217,7 @@ QPixmap drawMenu(int index)
         p.drawRect(0, 13, 3, 3);
         p.drawRect(13, 0, 3, 3);
         break;
-    case 23:
+    case M::Print:
         p.setPen(QColor(50, 50, 50));
         p.setBrush(Qt::white);
         p.drawRect(4, 1, 8, 5);
@@ -226,7 +227,7 @@ QPixmap drawMenu(int index)
         p.drawRect(4, 10, 8, 5);
         p.fillRect(12, 8, 2, 1, green);
         break;
-    case 24:
+    case M::SavePicture:
         p.setPen(QColor(20, 20, 60));
         p.setBrush(QColor(40, 60, 150));
         p.drawRect(1, 1, 14, 14);
@@ -258,9 +259,9 @@ QIcon toolImage(int index)
         return {};
     QPixmap pm = blank(14);
     QPainter p(&pm);
-    if (index < 4)
+    if (index <= imageIndex(ToolImage::Last))
         triangles(p, index, 14);
-    else if (index == 4)
+    else if (index == imageIndex(ToolImage::Check))
         check(p, 14);
     else
         cross(p, 14);

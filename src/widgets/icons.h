@@ -5,19 +5,43 @@
 
 namespace dorvin::icons {
 
-// The 25 pictures of the menus and actions (16 x 16), by number:
-//  0 first, 1 previous, 2 next, 3 last, 4 check mark, 5 cross, 6 question mark on yellow,
-//  7 green minus, 8 scissors, 9 copy, 10 paste, 11 exit door, 12 green ball with arrow out,
-// 13 green ball with arrow in, 14 table sheet, 15 table sheet (bases), 16 green plus,
-// 17 picture in a folder, 18 binoculars, 19 sheet with arrow down, 20 sheet with arrow up,
-// 21 blue sheet, 22 dotted slope, 23 printer, 24 disk with picture.
+// The pictures of the menus and actions (16 x 16), in their places in the image list.
+enum class MenuImage : int {
+    First = 0,      // triangle to a bar
+    Prior = 1,      // triangle left
+    Next = 2,       // triangle right
+    Last = 3,       // triangle to a bar
+    Check = 4,      // check mark
+    Cross = 5,      // cross
+    Help = 6,       // question mark on yellow
+    Minus = 7,      // green minus
+    Scissors = 8,   // scissors
+    Copy = 9,       // two sheets
+    Paste = 10,     // sheet on a clipboard
+    Exit = 11,      // exit door
+    SaveOut = 12,   // green ball with arrow out
+    InsertIn = 13,  // green ball with arrow in
+    Table = 14,     // table sheet
+    Bases = 15,     // table sheet (bases)
+    Plus = 16,      // green plus
+    Picture = 17,   // picture in a folder
+    Find = 18,      // binoculars
+    FillDown = 19,  // sheet with arrow down
+    FillUp = 20,    // sheet with arrow up
+    SelectAll = 21, // blue sheet
+    Slope = 22,     // dotted slope
+    Print = 23,     // printer
+    SavePicture = 24, // disk with picture
+};
 constexpr int menuImageCount = 25;
 QIcon menuImage(int index);
+constexpr int imageIndex(MenuImage image) { return static_cast<int>(image); }
 
-// The 6 pictures of the parameter tool bar (14 x 14): first, previous, next, last,
-// check mark, cross.
+// The pictures of the parameter tool bar (14 x 14), in their places in the image list.
+enum class ToolImage : int { First = 0, Prior = 1, Next = 2, Last = 3, Check = 4, Cross = 5 };
 constexpr int toolImageCount = 6;
 QIcon toolImage(int index);
+constexpr int imageIndex(ToolImage image) { return static_cast<int>(image); }
 
 // The program's icon.
 QIcon programIcon();

@@ -183,7 +183,7 @@ void ElementsListTest::cancelledElementLeavesRowsThatTheNextOneReplaces()
     QVERIFY(gotoType(*dm, kAmplifiers));
     add();
     QCOMPARE(dm->ClParamsTable.recordCount(), 3);
-    form->CmUndoClick();
+    form->elementListPane().CmUndoClick();
     QCOMPARE(dm->ClElemsTable.state(), TableState::Browse);
     QCOMPARE(dm->ClElemsTable.recordCount(), 3);
     // The rows of number 8 are shown by no element now.
@@ -204,7 +204,7 @@ void ElementsListTest::gateLetsOneGridInsertionThroughAfterAnAdd()
 {
     QVERIFY(gotoType(*dm, kAmplifiers));
     // Right after start-up the grid's own insertion is refused silently.
-    QCOMPARE(form->addGate(), 0);
+    QCOMPARE(form->elementListPane().addGate(), 0);
     QVERIFY(!dorvin::runGuarded([&] { dm->ClElemsTable.insert(); }));
     QCOMPARE(dm->ClElemsTable.state(), TableState::Browse);
     QCOMPARE(dm->ClElemsTable.recordCount(), 3);
@@ -212,14 +212,14 @@ void ElementsListTest::gateLetsOneGridInsertionThroughAfterAnAdd()
 
     // An add leaves the gate open again behind it ...
     add();
-    QCOMPARE(form->addGate(), 1);
+    QCOMPARE(form->elementListPane().addGate(), 1);
     dm->ClElemsTableMODEL.setString("A");
     dm->ClElemsTable.post();
     QCOMPARE(dm->ClElemsTable.recordCount(), 4);
     // ... so exactly one insertion by the grid goes through, numbered like any other.
     QVERIFY(dorvin::runGuarded([&] { dm->ClElemsTable.insert(); }));
     QCOMPARE(dm->ClElemsTableELEM.asInteger(), 9);
-    QCOMPARE(form->addGate(), 0);
+    QCOMPARE(form->elementListPane().addGate(), 0);
     dm->ClElemsTableMODEL.setString("B");
     dm->ClElemsTable.post();
     QVERIFY(!dorvin::runGuarded([&] { dm->ClElemsTable.insert(); }));
@@ -260,16 +260,16 @@ void ElementsListTest::enterMovesButNeverAppends()
     QVERIFY(gotoType(*dm, kAmplifiers));
     dm->ClElemsTable.first();
     QChar enter(13);
-    form->ElemDBGridKeyPress(enter);
+    form->elementListPane().ElemDBGridKeyPress(enter);
     QCOMPARE(dm->ClElemsTable.recNo(), 2);
     QChar other('a');
-    form->ElemDBGridKeyPress(other);
+    form->elementListPane().ElemDBGridKeyPress(other);
     QCOMPARE(dm->ClElemsTable.recNo(), 2);
 
     dm->ClElemsTable.last();
     for (int i = 0; i < 3; ++i) {
         QChar key(13);
-        form->ElemDBGridKeyPress(key);
+        form->elementListPane().ElemDBGridKeyPress(key);
     }
     QCOMPARE(dm->ClElemsTable.recNo(), 3);
     QCOMPARE(dm->ClElemsTable.recordCount(), 3);
@@ -280,7 +280,7 @@ void ElementsListTest::enterMovesButNeverAppends()
     dm->ClElemsTable.edit();
     dm->ClElemsTableCODE.setString("Z9");
     QChar key(13);
-    form->ElemDBGridKeyPress(key);
+    form->elementListPane().ElemDBGridKeyPress(key);
     QCOMPARE(dm->ClElemsTable.state(), TableState::Browse);
     QVERIFY(dm->ClElemsTable.locate("CODE", "Z9"));
 }
@@ -289,7 +289,7 @@ void ElementsListTest::leavingTheGridKeepsANewElement()
 {
     QVERIFY(gotoType(*dm, kAmplifiers));
     add();
-    form->ElemDBGridExit();
+    form->elementListPane().ElemDBGridExit();
     QCOMPARE(dm->ClElemsTable.state(), TableState::Insert);
     QCOMPARE(dm->ClElemsTableELEM.asInteger(), 8);
 }
@@ -329,20 +329,20 @@ void ElementsListTest::applyAndCancelActOnTheElementRow()
 {
     QVERIFY(gotoType(*dm, kAmplifiers));
     // Nothing being edited: neither command fails.
-    QVERIFY(dorvin::runGuarded([&] { form->CmApplyClick(); }));
-    QVERIFY(dorvin::runGuarded([&] { form->CmUndoClick(); }));
+    QVERIFY(dorvin::runGuarded([&] { form->elementListPane().CmApplyClick(); }));
+    QVERIFY(dorvin::runGuarded([&] { form->elementListPane().CmUndoClick(); }));
     QCOMPARE(fake.count(ServiceCall::ErrorReport), 0);
 
     dm->ClElemsTable.first();
     dm->ClElemsTable.edit();
     dm->ClElemsTableCODE.setString("K1");
-    form->CmUndoClick();
+    form->elementListPane().CmUndoClick();
     QCOMPARE(dm->ClElemsTable.state(), TableState::Browse);
     QVERIFY(!dm->ClElemsTable.locate("CODE", "K1"));
 
     dm->ClElemsTable.edit();
     dm->ClElemsTableCODE.setString("K2");
-    form->CmApplyClick();
+    form->elementListPane().CmApplyClick();
     QCOMPARE(dm->ClElemsTable.state(), TableState::Browse);
     QVERIFY(dm->ClElemsTable.locate("CODE", "K2"));
 }
@@ -354,15 +354,15 @@ void ElementsListTest::rejectedPostKeepsTheTypedRow()
     dm->ClElemsTable.edit();
     dm->ClElemsTableELEM.setInteger(1);
     dm->ClElemsTableMODEL.setString(cp(QStringLiteral("УА-1")));  // the key of element 1
-    QVERIFY(!dorvin::runGuarded([&] { form->CmApplyClick(); }));
+    QVERIFY(!dorvin::runGuarded([&] { form->elementListPane().CmApplyClick(); }));
     QCOMPARE(fake.count(ServiceCall::ErrorReport), 1);
     QCOMPARE(dm->ClElemsTable.state(), TableState::Edit);
     QCOMPARE(text(dm->ClElemsTableMODEL), QStringLiteral("УА-1"));
     // Enter's move is refused the same way and keeps the row too.
     QChar enter(13);
-    QVERIFY(!dorvin::runGuarded([&] { form->ElemDBGridKeyPress(enter); }));
+    QVERIFY(!dorvin::runGuarded([&] { form->elementListPane().ElemDBGridKeyPress(enter); }));
     QCOMPARE(dm->ClElemsTable.state(), TableState::Edit);
-    form->CmUndoClick();
+    form->elementListPane().CmUndoClick();
     QCOMPARE(dm->ClElemsTable.recordCount(), 3);
 }
 

@@ -68,7 +68,7 @@ void ElementsScaleTest::largeTypeStaysWhole()
     });
     elems.setRecNo(kElements / 2);
     repeat(20, [&] {
-        form.CmAddElemClick();
+        form.elementListPane().CmAddElemClick();
         QCOMPARE(elems.state(), TableState::Insert);
         elems.cancel();
     });
@@ -76,7 +76,7 @@ void ElementsScaleTest::largeTypeStaysWhole()
     elems.first();
     repeat(200, [&] {
         QChar key(13);
-        form.ElemDBGridKeyPress(key);
+        form.elementListPane().ElemDBGridKeyPress(key);
     });
     // Enter moves one element down each time.
     QCOMPARE(elems.recNo(), 201);

@@ -155,7 +155,7 @@ private slots:
         QVERIFY(dm.ClElemsTable.locate("ELEM", "5"));
         const QString path = base.dir.file("out.exp");
         fake.saveAnswers = {path};
-        form.CopyBtnClick();
+        form.elementExchange().CopyBtnClick();
 
         const ServiceCall* dialog = fake.last(ServiceCall::SaveFile);
         QVERIFY(dialog);
@@ -191,14 +191,14 @@ private slots:
         TMainForm form;
         QVERIFY(gotoType(*form.DataM, 4));
         fake.saveAnswers = {base.dir.file("bare.exp")};
-        form.CopyBtnClick();
+        form.elementExchange().CopyBtnClick();
         QCOMPARE(fake.last(ServiceCall::SaveFile)->options.fileName, QStringLiteral("A_B_C_D__E_F_G_H.exp"));
         QCOMPARE(fileBytes(base.dir.file("bare.exp")).size(), size_t(80));
 
         // A cancelled dialog writes nothing and says nothing.
         fake.clear();
         fake.saveAnswers = {QString()};
-        form.CopyBtnClick();
+        form.elementExchange().CopyBtnClick();
         QCOMPARE(fake.kinds(), std::vector<ServiceCall::Kind>{ServiceCall::SaveFile});
     }
 
@@ -211,7 +211,7 @@ private slots:
         QVERIFY(dm.ClElemsTable.locate("ELEM", "9"));
         const QString path = base.dir.file("keep.exp");
         fake.saveAnswers = {path};
-        form.CopyBtnClick();
+        form.elementExchange().CopyBtnClick();
         const std::string good = fileBytes(path);
         QCOMPARE(good.size(), size_t(80 + 426));
 
@@ -222,7 +222,7 @@ private slots:
         dm.ClParamsTable.post();
         fake.clear();
         fake.saveAnswers = {path};
-        form.CopyBtnClick();
+        form.elementExchange().CopyBtnClick();
         QCOMPARE(fake.kinds(), (std::vector<ServiceCall::Kind>{ServiceCall::SaveFile, ServiceCall::Beep,
                                                                ServiceCall::Message}));
         QCOMPARE(fake.texts(ServiceCall::Message), QStringList{messageFor(savePhrase, path)});
@@ -232,7 +232,7 @@ private slots:
         fake.clear();
         const QString nowhere = base.dir.file("no/such/folder/x.exp");
         fake.saveAnswers = {nowhere};
-        form.CopyBtnClick();
+        form.elementExchange().CopyBtnClick();
         QCOMPARE(fake.texts(ServiceCall::Message), QStringList{messageFor(savePhrase, nowhere)});
     }
 
@@ -245,12 +245,12 @@ private slots:
         QVERIFY(dm.ClElemsTable.locate("ELEM", "5"));
         const QString path = base.dir.file("rk.exp");
         fake.saveAnswers = {path};
-        form.CopyBtnClick();
+        form.elementExchange().CopyBtnClick();
         const int paramsBefore = int(AllRows(dm.ClParamsTable).rows.size());
 
         fake.clear();
         fake.openAnswers = {{path}};
-        form.InsertFromFile();
+        form.elementExchange().InsertFromFile();
         QCOMPARE(fake.count(ServiceCall::Message), 0);
         QCOMPARE(fake.count(ServiceCall::Beep), 0);
         QCOMPARE(dm.ClElemsTable.state(), dorvin::TableState::Browse);
@@ -305,7 +305,7 @@ private slots:
         QVERIFY(gotoType(dm, 3));
         const int paramsBefore = int(AllRows(dm.ClParamsTable).rows.size());
         fake.openAnswers = {{path}};
-        form.InsertFromFile();
+        form.elementExchange().InsertFromFile();
         QCOMPARE(fake.count(ServiceCall::Message), 0);
 
         QCOMPARE(dm.ClGroupsTableGROUP.asInteger(), 2);
@@ -334,11 +334,11 @@ private slots:
         QVERIFY(dm.ClElemsTable.locate("ELEM", "2"));
         const QString path = base.dir.file("u2.exp");
         fake.saveAnswers = {path};
-        form.CopyBtnClick();
+        form.elementExchange().CopyBtnClick();
 
         QVERIFY(gotoType(dm, 3));
         fake.openAnswers = {{path}};
-        form.InsertFromFile();
+        form.elementExchange().InsertFromFile();
         const AllRows elems(dm.ClElemsTable);
         QCOMPARE(elems.count("GR", 2, "ELEM", 13), 1);
         QCOMPARE(elems.count("GR", 2, "ELEM", 14), 1);
@@ -372,7 +372,7 @@ private slots:
         QVERIFY(gotoType(dm, 3));
         QCOMPARE(AllRows(dm.ClParamsTable).count("GROUP", 3, "ELEM", 13), 2);
         fake.openAnswers = {{path}};
-        form.InsertFromFile();
+        form.elementExchange().InsertFromFile();
         QCOMPARE(dm.ClElemsTableELEM.asInteger(), 13);
         QCOMPARE(dm.ClParamsTable.recordCount(), 1);
         QCOMPARE(dm.ClParamsTablePARAM.asInteger(), 2);
@@ -389,15 +389,15 @@ private slots:
         const QString missing = base.dir.file("missing.exp");
         const QString third = base.dir.file("third.exp");
         fake.saveAnswers = {first};
-        form.CopyBtnClick();
+        form.elementExchange().CopyBtnClick();
         QVERIFY(dm.ClElemsTable.locate("ELEM", "12"));
         fake.saveAnswers = {third};
-        form.CopyBtnClick();
+        form.elementExchange().CopyBtnClick();
         const int paramsBefore = int(AllRows(dm.ClParamsTable).rows.size());
 
         fake.clear();
         fake.openAnswers = {{first, missing, third}};
-        form.InsertFromFile();
+        form.elementExchange().InsertFromFile();
         QCOMPARE(fake.kinds(), (std::vector<ServiceCall::Kind>{ServiceCall::OpenFiles, ServiceCall::Beep,
                                                                ServiceCall::Message}));
         QCOMPARE(fake.texts(ServiceCall::Message), QStringList{messageFor(insertPhrase, missing)});
@@ -422,7 +422,7 @@ private slots:
         QVERIFY(dm.ClElemsTable.locate("ELEM", "5"));
         const QString good = base.dir.file("good.exp");
         fake.saveAnswers = {good};
-        form.CopyBtnClick();
+        form.elementExchange().CopyBtnClick();
         const std::string bytes = fileBytes(good);
 
         const QString empty = base.dir.file("empty.exp");
@@ -448,7 +448,7 @@ private slots:
         fake.clear();
         const QStringList files{empty, cut, badType, badParam, lying};
         fake.openAnswers = {files};
-        form.InsertFromFile();
+        form.elementExchange().InsertFromFile();
         QStringList expected;
         for (const QString& f : files)
             expected << messageFor(insertPhrase, f);
@@ -472,7 +472,7 @@ private slots:
         TDataM& dm = *form.DataM;
         QVERIFY(gotoType(dm, 2));
         fake.openAnswers = {{path, path}};
-        form.InsertFromFile();
+        form.elementExchange().InsertFromFile();
         QCOMPARE(fake.count(ServiceCall::Message), 0);
         QCOMPARE(dm.ClGroupsTableGROUP.asInteger(), 2);
         QCOMPARE(dm.ClElemsTable.recordCount(), 3);

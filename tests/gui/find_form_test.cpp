@@ -267,7 +267,7 @@ private slots:
         QCOMPARE(currentModel(*form), QStringLiteral("Кабель"));
 
         first->hide();
-        form->FindClick();
+        form->elementExchange().FindClick();
         QCOMPARE(FindForm.data(), first);
         QVERIFY(first->isVisible());
         QCOMPARE(first->FindTextEdit->text(), QStringLiteral("K3"));

@@ -123,9 +123,9 @@ void MainWindowLayoutTest::windowFactsAndStatusBar()
     QVERIFY(w.DBNavigator2->button(dorvin::NavigateBtn::Prior)->toolTip().isEmpty());
     QCOMPARE(dorvin::controlHint(w.DBNavigator2->button(dorvin::NavigateBtn::Next)),
              QStringLiteral("Следующий параметр"));
-    QCOMPARE(w.OpenDialog1.filter, QStringLiteral("Файлы экспорта (*.exp)|*.exp"));
-    QCOMPARE(w.OpenDialog1.initialDir, m_window->dir.path());
-    QCOMPARE(w.SaveDialog1.initialDir, m_window->dir.path());
+    QCOMPARE(w.elementExchange().OpenDialog1.filter, QStringLiteral("Файлы экспорта (*.exp)|*.exp"));
+    QCOMPARE(w.elementExchange().OpenDialog1.initialDir, m_window->dir.path());
+    QCOMPARE(w.elementExchange().SaveDialog1.initialDir, m_window->dir.path());
     w.setStatusPanelText(1, QStringLiteral("Просмотр"));
     QCOMPARE(w.statusPanelText(1), QStringLiteral("Просмотр"));
     auto panels = w.StatusBar1->findChildren<QLabel*>();
@@ -249,7 +249,7 @@ void MainWindowLayoutTest::toolBarButtonsShareTheWidth()
     for (auto [width, button] : {std::pair{300, 50}, std::pair{305, 50}, std::pair{311, 51}, std::pair{5, 0}}) {
         w.ToolBar2->setFixedWidth(width);
         w.ToolBar2->resize(width, w.ToolBar2->height());
-        w.ToolBar2Resize();
+        w.paramsPane().ToolBar2Resize();
         QCOMPARE(w.ToolBar2->buttonWidth(), button);
         QCOMPARE(w.TopBut->width(), button);
         QCOMPARE(w.CancBut->x() - w.TopBut->x(), 5 * button);

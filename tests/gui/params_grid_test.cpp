@@ -93,7 +93,7 @@ class ParamsGridTest : public QObject {
     Field& valueField(int k) { return *m_form->DataM->ClParamsTableN[k - 1]; }
     double stored(int k) { return valueField(k).asFloat(); }
     QString shown(int k) { return grid().cells(2, k); }
-    ResponseChart& chart() { return *responseChart(*m_form); }
+    ResponseChart& chart() { return *m_form->paramsPane().responseChart(); }
 
     void openWindow(const QString& locale)
     {
@@ -289,7 +289,7 @@ private slots:
         form().TopBut->click();
         QCOMPARE(grid().row(), 1);
         QVERIFY(!form().TopBut->isEnabled() && !form().UpBut->isEnabled());
-        form().UpButClick(); // at row 1 nothing happens
+        form().paramsPane().UpButClick(); // at row 1 nothing happens
         QCOMPARE(grid().row(), 1);
         form().DownBut->click();
         QCOMPARE(grid().row(), 2);
@@ -297,7 +297,7 @@ private slots:
         QCOMPARE(grid().row(), 96);
         QVERIFY(!form().ButtomBut->isEnabled() && !form().DownBut->isEnabled());
         QVERIFY(grid().cellRect(2, 96).isValid()); // scrolled into view
-        form().DownButClick();
+        form().paramsPane().DownButClick();
         QCOMPARE(grid().row(), 96);
         form().UpBut->click();
         QCOMPARE(grid().row(), 95);
@@ -314,7 +314,7 @@ private slots:
         const int last = 5 + grid().visibleRowCount() - 1; // the last fully visible row
         QVERIFY(last >= 9);
         QTest::mousePress(grid().viewport(), Qt::LeftButton, {}, cellCentre(7));
-        QCOMPARE(form().DragAnchorRow, 7);
+        QCOMPARE(form().paramsPane().dragAnchorRow(), 7);
         QTest::mouseMove(grid().viewport(), cellCentre(last));
         QCOMPARE(grid().selection(), (TGridRect{2, 7, 2, last}));
         QCOMPARE(grid().row(), last);
@@ -324,13 +324,13 @@ private slots:
         QCOMPARE(grid().row(), 7);
         QVERIFY(!form().Timer1->isActive());
         QTest::mouseRelease(grid().viewport(), Qt::LeftButton, {}, cellCentre(5));
-        QCOMPARE(form().DragAnchorRow, -1);
+        QCOMPARE(form().paramsPane().dragAnchorRow(), -1);
         // Moves after the release select nothing.
         QTest::mouseMove(grid().viewport(), cellCentre(9));
         QCOMPARE(grid().selection(), (TGridRect{2, 5, 2, 7}));
         // A right press starts no drag.
         QTest::mousePress(grid().viewport(), Qt::RightButton, {}, cellCentre(8));
-        QCOMPARE(form().paramsDragFlag, 0);
+        QCOMPARE(form().paramsPane().paramsDragFlag(), 0);
         QTest::mouseRelease(grid().viewport(), Qt::RightButton, {}, cellCentre(8));
     }
 
@@ -375,10 +375,10 @@ private slots:
         // With row 1 at the top nothing is left to scroll: the timer stays off.
         QTRY_VERIFY_WITH_TIMEOUT(!form().Timer1->isActive(), 1000);
         QTest::mouseRelease(grid().viewport(), Qt::LeftButton, {}, QPoint(0, -10));
-        QCOMPARE(form().paramsDragFlag, 0);
+        QCOMPARE(form().paramsPane().paramsDragFlag(), 0);
         // Ticks after the release do nothing.
         grid().setTopRow(10);
-        form().Timer1Timer();
+        form().paramsPane().Timer1Timer();
         QCOMPARE(grid().topRow(), 10);
     }
 
@@ -549,7 +549,7 @@ private slots:
 
         // Text that was typed but not taken in does not parse: reported, nothing written.
         m_fake->clear();
-        form().RefreshParamValues();
+        form().paramsPane().RefreshParamValues();
         grid().setCells(2, 20, "abc");
         select(20, 25);
         form().executeAction(form().ActionFillDown);
@@ -557,7 +557,7 @@ private slots:
         QCOMPARE(params().state(), TableState::Browse);
         // An inner frequency that does not parse is found before anything is written.
         m_fake->clear();
-        form().RefreshParamValues();
+        form().paramsPane().RefreshParamValues();
         grid().setCells(1, 22, "?");
         select(20, 25);
         form().executeAction(form().ActionInter);
@@ -705,7 +705,7 @@ private slots:
             sawBand = sawBand || (banded.pixel(pixels->x1, y) & 0xffffff) == 0x7fffff;
         QVERIFY(sawBand);
         // Select all: the whole frequency range.
-        form().SelectAllClick();
+        form().paramsPane().SelectAllClick();
         chart().renderImage();
         pixels = chart().bandPixels();
         QVERIFY(pixels.has_value());
@@ -771,16 +771,16 @@ private slots:
         openWindow("ru_RU");
         const QString before = shown(5);
         for (int i = 0; i < 50; ++i)
-            form().RefreshParamValues();
+            form().paramsPane().RefreshParamValues();
         QCOMPARE(shown(5), before);
         QCOMPARE(chart().renderImage().size(), chart().size());
 
         grid().setTopRow(1);
         QTest::mousePress(grid().viewport(), Qt::LeftButton, {}, cellCentre(2));
-        form().paramsScrollDirection = 1;
+        form().paramsPane().setParamsScrollDirection(1);
         int ticks = 0;
         while (grid().topRow() + grid().visibleRowCount() < 96 && ticks < 200) {
-            form().Timer1Timer();
+            form().paramsPane().Timer1Timer();
             QCoreApplication::processEvents(); // the repaints a tick asks for
             ++ticks;
         }

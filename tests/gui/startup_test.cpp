@@ -141,7 +141,7 @@ void StartupTest::opensTheCurrentBase()
     QCOMPARE(w.ComboBox1->itemText(0), QStringLiteral("Другая=C:\\none.CBB"));
     QCOMPARE(QString::fromStdString(w.DataM->currentBasePath()), QDir::cleanPath(basePath));
     QVERIFY(hasType(*w.DataM, QStringLiteral("Отметка")));
-    QCOMPARE(w.n1FieldIndex, w.DataM->ClParamsTableN1.index());
+    QCOMPARE(w.paramsPane().n1FieldIndex(), w.DataM->ClParamsTableN1.index());
 
     // Grid rows 1 to 96 follow the frequency plan in ascending frequency.
     TDataM plan;

@@ -47,7 +47,7 @@ void setSymbol(TDataM& dm, int group, int orientation, const std::string& bytes)
 
 std::string shownBytes(const TMainForm& form)
 {
-    return form.ugoPicture ? form.ugoPicture->picture->toBytes() : std::string();
+    return form.typePane().ugoPicture() ? form.typePane().ugoPicture()->picture->toBytes() : std::string();
 }
 
 } // namespace
@@ -101,12 +101,12 @@ void TypePaneTest::orientationCyclesAndSurvivesTypeMoves()
     TMainForm form;
     TDataM& dm = *form.DataM;
     QCOMPARE(form.OrLabel->text(), QStringLiteral("0"));
-    QCOMPARE(form.ugoOrientation, 0);
+    QCOMPARE(form.typePane().ugoOrientation(), 0);
 
     // Clicks on the picture box turn the orientation.
     for (int i = 1; i <= 8; ++i) {
         QTest::mouseClick(form.UGOImage, Qt::LeftButton);
-        QCOMPARE(form.ugoOrientation, i % 8);
+        QCOMPARE(form.typePane().ugoOrientation(), i % 8);
         QCOMPARE(form.OrLabel->text(), QString::number(i % 8));
         QCOMPARE(shownBytes(form), fieldBytes(dm, i % 8));
     }
@@ -114,7 +114,7 @@ void TypePaneTest::orientationCyclesAndSurvivesTypeMoves()
 
     // At orientation 3, a move to another type keeps the digit and shows that type's B4.
     for (int i = 0; i < 3; ++i)
-        form.ChangeOr();
+        form.typePane().ChangeOr();
     const std::string before = shownBytes(form);
     QVERIFY(gotoType(dm, 9));  // whose B4 differs from the first type's
     QCOMPARE(form.OrLabel->text(), QStringLiteral("3"));
@@ -131,12 +131,12 @@ void TypePaneTest::emptyOrientationShowsEmptyBoxSilently()
     TDataM& dm = *form.DataM;
     QVERIFY(gotoType(dm, 2));
     const bool fitBefore = form.UGOImage->stretch();
-    form.ChangeOr();  // to B2, which is empty
+    form.typePane().ChangeOr();  // to B2, which is empty
     QVERIFY(form.UGOImage->isEmpty());
-    QVERIFY(form.ugoPicture->picture->isEmpty());
+    QVERIFY(form.typePane().ugoPicture()->picture->isEmpty());
     QCOMPARE(form.UGOImage->stretch(), fitBefore);
     QCOMPARE(fake.calls.size(), size_t(0));
-    form.ChangeOr();  // B3 has a picture again
+    form.typePane().ChangeOr();  // B3 has a picture again
     QVERIFY(!form.UGOImage->isEmpty());
     QCOMPARE(shownBytes(form), fieldBytes(dm, 2));
 }
@@ -187,8 +187,8 @@ void TypePaneTest::emfIsStoredUnchangedAndFitted()
     TMainForm form;
     TDataM& dm = *form.DataM;
     QVERIFY(gotoType(dm, 4));
-    form.ChangeOr();
-    form.ChangeOr();  // orientation 2: B3
+    form.typePane().ChangeOr();
+    form.typePane().ChangeOr();  // orientation 2: B3
     const std::string emf = emfOfSize(5000, 3000);
     QVERIFY(program.dir.writeFile("big.emf", QByteArray::fromStdString(emf)));
     const std::string otherField = fieldBytes(dm, 1);
@@ -198,8 +198,8 @@ void TypePaneTest::emfIsStoredUnchangedAndFitted()
     QCOMPARE(dm.ClGroupsTable.state(), dorvin::TableState::Browse);  // posted
     QCOMPARE(fieldBytes(dm, 2), emf);                                // byte for byte
     QCOMPARE(fieldBytes(dm, 1), otherField);                         // other orientations untouched
-    QCOMPARE(form.ugoPicture->picture->width(), 5000);
-    QCOMPARE(form.ugoPicture->picture->height(), 3000);
+    QCOMPARE(form.typePane().ugoPicture()->picture->width(), 5000);
+    QCOMPARE(form.typePane().ugoPicture()->picture->height(), 3000);
     QVERIFY(form.UGOImage->stretch());
     // Fitted: the picture fills the box's width.
     QCOMPARE(qRound(form.UGOImage->pictureRect().width()), form.UGOImage->width());
@@ -250,10 +250,10 @@ void TypePaneTest::fitThresholdAsThePaneAppliesIt()
     TMainForm form;
     QVERIFY(gotoType(*form.DataM, 5));
     for (int i = 0; i < 6; ++i) {
-        QCOMPARE(form.ugoOrientation, i);
+        QCOMPARE(form.typePane().ugoOrientation(), i);
         QVERIFY2(form.UGOImage->stretch() == cases[i].fit,
                  qPrintable(QStringLiteral("%1 x %2").arg(cases[i].w).arg(cases[i].h)));
-        form.ChangeOr();
+        form.typePane().ChangeOr();
     }
 }
 
@@ -275,7 +275,7 @@ void TypePaneTest::garbageFileIsReportedAndChangesNothing()
     TMainForm form;
     TDataM& dm = *form.DataM;
     const std::string before = fieldBytes(dm, 0);
-    const auto shown = form.ugoPicture->picture;
+    const auto shown = form.typePane().ugoPicture()->picture;
     QVERIFY(program.dir.writeFile("junk.emf", QByteArray("this is not a picture at all, not even close")));
     QVERIFY(program.dir.writeFile("empty.wmf", QByteArray()));
     for (const QString& name : {QStringLiteral("junk.emf"), QStringLiteral("empty.wmf"),
@@ -287,7 +287,7 @@ void TypePaneTest::garbageFileIsReportedAndChangesNothing()
         QVERIFY(!fake.last(ServiceCall::ErrorReport)->text.isEmpty());
         QCOMPARE(fieldBytes(dm, 0), before);
         QCOMPARE(dm.ClGroupsTable.state(), dorvin::TableState::Browse);
-        QCOMPARE(form.ugoPicture->picture, shown);  // the box keeps its picture
+        QCOMPARE(form.typePane().ugoPicture()->picture, shown);  // the box keeps its picture
         QVERIFY(!form.UGOImage->isEmpty());
     }
 }
@@ -329,7 +329,7 @@ void TypePaneTest::damagedSymbolInBaseIsReportedNotFatal()
     // Back round to B1, which is damaged: the click's error is reported.
     for (int i = 0; i < 7; ++i)
         QTest::mouseClick(form.UGOImage, Qt::LeftButton);
-    QCOMPARE(form.ugoOrientation, 0);
+    QCOMPARE(form.typePane().ugoOrientation(), 0);
     QCOMPARE(fake.count(ServiceCall::ErrorReport), 1);
     QVERIFY(form.UGOImage->isEmpty());
 

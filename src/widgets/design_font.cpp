@@ -1,4 +1,4 @@
-#include "app/design_font.h"
+#include "widgets/design_font.h"
 
 namespace dorvin {
 

@@ -1,19 +1,18 @@
-// The main window's exchange-file commands: saving the current element to an .exp file and
-// inserting elements from such files.
-#include "app/main_form.h"
-#include "elements/exchange.h"
+// The element list's exchange-file commands: saving the current element to an .exp file and
+// inserting elements from such files; and the find dialog over the list.
+#include "elements/element_exchange.h"
+
+#include "elements/element_list_pane.h"
 #include "elements/exchange_tables.h"
 #include "elements/find_form.h"
+#include "panes/pane_host.h"
 #include "platform/file_names.h"
 #include "platform/services.h"
+#include "platform/text_codec.h"
 #include "storage/cp1251.h"
 #include "storage/data_module.h"
 #include "storage/error.h"
-#include "platform/text_codec.h"
 
-#include "dbaware/table_grid.h"
-
-#include <QAction>
 #include <QDir>
 
 #include <filesystem>
@@ -41,52 +40,45 @@ void reportFailure(const QString& phrase, const QString& path)
     services().message(phrase + QStringLiteral(":\n'") + shownName(path) + QLatin1Char('\''));
 }
 
-void insertElementFromFile(TMainForm& form, const QString& file);
-
 } // namespace
 
-namespace dorvin::elements {
-
-bool locateElement(TMainForm& form, const QString& field, const QString& text)
+ElementExchange::ElementExchange(dorvin::PaneHost& host, ElementListPane& elements, QWidget* window)
+    : QObject(window), m_host(host), m_elements(elements), m_window(window)
 {
-    if (!form.DataM || !form.DataM->ClElemsTable.active())
-        return false;
-    ClientTable& elems = form.DataM->ClElemsTable;
-    endPendingEdit(elems);
-    return elems.locate(field.toStdString(), toCp1251(text));
+    setObjectName(QStringLiteral("ElementExchange"));
+    OpenDialog1.filter = QStringLiteral("Файлы экспорта (*.exp)|*.exp");
+    OpenDialog1.defaultExtension = QStringLiteral("exp");
+    OpenDialog1.multiSelect = true;
+    OpenDialog1.mustExist = true;
+    OpenDialog1.overwritePrompt = true;
+
+    SaveDialog1.filter = QStringLiteral("Файлы экспорта (*.exp)|*.exp");
+    SaveDialog1.defaultExtension = QStringLiteral("exp");
+    SaveDialog1.overwritePrompt = true;
 }
 
-void setElementColumn(TMainForm& form, int column)
+void ElementExchange::startIn(const QString& folder)
 {
-    TableGrid* grid = form.ElemDBGrid;
-    if (!grid || !grid->model() || column < 0)
-        return;
-    const int row = form.DataM->ClElemsTable.currentIndex();
-    const QModelIndex index = grid->model()->index(row, column);
-    if (index.isValid()) {
-        grid->setCurrentIndex(index);
-        // A found element is shown in the middle of the list where the list can scroll.
-        grid->scrollTo(index, QAbstractItemView::PositionAtCenter);
-    }
+    OpenDialog1.initialDir = folder;
+    SaveDialog1.initialDir = folder;
 }
 
-} // namespace dorvin::elements
-
-void TMainForm::FindClick()
+void ElementExchange::FindClick()
 {
     // The program created the dialog at start-up; an editor opened by a host program
     // creates it here, on first use.
-    TFindForm* form = ensureFindForm(this);
-    form->setEditor(this);
+    TFindForm* form = ensureFindForm(m_window);
+    form->setEditor(m_window);
     form->show();
     form->raise();
     form->activateWindow();
 }
 
-void TMainForm::CopyBtnClick()
+void ElementExchange::CopyBtnClick()
 {
+    TDataM& dm = *m_elements.dataModule();
     SaveDialog1.fileName =
-        dorvin::cleanFileName(dorvin::fromCp1251(DataM->ClElemsTableMODEL.asString()) + QStringLiteral(".exp"));
+        dorvin::cleanFileName(dorvin::fromCp1251(dm.ClElemsTableMODEL.asString()) + QStringLiteral(".exp"));
     const QString path = services().saveFile(SaveDialog1);
     if (path.isEmpty())
         return;
@@ -94,7 +86,7 @@ void TMainForm::CopyBtnClick()
         // Gathering the rows moves the parameter table through them, so it ends on the
         // last one and the parameter pane shows it.
         const dorvin::ExchangeElement element =
-            dorvin::elements::elementFromTables(DataM->ClElemsTable, DataM->ClParamsTable);
+            dorvin::elements::elementFromTables(dm.ClElemsTable, dm.ClParamsTable);
         dorvin::writeExchangeFile(fsPath(path), element);
     } catch (const std::exception&) {
         reportFailure(QStringLiteral("Не удалось сохранить элемент в файл"), path);
@@ -103,19 +95,13 @@ void TMainForm::CopyBtnClick()
     }
 }
 
-void TMainForm::ActionSaveElToFileUpdate()
-{
-    ActionSaveElToFile->setEnabled(DataM && DataM->ClElemsTable.active() &&
-                                   !DataM->ClElemsTable.isEmpty());
-}
-
-void TMainForm::InsertFromFile()
+void ElementExchange::InsertFromFile()
 {
     const QStringList files = services().openFiles(OpenDialog1);
     for (const QString& file : files) {
         bool inserted = false;
         try {
-            insertElementFromFile(*this, file);
+            insertElementFromFile(file);
             inserted = true;
         } catch (const std::exception&) {
         } catch (const dorvin::Abort&) {
@@ -125,18 +111,17 @@ void TMainForm::InsertFromFile()
     }
 }
 
-namespace {
-
-void insertElementFromFile(TMainForm& form, const QString& file)
+void ElementExchange::insertElementFromFile(const QString& file)
 {
     using namespace dorvin::elements;
     // The whole file is read and checked before any table changes, so a damaged file
     // leaves no element and no parameter rows behind.
     const dorvin::ExchangeElement element = dorvin::readExchangeFile(fsPath(file));
 
-    dorvin::ClientTable& groups = form.DataM->ClGroupsTable;
-    dorvin::ClientTable& elems = form.DataM->ClElemsTable;
-    dorvin::ClientTable& params = form.DataM->ClParamsTable;
+    TDataM& dm = *m_elements.dataModule();
+    dorvin::ClientTable& groups = dm.ClGroupsTable;
+    dorvin::ClientTable& elems = dm.ClElemsTable;
+    dorvin::ClientTable& params = dm.ClParamsTable;
 
     // Numbered within the file's type: the master link shows only the current type's
     // elements, and a number taken there could already belong to an element of the
@@ -146,18 +131,16 @@ void insertElementFromFile(TMainForm& form, const QString& file)
         throw dorvin::Error("Номер нового элемента вышел за пределы допустимых значений");
     const std::int64_t number = largest + 1;
 
-    form.setAddGate(1);
+    m_elements.setAddGate(1);
     elems.append();
     if (elems.state() != dorvin::TableState::Insert)
         throw dorvin::Error("Не удалось добавить строку элемента");
     insertElementRows(elems, params, element, number);
 
-    const bool sameType = !groups.isEmpty() && form.DataM->ClGroupsTableGROUP.asInteger() == element.gr;
+    const bool sameType = !groups.isEmpty() && dm.ClGroupsTableGROUP.asInteger() == element.gr;
     if (!sameType)
         groups.locate("GROUP", std::to_string(element.gr)); // stays put when no type has it
 
     params.first();
-    form.RefreshParamValues();
+    m_host.refreshParamValues();
 }
-
-} // namespace

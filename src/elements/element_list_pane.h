@@ -1,0 +1,87 @@
+#pragma once
+// The element list pane: the elements of the current type with their add, confirm, cancel
+// and delete rules, the navigator bar under them, and the add gate that lets only the
+// window's own insertions through.
+#include <QChar>
+#include <QObject>
+
+class QGroupBox;
+class TDataM;
+class TPanel;
+
+namespace dorvin {
+class FocusWatch;
+class PaneHost;
+class TableGrid;
+class TDBNavigator;
+enum class NavigateBtn;
+} // namespace dorvin
+
+class ElementListPane : public QObject {
+    Q_OBJECT
+public:
+    ElementListPane(dorvin::PaneHost& host, QObject* parent);
+
+    // Builds the pane's box inside `parent` and returns it; connectControls() then ties
+    // its controls to the handlers.
+    QGroupBox* build(QWidget* parent);
+    void connectControls();
+    // Unties them again (the window does this before its controls are destroyed, so that
+    // nothing a control reports while it goes reaches a handler) and enables or disables
+    // the pane as a whole.
+    void disconnectControls();
+    void setEnabled(bool enabled);
+    // The data module's element table and its source; detach() lets them go.
+    void attach(TDataM& dm);
+    void detach();
+    TDataM* dataModule() const { return m_dm; }
+
+    // Components (objectName = member name); the pane alone changes them.
+    QGroupBox* ElemListGroupBox = nullptr;
+    dorvin::TableGrid* ElemDBGrid = nullptr;
+    TPanel* Panel6 = nullptr;
+    dorvin::TDBNavigator* ElemDBNavigator = nullptr;
+
+    // Handlers.
+    void CmAddElemClick();
+    void CmDelElemClick();
+    void CmApplyClick();
+    void CmUndoClick();
+    void ElemDBNavigatorBeforeAction(dorvin::NavigateBtn button);
+    void ElemDBNavigatorClick(dorvin::NavigateBtn button);
+    void ElementTableBeforeInsert();
+    void ElementTableAfterInsert();
+    void ElementTableBeforeDelete();
+    void ElemDBGridKeyPress(QChar& key);
+    void ElemDBGridEnter();
+    void ElemDBGridExit();
+    // State changes of the element table: the editing indicator, and the captions that
+    // show the current element's model name once an edit of it has ended.
+    void ElementsSourceStateChange();
+
+    // The add gate, kept in ElemDBNavigator's "tag": 1 lets the next insertion into
+    // ClElemsTable through (and that insertion closes it again), 0 refuses insertions.
+    // The exchange-file import opens it before each element it inserts.
+    int addGate() const;
+    void setAddGate(int gate);
+    // Binds ElemDBNavigator's buttons to ClElemsTable unless its data source has done so.
+    void bindElementNavigator();
+    // The type pane reached another type: the navigator bound, the columns fitted, the
+    // caption naming the type.
+    void typeReached();
+    // The column rule: code, model and price share the grid's client width.
+    void fitColumns();
+    // Brings the navigator's buttons in line with the table.
+    void refreshNavigator();
+
+    // What the window's commands ask: whether the list shows an element, and whether the
+    // current element row is being edited (not inserted).
+    bool hasElements() const;
+    bool editingRow() const;
+
+private:
+    dorvin::PaneHost& m_host;
+    dorvin::FocusWatch* m_focus = nullptr;
+    TDataM* m_dm = nullptr;
+    bool m_elementWasEdited = false; // the element table was editing or inserting
+};
