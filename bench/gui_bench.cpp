@@ -225,7 +225,7 @@ BENCHMARK(BM_ChartReplot)->Unit(benchmark::kMicrosecond);
 void BM_AutoScrollTick(benchmark::State& state)
 {
     TMainForm& form = *demoWindow().form;
-    TextGrid& grid = *form.ParamsGrid;
+    dorvin::TextGrid& grid = *form.ParamsGrid;
     for (auto _ : state) {
         if (grid.topRow() + grid.visibleRowCount() >= 96)
             grid.setTopRow(1);

@@ -36,14 +36,14 @@ class QCustomPlot;
 class QCPGraph;
 
 class TDataM;
+
+namespace dorvin {
 class TImage;
 class TImageList;
 class TPanel;
 class TSplitter;
 class TextGrid;
 class TToolBar;
-
-namespace dorvin {
 class TableGrid;
 class TDBNavigator;
 class TDBText;
@@ -66,46 +66,46 @@ public:
     // ---------------------------------------------------------------------------------------
     // Components (objectName = member name); those of a pane are its own, shown here
     // ---------------------------------------------------------------------------------------
-    TPanel* Panel1 = nullptr;
+    dorvin::TPanel* Panel1 = nullptr;
     QGroupBox* GroupBox2 = nullptr;
-    TPanel* Panel4 = nullptr;
-    TPanel* Panel5 = nullptr;
-    TImage* UGOImage = nullptr;
+    dorvin::TPanel* Panel4 = nullptr;
+    dorvin::TPanel* Panel5 = nullptr;
+    dorvin::TImage* UGOImage = nullptr;
     QLabel* OrLabel = nullptr;
     QLabel* Label5 = nullptr;
-    TPanel* Panel2 = nullptr;
+    dorvin::TPanel* Panel2 = nullptr;
     dorvin::TableGrid* DBGrid1 = nullptr;
     dorvin::TDBNavigator* DBNavigator4 = nullptr;
     QComboBox* AliasComboBox = nullptr;
     QComboBox* ComboBox1 = nullptr;
     QListWidget* PasteBox = nullptr;
-    TSplitter* Splitter2 = nullptr;
+    dorvin::TSplitter* Splitter2 = nullptr;
     QGroupBox* ElemListGroupBox = nullptr;
     dorvin::TableGrid* ElemDBGrid = nullptr;
-    TPanel* Panel6 = nullptr;
+    dorvin::TPanel* Panel6 = nullptr;
     dorvin::TDBNavigator* ElemDBNavigator = nullptr;
-    TSplitter* Splitter1 = nullptr;
+    dorvin::TSplitter* Splitter1 = nullptr;
     QGroupBox* ParamsGroupBox = nullptr;
-    TPanel* Panel3 = nullptr;
+    dorvin::TPanel* Panel3 = nullptr;
     dorvin::TDBText* DBText1 = nullptr;
     dorvin::TDBNavigator* DBNavigator2 = nullptr;
-    TPanel* Panel7 = nullptr;
-    TextGrid* ParamsGrid = nullptr;
-    TToolBar* ToolBar2 = nullptr;
+    dorvin::TPanel* Panel7 = nullptr;
+    dorvin::TextGrid* ParamsGrid = nullptr;
+    dorvin::TToolBar* ToolBar2 = nullptr;
     QToolButton* TopBut = nullptr;
     QToolButton* UpBut = nullptr;
     QToolButton* DownBut = nullptr;
     QToolButton* ButtomBut = nullptr;
     QToolButton* AppBut = nullptr;
     QToolButton* CancBut = nullptr;
-    TSplitter* Splitter3 = nullptr;
+    dorvin::TSplitter* Splitter3 = nullptr;
     QCustomPlot* Chart2 = nullptr;
     QCPGraph* Series1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
 
     // Non-visual components.
-    TImageList* ImageList1 = nullptr;
-    TImageList* ImageList2 = nullptr;
+    dorvin::TImageList* ImageList1 = nullptr;
+    dorvin::TImageList* ImageList2 = nullptr;
     QTimer* Timer1 = nullptr;
     QObject* ApplicationEvents1 = nullptr;
     QObject* ActionList1 = nullptr;

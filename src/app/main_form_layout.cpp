@@ -36,10 +36,10 @@ int TMainForm::helpContextOf(const QWidget* widget)
 
 void TMainForm::buildImageLists()
 {
-    ImageList1 = named(new TImageList(QSize(16, 16), this), "ImageList1");
+    ImageList1 = named(new dorvin::TImageList(QSize(16, 16), this), "ImageList1");
     for (int i = 0; i < dorvin::icons::menuImageCount; ++i)
         ImageList1->add(dorvin::icons::menuImage(i));
-    ImageList2 = named(new TImageList(QSize(14, 14), this), "ImageList2");
+    ImageList2 = named(new dorvin::TImageList(QSize(14, 14), this), "ImageList2");
     for (int i = 0; i < dorvin::icons::toolImageCount; ++i)
         ImageList2->add(dorvin::icons::toolImage(i));
 }
@@ -52,7 +52,7 @@ void TMainForm::buildLayout()
     QHBoxLayout* clientRow = hbox(central);
 
     // ---- left side: element types above the element list ----
-    Panel1 = named(new TPanel(central), "Panel1");
+    Panel1 = named(new dorvin::TPanel(central), "Panel1");
     Panel1->setFixedWidth(337);
     QVBoxLayout* leftColumn = vbox(Panel1);
 
@@ -80,7 +80,7 @@ void TMainForm::buildLayout()
     Panel6 = m_elements->Panel6;
     ElemDBNavigator = m_elements->ElemDBNavigator;
 
-    Splitter2 = named(new TSplitter(Qt::Horizontal, GroupBox2, true, ElemListGroupBox, Panel1), "Splitter2");
+    Splitter2 = named(new dorvin::TSplitter(Qt::Horizontal, GroupBox2, true, ElemListGroupBox, Panel1), "Splitter2");
     Splitter2->setMinSize(200);
     leftColumn->addWidget(GroupBox2);
     leftColumn->addWidget(Splitter2);
@@ -106,7 +106,7 @@ void TMainForm::buildLayout()
     PasteBox = m_params->PasteBox;
     Timer1 = m_params->Timer1;
 
-    Splitter1 = named(new TSplitter(Qt::Vertical, Panel1, true, ParamsGroupBox, central), "Splitter1");
+    Splitter1 = named(new dorvin::TSplitter(Qt::Vertical, Panel1, true, ParamsGroupBox, central), "Splitter1");
     Splitter1->setMinSize(320);
 
     clientRow->addWidget(Panel1);

@@ -59,7 +59,7 @@ QGroupBox* ElementListPane::build(QWidget* parent)
     dorvin::setControlHint(ElemDBGrid, QStringLiteral("Список элементов выбранного типа"), false);
     ElemDBGrid->setContextMenuPolicy(Qt::CustomContextMenu);
     elemColumn->addWidget(ElemDBGrid, 1);
-    Panel6 = named(new TPanel(ElemListGroupBox, TPanel::Bevel::Lowered), "Panel6");
+    Panel6 = named(new dorvin::TPanel(ElemListGroupBox, dorvin::TPanel::Bevel::Lowered), "Panel6");
     Panel6->setFixedHeight(24);
     QHBoxLayout* elemNavRow = hbox(Panel6, 1);
     ElemDBNavigator = named(new dorvin::TDBNavigator(

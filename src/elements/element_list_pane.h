@@ -7,9 +7,9 @@
 
 class QGroupBox;
 class TDataM;
-class TPanel;
 
 namespace dorvin {
+class TPanel;
 class FocusWatch;
 class PaneHost;
 class TableGrid;
@@ -39,7 +39,7 @@ public:
     // Components (objectName = member name); the pane alone changes them.
     QGroupBox* ElemListGroupBox = nullptr;
     dorvin::TableGrid* ElemDBGrid = nullptr;
-    TPanel* Panel6 = nullptr;
+    dorvin::TPanel* Panel6 = nullptr;
     dorvin::TDBNavigator* ElemDBNavigator = nullptr;
 
     // Handlers.

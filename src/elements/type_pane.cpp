@@ -94,11 +94,11 @@ QGroupBox* TypePane::build(QWidget* parent)
     GroupBox2->setFixedHeight(135);
     QHBoxLayout* typeRow = hbox(GroupBox2, 2);
 
-    Panel4 = named(new TPanel(GroupBox2), "Panel4");
+    Panel4 = named(new dorvin::TPanel(GroupBox2), "Panel4");
     Panel4->setFixedWidth(103);
     typeRow->addWidget(Panel4);
 
-    Panel5 = named(new TPanel(Panel4), "Panel5");
+    Panel5 = named(new dorvin::TPanel(Panel4), "Panel5");
     Panel5->setFrameStyle(QFrame::Box | QFrame::Plain);
     Panel5->setLineWidth(1);
     Panel5->setAutoFillBackground(true);
@@ -109,7 +109,7 @@ QGroupBox* TypePane::build(QWidget* parent)
     }
     Panel5->setGeometry(6, 2, 92, 92);
 
-    UGOImage = named(new TImage(Panel5), "UGOImage");
+    UGOImage = named(new dorvin::TImage(Panel5), "UGOImage");
     UGOImage->setGeometry(0, 0, 88, 88);
     UGOImage->setStretch(true);
     setControlHint(UGOImage, QStringLiteral("Условное графическое обозначение элемента"), true);
@@ -132,7 +132,7 @@ QGroupBox* TypePane::build(QWidget* parent)
     Label5->move(5, 98);
     Label5->adjustSize();
 
-    Panel2 = named(new TPanel(GroupBox2, TPanel::Bevel::Lowered), "Panel2");
+    Panel2 = named(new dorvin::TPanel(GroupBox2, dorvin::TPanel::Bevel::Lowered), "Panel2");
     typeRow->addWidget(Panel2, 1);
     QVBoxLayout* typeList = vbox(Panel2, 1);
     DBGrid1 = named(new dorvin::TableGrid(Panel2), "DBGrid1");
@@ -156,7 +156,7 @@ QGroupBox* TypePane::build(QWidget* parent)
 void TypePane::connectControls()
 {
     Panel2->onResize = [this] { Panel2Resize(); };
-    connect(UGOImage, &TImage::clicked, this, [this] { dorvin::runGuarded([this] { ChangeOr(); }); });
+    connect(UGOImage, &dorvin::TImage::clicked, this, [this] { dorvin::runGuarded([this] { ChangeOr(); }); });
     m_focus = new dorvin::FocusWatch(DBGrid1);
     m_focus->onEnter = [this] { DBGrid22Enter(); };
     m_focus->onExit = [this] { DBGrid22Exit(); };

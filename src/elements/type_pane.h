@@ -20,10 +20,10 @@
 class QGroupBox;
 class QLabel;
 class TDataM;
-class TImage;
-class TPanel;
 
 namespace dorvin {
+class TImage;
+class TPanel;
 
 class FocusWatch;
 class PaneHost;
@@ -76,12 +76,12 @@ public:
 
     // Components (objectName = member name); the pane alone changes them.
     QGroupBox* GroupBox2 = nullptr;
-    TPanel* Panel4 = nullptr;
-    TPanel* Panel5 = nullptr;
-    TImage* UGOImage = nullptr;
+    dorvin::TPanel* Panel4 = nullptr;
+    dorvin::TPanel* Panel5 = nullptr;
+    dorvin::TImage* UGOImage = nullptr;
     QLabel* OrLabel = nullptr;
     QLabel* Label5 = nullptr;
-    TPanel* Panel2 = nullptr;
+    dorvin::TPanel* Panel2 = nullptr;
     dorvin::TableGrid* DBGrid1 = nullptr;
     dorvin::TDBNavigator* DBNavigator4 = nullptr;
     dorvin::FileDialogOptions OpenPictureDialog1;

@@ -40,7 +40,7 @@ void enableTimer(QTimer* timer)
 }
 
 // Where the drag rules look for a row: the left edge of the value column.
-int valueColumnLeft(const TextGrid& grid)
+int valueColumnLeft(const dorvin::TextGrid& grid)
 {
     const QRect cell = grid.cellRect(kValueColumn, 0);
     return cell.isValid() ? cell.left() : grid.colWidth(0) + grid.colWidth(1);
@@ -173,7 +173,7 @@ void ParamsPane::ParamsGridMouseMove(Qt::KeyboardModifiers, int, int y)
         first = r < topRow ? topRow : r;
         last = m_dragAnchorRow;
     }
-    const TGridRect selection = ParamsGrid->selection();
+    const dorvin::TGridRect selection = ParamsGrid->selection();
     if (selection.Top == first && selection.Bottom == last)
         return;
     ParamsGrid->setSelection({kValueColumn, first, kValueColumn, last});

@@ -42,7 +42,7 @@ ParamsPane::ParamsPane(dorvin::PaneHost& host, QWidget* window) : QObject(window
     SavePictureDialog1.defaultExtension = QStringLiteral("bmp");
 }
 
-QGroupBox* ParamsPane::build(QWidget* parent, const TImageList& toolImages)
+QGroupBox* ParamsPane::build(QWidget* parent, const dorvin::TImageList& toolImages)
 {
     using dorvin::NavigateBtn;
     using dorvin::setControlHint;
@@ -57,7 +57,7 @@ QGroupBox* ParamsPane::build(QWidget* parent, const TImageList& toolImages)
     ParamsGroupBox->setProperty(kHelpContextProperty, 102);
     QVBoxLayout* paramsColumn = vbox(ParamsGroupBox, 2);
 
-    Panel3 = named(new TPanel(ParamsGroupBox, TPanel::Bevel::Lowered), "Panel3");
+    Panel3 = named(new dorvin::TPanel(ParamsGroupBox, dorvin::TPanel::Bevel::Lowered), "Panel3");
     Panel3->setFixedHeight(20);
     DBText1 = named(new dorvin::TDBText(Panel3), "DBText1");
     DBText1->setGeometry(1, 3, 256, 13);
@@ -77,9 +77,9 @@ QGroupBox* ParamsPane::build(QWidget* parent, const TImageList& toolImages)
     }
     paramsColumn->addWidget(Panel3);
 
-    Panel7 = named(new TPanel(ParamsGroupBox), "Panel7");
+    Panel7 = named(new dorvin::TPanel(ParamsGroupBox), "Panel7");
     QVBoxLayout* gridColumn = vbox(Panel7);
-    ParamsGrid = named(new TextGrid(3, 97, Panel7), "ParamsGrid");
+    ParamsGrid = named(new dorvin::TextGrid(3, 97, Panel7), "ParamsGrid");
     ParamsGrid->setProperty(kHelpContextProperty, 102);
     {
         QPalette pal = ParamsGrid->palette();
@@ -91,7 +91,7 @@ QGroupBox* ParamsPane::build(QWidget* parent, const TImageList& toolImages)
     gridColumn->addWidget(ParamsGrid, 1);
     paramsColumn->addWidget(Panel7, 1);
 
-    ToolBar2 = named(new TToolBar(ParamsGroupBox), "ToolBar2");
+    ToolBar2 = named(new dorvin::TToolBar(ParamsGroupBox), "ToolBar2");
     ToolBar2->setButtonHeight(20);
     auto icon = [&](ToolImage image) { return toolImages.icon(imageIndex(image)); };
     TopBut = ToolBar2->addButton(QStringLiteral("TopBut"), icon(ToolImage::First), QStringLiteral("Первая частота"));
@@ -122,7 +122,7 @@ QGroupBox* ParamsPane::build(QWidget* parent, const TImageList& toolImages)
     Series1 = chart->Series1;
     Series1->setObjectName(QStringLiteral("Series1"));
 
-    Splitter3 = named(new TSplitter(Qt::Horizontal, Chart2, false, Panel7, ParamsGroupBox), "Splitter3");
+    Splitter3 = named(new dorvin::TSplitter(Qt::Horizontal, Chart2, false, Panel7, ParamsGroupBox), "Splitter3");
     // The chart never gets so low that its value axis labels run into each other.
     Splitter3->setMinSize(chart->minimumReadableHeight());
     paramsColumn->addWidget(Splitter3);
@@ -291,7 +291,7 @@ bool ParamsPane::editing() const
 
 dorvin::RowRange ParamsPane::selectedRows() const
 {
-    const TGridRect rect = ParamsGrid->selection();
+    const dorvin::TGridRect rect = ParamsGrid->selection();
     return {rect.Top, rect.Bottom};
 }
 

@@ -17,13 +17,13 @@ class QListWidget;
 class QTimer;
 class QToolButton;
 class TDataM;
+
+namespace dorvin {
 class TImageList;
 class TPanel;
 class TextGrid;
 class TSplitter;
 class TToolBar;
-
-namespace dorvin {
 
 class ClientTable;
 class Field;
@@ -53,7 +53,7 @@ public:
     // Builds the pane's box inside `parent` (the tool bar takes its pictures from
     // `toolImages`) and returns it; connectControls() then ties its controls to the
     // handlers.
-    QGroupBox* build(QWidget* parent, const TImageList& toolImages);
+    QGroupBox* build(QWidget* parent, const dorvin::TImageList& toolImages);
     void connectControls();
     // Unties them again (the window does this before its controls are destroyed, so that
     // nothing a control reports while it goes reaches a handler) and enables or disables
@@ -66,19 +66,19 @@ public:
 
     // Components (objectName = member name); the pane alone changes them.
     QGroupBox* ParamsGroupBox = nullptr;
-    TPanel* Panel3 = nullptr;
+    dorvin::TPanel* Panel3 = nullptr;
     dorvin::TDBText* DBText1 = nullptr;
     dorvin::TDBNavigator* DBNavigator2 = nullptr;
-    TPanel* Panel7 = nullptr;
-    TextGrid* ParamsGrid = nullptr;
-    TToolBar* ToolBar2 = nullptr;
+    dorvin::TPanel* Panel7 = nullptr;
+    dorvin::TextGrid* ParamsGrid = nullptr;
+    dorvin::TToolBar* ToolBar2 = nullptr;
     QToolButton* TopBut = nullptr;
     QToolButton* UpBut = nullptr;
     QToolButton* DownBut = nullptr;
     QToolButton* ButtomBut = nullptr;
     QToolButton* AppBut = nullptr;
     QToolButton* CancBut = nullptr;
-    TSplitter* Splitter3 = nullptr;
+    dorvin::TSplitter* Splitter3 = nullptr;
     QCustomPlot* Chart2 = nullptr;
     QCPGraph* Series1 = nullptr;
     QListWidget* PasteBox = nullptr; // never shown: the lines of the last paste

@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+namespace dorvin {
+
 TImage::TImage(QWidget* parent) : QWidget(parent) {}
 
 void TImage::setPixmap(const QPixmap& pixmap)
@@ -74,3 +76,5 @@ void TImage::mouseReleaseEvent(QMouseEvent* event)
         emit clicked();
     QWidget::mouseReleaseEvent(event);
 }
+
+} // namespace dorvin

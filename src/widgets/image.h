@@ -8,6 +8,8 @@
 
 #include <functional>
 
+namespace dorvin {
+
 class TImage : public QWidget {
     Q_OBJECT
 public:
@@ -44,3 +46,5 @@ private:
     QSizeF m_natural;
     bool m_stretch = true;
 };
+
+} // namespace dorvin

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QSize>
 
+namespace dorvin {
+
 // A numbered list of equally sized pictures.
 class TImageList : public QObject {
     Q_OBJECT
@@ -18,3 +20,5 @@ private:
     QSize m_size;
     QList<QIcon> m_images;
 };
+
+} // namespace dorvin

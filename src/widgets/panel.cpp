@@ -4,6 +4,8 @@
 
 #include <QResizeEvent>
 
+namespace dorvin {
+
 TPanel::TPanel(QWidget* parent, Bevel bevel) : QFrame(parent)
 {
     setBevel(bevel);
@@ -25,3 +27,5 @@ void TPanel::resizeEvent(QResizeEvent* event)
     if (onResize)
         dorvin::runGuarded(onResize);
 }
+
+} // namespace dorvin

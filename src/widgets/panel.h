@@ -3,6 +3,8 @@
 
 #include <functional>
 
+namespace dorvin {
+
 // A plain or bevelled panel.
 class TPanel : public QFrame {
     Q_OBJECT
@@ -16,3 +18,5 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
 };
+
+} // namespace dorvin

@@ -6,6 +6,8 @@
 #include <QLayout>
 #include <QMouseEvent>
 
+namespace dorvin {
+
 TSplitter::TSplitter(Qt::Orientation barOrientation, QWidget* control, bool controlBefore,
                      QWidget* client, QWidget* parent)
     : QWidget(parent), m_vertical(barOrientation == Qt::Vertical), m_control(control),
@@ -128,3 +130,5 @@ void TSplitter::mouseReleaseEvent(QMouseEvent* event)
     if (controlSize() != m_sizeAtPress && onMoved)
         dorvin::runGuarded(onMoved);
 }
+
+} // namespace dorvin

@@ -3,6 +3,8 @@
 
 #include <functional>
 
+namespace dorvin {
+
 // A splitter bar between an aligned control and the client control beside it. Dragging the
 // bar proposes a new size for the aligned control (its width for a vertical bar, its
 // height for a horizontal one). The proposal is first kept within the limits (at least
@@ -60,3 +62,5 @@ private:
     int m_sizeAtPress = 0;
     int m_chosen = 0;
 };
+
+} // namespace dorvin

@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <optional>
 
+namespace dorvin {
+
 namespace {
 
 // The keypad's decimal key as the locale writes it. Keyboard layouts give "." or "," on
@@ -600,3 +602,5 @@ void TextGrid::mouseDoubleClickEvent(QMouseEvent* event)
     // A double click is a press as far as the grid is concerned.
     mousePressEvent(event);
 }
+
+} // namespace dorvin

@@ -33,8 +33,8 @@
 #include <QLineEdit>
 
 namespace dorvin {
+
 class FocusWatch;
-}
 
 struct TGridRect {
     int Left = 0;
@@ -142,3 +142,5 @@ private:
     int m_anchorRow = -1;
     dorvin::FocusWatch* m_focus = nullptr;
 };
+
+} // namespace dorvin

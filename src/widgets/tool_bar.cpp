@@ -6,6 +6,8 @@
 #include <QResizeEvent>
 #include <QToolButton>
 
+namespace dorvin {
+
 TToolBar::TToolBar(QWidget* parent) : QFrame(parent)
 {
     // Edge lines on all four sides, no inner edge.
@@ -63,3 +65,5 @@ void TToolBar::placeButtons()
         x += m_buttonWidth;
     }
 }
+
+} // namespace dorvin

@@ -7,6 +7,8 @@
 
 class QToolButton;
 
+namespace dorvin {
+
 // A flat tool bar of picture buttons of one width (buttonWidth) and height (buttonHeight),
 // placed left to right.
 class TToolBar : public QFrame {
@@ -35,3 +37,5 @@ private:
     int m_buttonWidth = 23;
     int m_buttonHeight = 22;
 };
+
+} // namespace dorvin

@@ -83,7 +83,7 @@ inline QToolButton* navigatorButton(TMainForm& w, dorvin::NavigateBtn which)
 
 // The first row shown below the title row: the row whose cell is at the top of the
 // grid's viewport.
-inline int firstShownRow(TextGrid* grid)
+inline int firstShownRow(dorvin::TextGrid* grid)
 {
     return grid->rowAt(1) + 1;
 }

@@ -14,12 +14,12 @@ namespace {
 // The rows highlighted in the value column.
 QPair<int, int> highlighted(TMainForm& w)
 {
-    const TGridRect r = w.ParamsGrid->selection();
+    const dorvin::TGridRect r = w.ParamsGrid->selection();
     return {r.Top, r.Bottom};
 }
 
 // A point in the value column of the grid's viewport, some pixels below its bottom edge.
-QPoint belowTheGrid(TextGrid* grid, int by)
+QPoint belowTheGrid(dorvin::TextGrid* grid, int by)
 {
     return QPoint(cellCentre(grid, 2, grid->topRow()).x(), grid->viewport()->height() + by);
 }
@@ -35,7 +35,7 @@ private slots:
         Program program(twoElementsWithTwoParameters);
         TMainForm& w = program.start();
         User user;
-        TextGrid* grid = w.ParamsGrid;
+        dorvin::TextGrid* grid = w.ParamsGrid;
         QCOMPARE(firstShownRow(grid), 1);
         const int lastShown = grid->topRow() + grid->visibleRowCount() - 1;
 
@@ -58,7 +58,7 @@ private slots:
         Program program(twoElementsWithTwoParameters);
         TMainForm& w = program.start();
         User user;
-        TextGrid* grid = w.ParamsGrid;
+        dorvin::TextGrid* grid = w.ParamsGrid;
 
         user.pressButton(grid->viewport(), cellCentre(grid, 2, 2));
         user.moveTo(grid->viewport(), belowTheGrid(grid, 10));
@@ -84,7 +84,7 @@ private slots:
         TMainForm& w = program.start();
         Dialogs dialogs;
         User user;
-        TextGrid* grid = w.ParamsGrid;
+        dorvin::TextGrid* grid = w.ParamsGrid;
 
         // Row 10 by keys: the grid shows only a few rows at the window's first size.
         user.clickCell(grid, 2, 2);
@@ -157,7 +157,7 @@ private slots:
         Program program(twoElementsWithTwoParameters);
         TMainForm& w = program.start();
         User user;
-        TextGrid* grid = w.ParamsGrid;
+        dorvin::TextGrid* grid = w.ParamsGrid;
         QWidget* title = grid->horizontalHeader()->viewport();
 
         QVERIFY(grid->visibleRowCount() >= 4);
@@ -180,7 +180,7 @@ private slots:
         Program program(twoElementsWithTwoParameters);
         TMainForm& w = program.start();
         User user;
-        TextGrid* grid = w.ParamsGrid;
+        dorvin::TextGrid* grid = w.ParamsGrid;
         QWidget* title = grid->horizontalHeader()->viewport();
         const int widths[3] = {grid->columnWidth(0), grid->columnWidth(1), grid->columnWidth(2)};
 

@@ -88,7 +88,7 @@ class ParamsGridTest : public QObject {
     std::unique_ptr<TMainForm> m_form;
 
     TMainForm& form() { return *m_form; }
-    TextGrid& grid() { return *m_form->ParamsGrid; }
+    dorvin::TextGrid& grid() { return *m_form->ParamsGrid; }
     ClientTable& params() { return m_form->DataM->ClParamsTable; }
     Field& valueField(int k) { return *m_form->DataM->ClParamsTableN[k - 1]; }
     double stored(int k) { return valueField(k).asFloat(); }
@@ -134,7 +134,7 @@ class ParamsGridTest : public QObject {
     void select(int top, int bottom)
     {
         grid().setSelection({2, top, 2, bottom});
-        QCOMPARE(grid().selection(), (TGridRect{2, top, 2, bottom}));
+        QCOMPARE(grid().selection(), (dorvin::TGridRect{2, top, 2, bottom}));
     }
     // The point in the grid's viewport at the middle of a value cell.
     QPoint cellCentre(int row)
@@ -316,18 +316,18 @@ private slots:
         QTest::mousePress(grid().viewport(), Qt::LeftButton, {}, cellCentre(7));
         QCOMPARE(form().paramsPane().dragAnchorRow(), 7);
         QTest::mouseMove(grid().viewport(), cellCentre(last));
-        QCOMPARE(grid().selection(), (TGridRect{2, 7, 2, last}));
+        QCOMPARE(grid().selection(), (dorvin::TGridRect{2, 7, 2, last}));
         QCOMPARE(grid().row(), last);
         // Back above the anchor: the anchor becomes the bottom, and the current row.
         QTest::mouseMove(grid().viewport(), cellCentre(5));
-        QCOMPARE(grid().selection(), (TGridRect{2, 5, 2, 7}));
+        QCOMPARE(grid().selection(), (dorvin::TGridRect{2, 5, 2, 7}));
         QCOMPARE(grid().row(), 7);
         QVERIFY(!form().Timer1->isActive());
         QTest::mouseRelease(grid().viewport(), Qt::LeftButton, {}, cellCentre(5));
         QCOMPARE(form().paramsPane().dragAnchorRow(), -1);
         // Moves after the release select nothing.
         QTest::mouseMove(grid().viewport(), cellCentre(9));
-        QCOMPARE(grid().selection(), (TGridRect{2, 5, 2, 7}));
+        QCOMPARE(grid().selection(), (dorvin::TGridRect{2, 5, 2, 7}));
         // A right press starts no drag.
         QTest::mousePress(grid().viewport(), Qt::RightButton, {}, cellCentre(8));
         QCOMPARE(form().paramsPane().paramsDragFlag(), 0);
@@ -349,7 +349,7 @@ private slots:
         // One tick: one row further, the range reaching the row under the last visible one.
         const int top = grid().topRow();
         QTRY_COMPARE_WITH_TIMEOUT(grid().topRow(), top + 1, 1000);
-        QCOMPARE(grid().selection(), (TGridRect{2, anchor, 2, grid().topRow() + visible}));
+        QCOMPARE(grid().selection(), (dorvin::TGridRect{2, anchor, 2, grid().topRow() + visible}));
         // Scrolling stops with row 95 the last fully visible one; the range reaches 96.
         QTRY_COMPARE_WITH_TIMEOUT(grid().selection().Bottom, 96, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(grid().topRow() + visible - 1, 95, 2000);
@@ -371,7 +371,7 @@ private slots:
         QTest::mouseMove(grid().viewport(), QPoint(cellCentre(anchor).x(), -10));
         QVERIFY(form().Timer1->isActive());
         QTRY_COMPARE_WITH_TIMEOUT(grid().topRow(), 1, 3000);
-        QTRY_COMPARE_WITH_TIMEOUT(grid().selection(), (TGridRect{2, 1, 2, anchor}), 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(grid().selection(), (dorvin::TGridRect{2, 1, 2, anchor}), 1000);
         // With row 1 at the top nothing is left to scroll: the timer stays off.
         QTRY_VERIFY_WITH_TIMEOUT(!form().Timer1->isActive(), 1000);
         QTest::mouseRelease(grid().viewport(), Qt::LeftButton, {}, QPoint(0, -10));
@@ -388,7 +388,7 @@ private slots:
         QVERIFY(grid().selectCell(2, 1));
         const int top = grid().topRow();
         QTest::keyClick(&form(), Qt::Key_S, Qt::ControlModifier);
-        QCOMPARE(grid().selection(), (TGridRect{2, 1, 2, 96}));
+        QCOMPARE(grid().selection(), (dorvin::TGridRect{2, 1, 2, 96}));
         QCOMPARE(grid().row(), 96);
         QCOMPARE(grid().topRow(), top);
         // The navigation buttons keep the states of the last request (row 1).
@@ -468,7 +468,7 @@ private slots:
         QTest::keyClick(&form(), Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(params().state(), TableState::Browse);
         QCOMPARE(stored(5), 56.0);
-        QCOMPARE(grid().selection(), (TGridRect{2, 6, 2, 6}));
+        QCOMPARE(grid().selection(), (dorvin::TGridRect{2, 6, 2, 6}));
         QCOMPARE(errorReports(), QString());
     }
 

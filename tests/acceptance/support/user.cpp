@@ -125,7 +125,7 @@ QPoint cellCentre(QAbstractItemView* view, int row, int column)
     return view->visualRect(view->model()->index(row, column)).center();
 }
 
-QPoint cellCentre(TextGrid* grid, int col, int row)
+QPoint cellCentre(dorvin::TextGrid* grid, int col, int row)
 {
     // cellRect is in grid coordinates: the title row (the header) sits above the viewport.
     const QRect r = grid->cellRect(col, row);
@@ -144,7 +144,7 @@ void User::clickCell(QAbstractItemView* view, int row, int column)
     click(view->viewport(), cellCentre(view, row, column));
 }
 
-void User::clickCell(TextGrid* grid, int col, int row)
+void User::clickCell(dorvin::TextGrid* grid, int col, int row)
 {
     if (row == 0) // the title row is the header widget above the viewport
         click(grid->horizontalHeader(), grid->cellRect(col, 0).center());

@@ -10,7 +10,10 @@
 class QAbstractItemView;
 class QMenuBar;
 class QWidget;
+
+namespace dorvin {
 class TextGrid;
+} // namespace dorvin
 
 namespace acceptance {
 
@@ -47,7 +50,7 @@ public:
 
     // Clicks into a cell of a data grid (row and column of its model) or of a text grid.
     void clickCell(QAbstractItemView* view, int row, int column);
-    void clickCell(TextGrid* grid, int col, int row);
+    void clickCell(dorvin::TextGrid* grid, int col, int row);
 
     // The widget that has the keyboard focus now.
     QWidget* focus() const;
@@ -56,7 +59,7 @@ public:
 // Where a cell of a view or text grid is, in its viewport's coordinates (centre); for a
 // text grid's rows 1 and below.
 QPoint cellCentre(QAbstractItemView* view, int row, int column);
-QPoint cellCentre(TextGrid* grid, int col, int row);
+QPoint cellCentre(dorvin::TextGrid* grid, int col, int row);
 // The text a cell shows.
 QString cellText(QAbstractItemView* view, int row, int column);
 
