@@ -1,9 +1,9 @@
 #include "app/about_box.h"
 
-#include "widgets/icons.h"
 #include "platform/guarded.h"
-#include "widgets/hints.h"
 #include "platform/services.h"
+#include "widgets/hints.h"
+#include "widgets/icons.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -106,7 +106,8 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
     }
     Label7->setTextFormat(Qt::PlainText);
     Label7->setCursor(Qt::PointingHandCursor);
-    dorvin::setControlHint(Label7, QStringLiteral("Нажмите здесь, чтобы написать письмо разработчику."), true);
+    dorvin::setControlHint(Label7, QStringLiteral("Нажмите здесь, чтобы написать письмо разработчику."),
+                           true);
     place(Label7, "Label7", 8, 156);
     Label7->installEventFilter(this);
 

@@ -1,7 +1,6 @@
 #include "app/entry.h"
 
 #include "app/about_box.h"
-#include "widgets/design_font.h"
 #include "app/main_form.h"
 #include "app/session_end.h"
 #include "elements/find_form.h"
@@ -9,12 +8,13 @@
 #include "platform/help_viewer.h"
 #include "platform/services.h"
 #include "platform/termination_signals.h"
+#include "widgets/design_font.h"
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QLibraryInfo>
 #include <QSessionManager>
 #include <QThread>
-#include <QLibraryInfo>
 #include <QTranslator>
 
 #include <memory>

@@ -200,7 +200,8 @@ void TMainForm::FormClose()
         try {
             saveBase(path);
         } catch (const std::exception& e) {
-            dorvin::services().message(QStringLiteral("Не удалось сохранить базу! Причина:\n") + dorvin::errorText(e));
+            dorvin::services().message(QStringLiteral("Не удалось сохранить базу! Причина:\n")
+                                       + dorvin::errorText(e));
         }
     }
     detachTableHandlers();
@@ -316,8 +317,7 @@ bool TMainForm::applicationEvent(QObject* watched, QEvent* event)
         if (auto* w = qobject_cast<QWidget*>(watched))
             setApplicationHint(w->isWindow() ? QString() : dorvin::hintAt(w->parentWidget()));
         return false;
-    default:
-        return false;
+    default: return false;
     }
 }
 

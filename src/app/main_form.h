@@ -251,10 +251,9 @@ private:
     void buildActions();
     void buildMenus();
     void connectControls();
-    QAction* newAction(const char* name, const QString& caption, const QKeySequence& shortcut,
-                       int image, std::function<void()> execute, void (TMainForm::*update)() = nullptr);
-    QAction* newMenuItem(QMenu* menu, const char* name, QAction* action,
-                         const QString& shownShortcut = {});
+    QAction* newAction(const char* name, const QString& caption, const QKeySequence& shortcut, int image,
+                       std::function<void()> execute, void (TMainForm::*update)() = nullptr);
+    QAction* newMenuItem(QMenu* menu, const char* name, QAction* action, const QString& shownShortcut = {});
     QAction* newSeparator(QMenu* menu, const char* name = nullptr);
     void popupMenu(QMenu* menu, void (TMainForm::*beforeShowing)(), const QPoint& globalPos);
     // Table notifications (main_form_tables.cpp).

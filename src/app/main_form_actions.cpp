@@ -21,8 +21,8 @@
 #include <qcustomplot.h>
 
 using dorvin::runGuarded;
-using dorvin::icons::MenuImage;
 using dorvin::icons::imageIndex;
+using dorvin::icons::MenuImage;
 
 namespace {
 
@@ -80,53 +80,54 @@ void TMainForm::buildActions()
     ElementListPane* elements = m_elements;
     ElementExchange* exchange = m_exchange;
     ParamsPane* params = m_params;
-    ActionChangeBase = newAction("ActionChangeBase", QStringLiteral("&Изменить..."), none, image(MenuImage::Bases),
-                                 [this] { ToolButton2Click(); });
+    ActionChangeBase = newAction("ActionChangeBase", QStringLiteral("&Изменить..."), none,
+                                 image(MenuImage::Bases), [this] { ToolButton2Click(); });
     ActionExit = newAction("ActionExit", QStringLiteral("Вы&ход"), none, image(MenuImage::Exit),
                            [this] { ActionExitExecute(); });
-    ActionChangeUGO = newAction("ActionChangeUGO", QStringLiteral("Сменить УГО"), none, image(MenuImage::Picture),
-                                [types] { types->UGOImageClick(); });
+    ActionChangeUGO = newAction("ActionChangeUGO", QStringLiteral("Сменить УГО"), none,
+                                image(MenuImage::Picture), [types] { types->UGOImageClick(); });
     ActionAdd = newAction("ActionAdd", QStringLiteral("&Добавить"), QKeySequence(Qt::CTRL | Qt::Key_N),
                           image(MenuImage::Plus), [elements] { elements->CmAddElemClick(); });
-    ActionDelete = newAction("ActionDelete", QStringLiteral("&Удалить"), QKeySequence(Qt::CTRL | Qt::Key_Delete),
-                             image(MenuImage::Minus), [elements] { elements->CmDelElemClick(); },
-                             &TMainForm::ActionDeleteUpdate);
-    ActionApply = newAction("ActionApply", QStringLiteral("Принять изменения"), QKeySequence(Qt::CTRL | Qt::Key_A),
-                            image(MenuImage::Check), [elements] { elements->CmApplyClick(); },
-                            &TMainForm::ActionApplyUpdate);
-    ActionCancel = newAction("ActionCancel", QStringLiteral("Отменить изменения"), QKeySequence(Qt::CTRL | Qt::Key_Z),
-                             image(MenuImage::Cross), [elements] { elements->CmUndoClick(); },
-                             &TMainForm::ActionCancelUpdate);
-    ActionSaveElToFile = newAction("ActionSaveElToFile", QStringLiteral("Сохранить в файл..."), none,
-                                   image(MenuImage::SaveOut), [exchange] { exchange->CopyBtnClick(); },
-                                   &TMainForm::ActionSaveElToFileUpdate);
+    ActionDelete = newAction(
+        "ActionDelete", QStringLiteral("&Удалить"), QKeySequence(Qt::CTRL | Qt::Key_Delete),
+        image(MenuImage::Minus), [elements] { elements->CmDelElemClick(); }, &TMainForm::ActionDeleteUpdate);
+    ActionApply = newAction(
+        "ActionApply", QStringLiteral("Принять изменения"), QKeySequence(Qt::CTRL | Qt::Key_A),
+        image(MenuImage::Check), [elements] { elements->CmApplyClick(); }, &TMainForm::ActionApplyUpdate);
+    ActionCancel = newAction(
+        "ActionCancel", QStringLiteral("Отменить изменения"), QKeySequence(Qt::CTRL | Qt::Key_Z),
+        image(MenuImage::Cross), [elements] { elements->CmUndoClick(); }, &TMainForm::ActionCancelUpdate);
+    ActionSaveElToFile = newAction(
+        "ActionSaveElToFile", QStringLiteral("Сохранить в файл..."), none, image(MenuImage::SaveOut),
+        [exchange] { exchange->CopyBtnClick(); }, &TMainForm::ActionSaveElToFileUpdate);
     ActionInsertElToFile = newAction("ActionInsertElToFile", QStringLiteral("Вставить из файла..."), none,
                                      image(MenuImage::InsertIn), [exchange] { exchange->InsertFromFile(); });
     ActionFind = newAction("ActionFind", QStringLiteral("Найти..."), QKeySequence(Qt::CTRL | Qt::Key_F),
                            image(MenuImage::Find), [exchange] { exchange->FindClick(); });
-    ActionSelectAll = newAction("ActionSelectAll", QStringLiteral("Выделить все"), QKeySequence(Qt::CTRL | Qt::Key_S),
-                                image(MenuImage::SelectAll), [params] { params->SelectAllClick(); },
-                                &TMainForm::ActionSelectAllUpdate);
-    ActionFillDown = newAction("ActionFillDown", QStringLiteral("Заполнить вниз"), QKeySequence(Qt::CTRL | Qt::Key_D),
-                               image(MenuImage::FillDown), [params] { params->FillDownClick(); },
-                               &TMainForm::ActionFillDownUpdate);
-    ActionFillUp = newAction("ActionFillUp", QStringLiteral("Заполнить вверх"), QKeySequence(Qt::CTRL | Qt::Key_U),
-                             image(MenuImage::FillUp), [params] { params->FillUpClick(); },
-                             &TMainForm::ActionFillUpUpdate);
-    ActionInter = newAction("ActionInter", QStringLiteral("Интерполировать"), QKeySequence(Qt::CTRL | Qt::Key_I),
-                            image(MenuImage::Slope), [params] { params->CmExtraClick(); },
-                            &TMainForm::ActionInterUpdate);
-    ActionCopyParams = newAction("ActionCopyParams", QStringLiteral("Скопировать"), QKeySequence(Qt::CTRL | Qt::Key_C),
-                                 image(MenuImage::Copy), [params] { params->CopyItemClick(); },
-                                 &TMainForm::ActionCopyParamsUpdate);
-    ActionPastParams = newAction("ActionPastParams", QStringLiteral("Вставить"), QKeySequence(Qt::CTRL | Qt::Key_V),
-                                 image(MenuImage::Paste), [params] { params->PasteItemClick(); },
-                                 &TMainForm::ActionPastParamsUpdate);
-    ActionPrintGraph = newAction("ActionPrintGraph", QStringLiteral("Напечатать график"), none, image(MenuImage::Print),
-                                 [params] { params->ActionPrintGraphExecute(); });
-    ActionSaveGraphAsPicture = newAction("ActionSaveGraphAsPicture", QStringLiteral("Сохранить график как картинку"),
-                                         none, image(MenuImage::SavePicture),
-                                         [params] { params->ActionSaveGraphAsPictureExecute(); });
+    ActionSelectAll = newAction(
+        "ActionSelectAll", QStringLiteral("Выделить все"), QKeySequence(Qt::CTRL | Qt::Key_S),
+        image(MenuImage::SelectAll), [params] { params->SelectAllClick(); },
+        &TMainForm::ActionSelectAllUpdate);
+    ActionFillDown = newAction(
+        "ActionFillDown", QStringLiteral("Заполнить вниз"), QKeySequence(Qt::CTRL | Qt::Key_D),
+        image(MenuImage::FillDown), [params] { params->FillDownClick(); }, &TMainForm::ActionFillDownUpdate);
+    ActionFillUp = newAction(
+        "ActionFillUp", QStringLiteral("Заполнить вверх"), QKeySequence(Qt::CTRL | Qt::Key_U),
+        image(MenuImage::FillUp), [params] { params->FillUpClick(); }, &TMainForm::ActionFillUpUpdate);
+    ActionInter = newAction(
+        "ActionInter", QStringLiteral("Интерполировать"), QKeySequence(Qt::CTRL | Qt::Key_I),
+        image(MenuImage::Slope), [params] { params->CmExtraClick(); }, &TMainForm::ActionInterUpdate);
+    ActionCopyParams = newAction(
+        "ActionCopyParams", QStringLiteral("Скопировать"), QKeySequence(Qt::CTRL | Qt::Key_C),
+        image(MenuImage::Copy), [params] { params->CopyItemClick(); }, &TMainForm::ActionCopyParamsUpdate);
+    ActionPastParams = newAction(
+        "ActionPastParams", QStringLiteral("Вставить"), QKeySequence(Qt::CTRL | Qt::Key_V),
+        image(MenuImage::Paste), [params] { params->PasteItemClick(); }, &TMainForm::ActionPastParamsUpdate);
+    ActionPrintGraph = newAction("ActionPrintGraph", QStringLiteral("Напечатать график"), none,
+                                 image(MenuImage::Print), [params] { params->ActionPrintGraphExecute(); });
+    ActionSaveGraphAsPicture =
+        newAction("ActionSaveGraphAsPicture", QStringLiteral("Сохранить график как картинку"), none,
+                  image(MenuImage::SavePicture), [params] { params->ActionSaveGraphAsPictureExecute(); });
     qApp->installEventFilter(new ParamClipboardKeys(this));
 }
 
@@ -141,8 +142,8 @@ QAction* TMainForm::newMenuItem(QMenu* menu, const char* name, QAction* action, 
     if (!action)
         return item;
     auto sync = [item, action, shownShortcut] {
-        const QString keys = !shownShortcut.isEmpty() ? shownShortcut
-                                                      : action->shortcut().toString(QKeySequence::NativeText);
+        const QString keys =
+            !shownShortcut.isEmpty() ? shownShortcut : action->shortcut().toString(QKeySequence::NativeText);
         item->setText(keys.isEmpty() ? action->text() : action->text() + u'\t' + keys);
         item->setIcon(action->icon());
         item->setEnabled(action->isEnabled());
@@ -278,8 +279,8 @@ void TMainForm::connectControls()
 {
     // Idle-time enabling: whenever this thread's event loop is about to wait.
     if (auto* dispatcher = QAbstractEventDispatcher::instance(thread()))
-        m_idleConnection = connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
-                                   [this] { runIdleUpdate(); });
+        m_idleConnection =
+            connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] { runIdleUpdate(); });
 
     Panel1->onResize = [this] { Panel1Resize(); };
     ElemDBGrid->viewport()->installEventFilter(this);
@@ -288,7 +289,8 @@ void TMainForm::connectControls()
     Splitter1->onCanResize = [this](int& size, bool& accept) { Splitter1CanResize(size, accept); };
     Splitter1->onMoved = [this] { Splitter1Moved(); };
     Splitter2->onCanResize = [this](int& size, bool& accept) { Splitter2CanResize(size, accept); };
-    connect(AliasComboBox, &QComboBox::activated, this, [this] { runGuarded([this] { AliasComboBoxClick(); }); });
+    connect(AliasComboBox, &QComboBox::activated, this,
+            [this] { runGuarded([this] { AliasComboBoxClick(); }); });
 
     m_types->connectControls();
     m_elements->connectControls();
@@ -301,9 +303,8 @@ void TMainForm::connectControls()
     connect(ParamsGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         popupMenu(EditMenu, &TMainForm::EditMenuPopup, ParamsGrid->viewport()->mapToGlobal(pos));
     });
-    connect(Chart2, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        popupMenu(PopupMenu2, nullptr, Chart2->mapToGlobal(pos));
-    });
+    connect(Chart2, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { popupMenu(PopupMenu2, nullptr, Chart2->mapToGlobal(pos)); });
 }
 
 // ---- enabling rules and popup handlers: the panes tell what the window's items show ----

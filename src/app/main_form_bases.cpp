@@ -65,7 +65,8 @@ void TMainForm::ToolButton2Click()
 
     // Everything is set in memory first and written through a temporary file, so a name
     // or path the file cannot hold, or a failing disk, leaves the old file as it was.
-    dorvin::ProfileFile settings = dorvin::ProfileFile::open(dorvin::programFile(QStringLiteral("Dorvin.ini")));
+    dorvin::ProfileFile settings =
+        dorvin::ProfileFile::open(dorvin::programFile(QStringLiteral("Dorvin.ini")));
     settings.writeString(QStringLiteral("CurBase"), QStringLiteral("Рабочая база"),
                          AliasComboBox->currentText());
     settings.eraseSection(QStringLiteral("Bases"));

@@ -5,11 +5,11 @@
 #include "app/main_form.h"
 
 #include "panes/pane_layout.h"
+#include "widgets/hints.h"
 #include "widgets/icons.h"
 #include "widgets/image_list.h"
 #include "widgets/panel.h"
 #include "widgets/splitter.h"
-#include "widgets/hints.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -80,7 +80,8 @@ void TMainForm::buildLayout()
     Panel6 = m_elements->Panel6;
     ElemDBNavigator = m_elements->ElemDBNavigator;
 
-    Splitter2 = named(new dorvin::TSplitter(Qt::Horizontal, GroupBox2, true, ElemListGroupBox, Panel1), "Splitter2");
+    Splitter2 =
+        named(new dorvin::TSplitter(Qt::Horizontal, GroupBox2, true, ElemListGroupBox, Panel1), "Splitter2");
     Splitter2->setMinSize(200);
     leftColumn->addWidget(GroupBox2);
     leftColumn->addWidget(Splitter2);
@@ -106,7 +107,8 @@ void TMainForm::buildLayout()
     PasteBox = m_params->PasteBox;
     Timer1 = m_params->Timer1;
 
-    Splitter1 = named(new dorvin::TSplitter(Qt::Vertical, Panel1, true, ParamsGroupBox, central), "Splitter1");
+    Splitter1 =
+        named(new dorvin::TSplitter(Qt::Vertical, Panel1, true, ParamsGroupBox, central), "Splitter1");
     Splitter1->setMinSize(320);
 
     clientRow->addWidget(Panel1);

@@ -14,7 +14,8 @@ using dorvin::DataSource;
 namespace {
 dorvin::RecoveryKeeper* recoveryKeeperOf(const TMainForm* form)
 {
-    return form->findChild<dorvin::RecoveryKeeper*>(QStringLiteral("RecoveryKeeper"), Qt::FindDirectChildrenOnly);
+    return form->findChild<dorvin::RecoveryKeeper*>(QStringLiteral("RecoveryKeeper"),
+                                                    Qt::FindDirectChildrenOnly);
 }
 } // namespace
 

@@ -5,9 +5,9 @@
 #include "platform/services.h"
 #include "platform/state_folder.h"
 #include "storage/data_module.h"
-#include "storage/file_io.h"
 #include "storage/data_module_snapshot.h"
 #include "storage/error.h"
+#include "storage/file_io.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -45,7 +45,8 @@ QString fullPathOf(const QString& path)
 QString copyStem(const QString& basePath)
 {
     const QString full = fullPathOf(basePath);
-    const QByteArray hash = QCryptographicHash::hash(full.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
+    const QByteArray hash =
+        QCryptographicHash::hash(full.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
     QString stem = QFileInfo(full).completeBaseName().left(40);
     if (stem.isEmpty())
         stem = QStringLiteral("base");
@@ -101,8 +102,7 @@ RecoveryKeeper::~RecoveryKeeper()
     if (m_dirty) {
         try {
             writePendingCopyNow();
-        } catch (...) {
-        }
+        } catch (...) {}
     }
     m_writer.reset();
 }
@@ -261,7 +261,8 @@ void RecoveryKeeper::loadBase(const QString& path, const QString& baseName)
         } else if (!baseInfo.isFile() || copyInfo.lastModified() > baseInfo.lastModified()) {
             const QString when = copyInfo.lastModified().toString(QStringLiteral("dd.MM.yyyy HH:mm"));
             const bool yes = services().question(
-                QStringLiteral("Найдены несохранённые изменения базы «%1» от %2. Восстановить их?").arg(baseName, when));
+                QStringLiteral("Найдены несохранённые изменения базы «%1» от %2. Восстановить их?")
+                    .arg(baseName, when));
             if (sessionEndRequested())
                 throw Abort{}; // no answer from the user: open nothing, keep the copy
             if (yes)
@@ -278,8 +279,9 @@ void RecoveryKeeper::loadBase(const QString& path, const QString& baseName)
             } catch (const Error& e) {
                 // A damaged copy gives nothing back; the base opens from its file.
                 restore = false;
-                services().message(QStringLiteral("Не удалось восстановить изменения базы «%1»:\n").arg(baseName) +
-                                   QString::fromUtf8(e.what()));
+                services().message(
+                    QStringLiteral("Не удалось восстановить изменения базы «%1»:\n").arg(baseName)
+                    + QString::fromUtf8(e.what()));
                 m_dm.LoadBase(path.toStdString());
             }
         } else {

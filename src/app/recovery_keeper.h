@@ -75,11 +75,11 @@ private:
     std::unique_ptr<RecoveryWriter> m_writer;
     std::array<std::unique_ptr<Watch>, 4> m_watches;
     std::array<std::uint64_t, 4> m_baseline{};
-    QTimer* m_timer = nullptr;     // the pause before the next copy
-    QTimer* m_slices = nullptr;    // the next slice of a copy under way
+    QTimer* m_timer = nullptr;  // the pause before the next copy
+    QTimer* m_slices = nullptr; // the next slice of a copy under way
     std::shared_ptr<BaseSnapshot> m_snapshot;
     QString m_snapshotBase;
-    qint64 m_costUs = 0;           // UI time spent on the copy under way
+    qint64 m_costUs = 0; // UI time spent on the copy under way
     qint64 m_lastCostUs = 0;
     qint64 m_longestSliceUs = 0;
     qint64 m_lastLongestSliceUs = 0;

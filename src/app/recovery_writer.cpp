@@ -1,7 +1,7 @@
 #include "app/recovery_writer.h"
 
-#include "storage/file_io.h"
 #include "storage/data_module_snapshot.h"
+#include "storage/file_io.h"
 
 namespace dorvin {
 
@@ -60,7 +60,8 @@ void RecoveryWriter::run()
         try {
             // The note first: a copy is never on disk without the name of its base.
             const std::string& note = job->basePath;
-            files::replaceFile(job->notePath, std::span(reinterpret_cast<const std::uint8_t*>(note.data()), note.size()));
+            files::replaceFile(job->notePath,
+                               std::span(reinterpret_cast<const std::uint8_t*>(note.data()), note.size()));
             job->snapshot->writeFile(job->copyPath);
         } catch (...) {
             ok = false;

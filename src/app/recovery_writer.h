@@ -20,9 +20,9 @@ class RecoveryWriter {
 public:
     struct Job {
         std::shared_ptr<const BaseSnapshot> snapshot;
-        std::string copyPath;     // the recovery copy (UTF-8)
-        std::string notePath;     // the file that names the base beside it
-        std::string basePath;     // what the note holds
+        std::string copyPath; // the recovery copy (UTF-8)
+        std::string notePath; // the file that names the base beside it
+        std::string basePath; // what the note holds
     };
 
     RecoveryWriter();

@@ -30,8 +30,10 @@ void openInsideScreen(QWidget* window, QSize designSize, QSize minimumSize)
     // move() places the frame's top-left corner.
     const QSize frame(size.width() + 2 * border, size.height() + titleBar + border);
     QPoint topLeft = area.center() - QPoint(frame.width() / 2, frame.height() / 2);
-    topLeft.setX(std::clamp(topLeft.x(), area.left(), std::max(area.left(), area.right() + 1 - frame.width())));
-    topLeft.setY(std::clamp(topLeft.y(), area.top(), std::max(area.top(), area.bottom() + 1 - frame.height())));
+    topLeft.setX(
+        std::clamp(topLeft.x(), area.left(), std::max(area.left(), area.right() + 1 - frame.width())));
+    topLeft.setY(
+        std::clamp(topLeft.y(), area.top(), std::max(area.top(), area.bottom() + 1 - frame.height())));
     window->move(topLeft);
 }
 

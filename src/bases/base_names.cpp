@@ -77,16 +77,13 @@ bool sameFile(const QString& a, const QString& b)
 #else
     constexpr Qt::CaseSensitivity cs = Qt::CaseSensitive;
 #endif
-    return QDir::cleanPath(fa.absoluteFilePath()).compare(QDir::cleanPath(fb.absoluteFilePath()), cs)
-        == 0;
+    return QDir::cleanPath(fa.absoluteFilePath()).compare(QDir::cleanPath(fb.absoluteFilePath()), cs) == 0;
 }
 
-QString targetProblem(const QString& target, const QString& openBasePath,
-                      const QString& templatePath)
+QString targetProblem(const QString& target, const QString& openBasePath, const QString& templatePath)
 {
     if (sameFile(target, openBasePath))
-        return QStringLiteral("Нельзя записать новую базу в файл открытой базы элементов:\n'%1'")
-            .arg(target);
+        return QStringLiteral("Нельзя записать новую базу в файл открытой базы элементов:\n'%1'").arg(target);
     if (sameFile(target, templatePath))
         return QStringLiteral("Нельзя записать новую базу в файл шаблона:\n'%1'").arg(target);
     if (!ProfileFile::valueProblem(target).isEmpty())

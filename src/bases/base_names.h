@@ -38,7 +38,6 @@ bool sameFile(const QString& a, const QString& b);
 // may. `openBasePath` is the base the editor holds (empty when none), `templatePath` the
 // template file; writing over either would destroy it. A path the settings file cannot
 // keep is refused too.
-QString targetProblem(const QString& target, const QString& openBasePath,
-                      const QString& templatePath);
+QString targetProblem(const QString& target, const QString& openBasePath, const QString& templatePath);
 
 } // namespace dorvin::bases

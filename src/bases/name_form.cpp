@@ -10,8 +10,7 @@
 
 TNameForm::TNameForm(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
-                         | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                         | Qt::WindowCloseButtonHint)
+                         | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("NameForm"));
     setWindowTitle(QStringLiteral("Новое имя базы элементов"));
@@ -51,8 +50,7 @@ void TNameForm::BitBtn1Click()
     const QString name = Edit1->text();
     if (name.isEmpty()) {
         dorvin::services().beep();
-        dorvin::services().message(
-            QStringLiteral("Имя базы элементов не должно быть пустой строкой!"));
+        dorvin::services().message(QStringLiteral("Имя базы элементов не должно быть пустой строкой!"));
         Edit1->setText(InitialName);
         Edit1->selectAll();
         Edit1->setFocus();

@@ -3,11 +3,11 @@
 #include "bases/base_names.h"
 #include "bases/modal.h"
 #include "bases/name_form.h"
-#include "platform/guarded.h"
-#include "widgets/hints.h"
 #include "platform/file_names.h"
+#include "platform/guarded.h"
 #include "platform/program_dir.h"
 #include "storage/data_module.h"
+#include "widgets/hints.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -23,8 +23,7 @@
 
 namespace {
 
-template <typename W>
-W* named(W* widget, const char* name)
+template <typename W> W* named(W* widget, const char* name)
 {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
@@ -63,9 +62,8 @@ void copyBase(const QString& from, const QString& to)
 
 TOpenBaseDialog::TOpenBaseDialog(QWidget* owner, TDataM* dataModule)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
-                         | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                         | Qt::WindowCloseButtonHint)
-    , m_dataModule(dataModule)
+                         | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_dataModule(dataModule)
 {
     setObjectName(QStringLiteral("OpenBaseDialog"));
     setWindowTitle(QStringLiteral("Выбор базы данных"));
@@ -90,20 +88,19 @@ TOpenBaseDialog::TOpenBaseDialog(QWidget* owner, TDataM* dataModule)
     ComboBox1 = named(new QComboBox(this), "ComboBox1");
     ComboBox1->setVisible(false);
 
-    ActionCreateEmpty = newAction("ActionCreateEmpty", QStringLiteral("Создать..."),
-                                  QStringLiteral("Создать новую базу элементов"),
-                                  &TOpenBaseDialog::ActionCreateEmptyExecute);
+    ActionCreateEmpty =
+        newAction("ActionCreateEmpty", QStringLiteral("Создать..."),
+                  QStringLiteral("Создать новую базу элементов"), &TOpenBaseDialog::ActionCreateEmptyExecute);
     ActionCopy = newAction("ActionCopy", QStringLiteral("Сделать копию"),
                            QStringLiteral("Создать новую базу элементов - копию указанной"),
                            &TOpenBaseDialog::ActionCopyExecute);
-    ActionAdd = newAction("ActionAdd", QStringLiteral("Добавить..."),
-                          QStringLiteral("Добавить новую базу"), &TOpenBaseDialog::AddExisting);
+    ActionAdd = newAction("ActionAdd", QStringLiteral("Добавить..."), QStringLiteral("Добавить новую базу"),
+                          &TOpenBaseDialog::AddExisting);
     ActionDelete = newAction("ActionDelete", QStringLiteral("Удалить"),
                              QStringLiteral("Удалить базу из списка используемых"),
                              &TOpenBaseDialog::ActionDeleteExecute);
     ActionRename = newAction("ActionRename", QStringLiteral("Переименовать..."),
-                             QStringLiteral("Переименовать базу"),
-                             &TOpenBaseDialog::ActionRenameExecute);
+                             QStringLiteral("Переименовать базу"), &TOpenBaseDialog::ActionRenameExecute);
 
     CreateEmptyBtn = newCommandButton("CreateEmptyBtn", ActionCreateEmpty, 63);
     CreateCopyBtn = newCommandButton("CreateCopyBtn", ActionCopy, 92);
@@ -160,8 +157,8 @@ TOpenBaseDialog::~TOpenBaseDialog()
     showHint({});
 }
 
-QAction* TOpenBaseDialog::newAction(const char* name, const QString& caption,
-                                    const QString& hint, void (TOpenBaseDialog::*execute)())
+QAction* TOpenBaseDialog::newAction(const char* name, const QString& caption, const QString& hint,
+                                    void (TOpenBaseDialog::*execute)())
 {
     auto* action = named(new QAction(caption, this), name);
     action->setStatusTip(hint);
@@ -221,11 +218,8 @@ void TOpenBaseDialog::keyPressEvent(QKeyEvent* event)
     switch (event->key()) {
     case Qt::Key_Escape:
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        event->accept();
-        return;
-    default:
-        QDialog::keyPressEvent(event);
+    case Qt::Key_Enter: event->accept(); return;
+    default: QDialog::keyPressEvent(event);
     }
 }
 
@@ -284,8 +278,7 @@ QString TOpenBaseDialog::MakeUniqueName(const QString& name) const
 {
     const auto taken = [this](const QString& candidate) {
         for (int i = 0; i < ComboBox1->count(); ++i) {
-            if (dorvin::bases::sameKeyInSettings(dorvin::bases::lineName(ComboBox1->itemText(i)),
-                                                 candidate))
+            if (dorvin::bases::sameKeyInSettings(dorvin::bases::lineName(ComboBox1->itemText(i)), candidate))
                 return true;
         }
         return false;
@@ -342,8 +335,8 @@ void TOpenBaseDialog::writeBackOpenBase()
 
 bool TOpenBaseDialog::targetAccepted(const QString& target)
 {
-    const QString problem = dorvin::bases::targetProblem(
-        target, openBasePath(), dorvin::programFile(templateFileName));
+    const QString problem =
+        dorvin::bases::targetProblem(target, openBasePath(), dorvin::programFile(templateFileName));
     if (problem.isEmpty())
         return true;
     dorvin::services().message(problem);
@@ -368,10 +361,9 @@ void TOpenBaseDialog::ActionCopyExecute()
     const QString file = dorvin::services().saveFile(SaveDialog1);
     if (file.isEmpty())
         return;
-    const QString name = MakeUniqueName(dorvin::bases::storableName(dorvin::removeFileExtension(
-        AliasListBox->item(row)->text() + QStringLiteral("(копия)"))));
-    const QString source =
-        dorvin::ResolveBasePath(dorvin::bases::linePath(ComboBox1->itemText(row)));
+    const QString name = MakeUniqueName(dorvin::bases::storableName(
+        dorvin::removeFileExtension(AliasListBox->item(row)->text() + QStringLiteral("(копия)"))));
+    const QString source = dorvin::ResolveBasePath(dorvin::bases::linePath(ComboBox1->itemText(row)));
     if (!targetAccepted(file))
         return;
     writeBackOpenBase();

@@ -31,10 +31,10 @@ public:
     ~TOpenBaseDialog() override;
 
     // ---- components (objectName = member name) ----
-    QFrame* Bevel1 = nullptr;  // frame of the name and path labels
-    QFrame* Bevel2 = nullptr;  // frame of the list and the command buttons
-    QLabel* Label1 = nullptr;  // "Имя:"
-    QLabel* Label2 = nullptr;  // "Путь:"
+    QFrame* Bevel1 = nullptr; // frame of the name and path labels
+    QFrame* Bevel2 = nullptr; // frame of the list and the command buttons
+    QLabel* Label1 = nullptr; // "Имя:"
+    QLabel* Label2 = nullptr; // "Путь:"
     QLabel* NameLabel = nullptr;
     QLabel* PathLabel = nullptr;
     QListWidget* AliasListBox = nullptr;

@@ -62,18 +62,18 @@ QGroupBox* ElementListPane::build(QWidget* parent)
     Panel6 = named(new dorvin::TPanel(ElemListGroupBox, dorvin::TPanel::Bevel::Lowered), "Panel6");
     Panel6->setFixedHeight(24);
     QHBoxLayout* elemNavRow = hbox(Panel6, 1);
-    ElemDBNavigator = named(new dorvin::TDBNavigator(
-                                {NavigateBtn::First, NavigateBtn::Prior, NavigateBtn::Next, NavigateBtn::Last,
-                                 NavigateBtn::Insert, NavigateBtn::Delete, NavigateBtn::Post,
-                                 NavigateBtn::Cancel},
-                                Panel6),
-                            "ElemDBNavigator");
-    ElemDBNavigator->setButtonHints(
-        {QStringLiteral("Первый элемент"), QStringLiteral("Предыдущий элемент"),
-         QStringLiteral("Следующий элемент"), QStringLiteral("Последний элемент"),
-         QStringLiteral("Добавить элемент"), QStringLiteral("Удалить элемент"),
-         QStringLiteral("Принять изменения"), QStringLiteral("Отменить изменения")},
-        true);
+    ElemDBNavigator =
+        named(new dorvin::TDBNavigator({NavigateBtn::First, NavigateBtn::Prior, NavigateBtn::Next,
+                                        NavigateBtn::Last, NavigateBtn::Insert, NavigateBtn::Delete,
+                                        NavigateBtn::Post, NavigateBtn::Cancel},
+                                       Panel6),
+              "ElemDBNavigator");
+    ElemDBNavigator->setButtonHints({QStringLiteral("Первый элемент"), QStringLiteral("Предыдущий элемент"),
+                                     QStringLiteral("Следующий элемент"), QStringLiteral("Последний элемент"),
+                                     QStringLiteral("Добавить элемент"), QStringLiteral("Удалить элемент"),
+                                     QStringLiteral("Принять изменения"),
+                                     QStringLiteral("Отменить изменения")},
+                                    true);
     elemNavRow->addWidget(ElemDBNavigator, 1);
     elemColumn->addWidget(Panel6);
     return ElemListGroupBox;
@@ -113,7 +113,8 @@ void ElementListPane::attach(TDataM& dm)
     ElemDBGrid->setDataSource(&dm.ElementsSource, {"CODE", "MODEL", "CENA"});
     ElemDBGrid->setColWidth(0, 36);
     ElemDBGrid->setColWidth(1, 160);
-    ElemDBGrid->setColWidth(2, ElemDBGrid->fontMetrics().averageCharWidth() * dm.ClElemsTableCENA.displayWidth() + 4);
+    ElemDBGrid->setColWidth(
+        2, ElemDBGrid->fontMetrics().averageCharWidth() * dm.ClElemsTableCENA.displayWidth() + 4);
     ElemDBNavigator->setDataSource(&dm.ElementsSource);
 }
 

@@ -26,9 +26,8 @@ constexpr int codeLength = 10;
 } // namespace
 
 TFindForm::TFindForm(QWidget* parent)
-    : QDialog(parent,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                  Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                          | Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("FindForm"));
     // The design's positions are pixels for the program's small dialog font.
@@ -108,7 +107,10 @@ bool TFindForm::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-QWidget* TFindForm::editor() const { return m_editor.data(); }
+QWidget* TFindForm::editor() const
+{
+    return m_editor.data();
+}
 
 ElementListPane* TFindForm::elementList() const
 {

@@ -140,10 +140,10 @@ QGroupBox* TypePane::build(QWidget* parent)
     DBGrid1->horizontalHeader()->setStretchLastSection(false);
     setControlHint(DBGrid1, QStringLiteral("Список типов элементов"), true);
     typeList->addWidget(DBGrid1, 1);
-    DBNavigator4 = named(new dorvin::TDBNavigator(
-                             {NavigateBtn::First, NavigateBtn::Prior, NavigateBtn::Next, NavigateBtn::Last},
-                             Panel2),
-                         "DBNavigator4");
+    DBNavigator4 =
+        named(new dorvin::TDBNavigator(
+                  {NavigateBtn::First, NavigateBtn::Prior, NavigateBtn::Next, NavigateBtn::Last}, Panel2),
+              "DBNavigator4");
     DBNavigator4->setFixedHeight(22);
     DBNavigator4->setButtonHints({QStringLiteral("Первый"), QStringLiteral("Предыдущий"),
                                   QStringLiteral("Следующий"), QStringLiteral("Последний")},
@@ -314,8 +314,8 @@ void TypePane::UGOImageClick()
     }
 
     // Loaded aside first: a file that fails to load leaves the box and the base as they were.
-    auto loaded = std::make_shared<dorvin::Metafile>(
-        dorvin::Metafile::loadFile(QFile::encodeName(path).toStdString()));
+    auto loaded =
+        std::make_shared<dorvin::Metafile>(dorvin::Metafile::loadFile(QFile::encodeName(path).toStdString()));
     loaded->setWidth(loaded->width() / 10);
     loaded->setHeight(loaded->height() / 10);
 

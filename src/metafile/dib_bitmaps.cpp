@@ -45,13 +45,16 @@ bool decodeRle(std::string_view bits, int width, int height, bool four, std::vec
             continue;
         }
         switch (value) {
-        case 0: x = 0; ++y; break;         // end of line
-        case 1: return true;               // end of bitmap
-        case 2:                            // delta
+        case 0:
+            x = 0;
+            ++y;
+            break;           // end of line
+        case 1: return true; // end of bitmap
+        case 2:              // delta
             x += r.u8();
             y += r.u8();
             break;
-        default: {                         // literal run
+        default: { // literal run
             int n = value;
             int bytes = four ? (n + 1) / 2 : n;
             std::string_view lit = r.bytes(size_t(bytes));
@@ -162,7 +165,9 @@ QImage decodeDib(std::string_view info, std::string_view bits, uint32_t usage)
     QImage img(w, hgt, QImage::Format_RGB32);
     if (img.isNull())
         return {};
-    auto color = [&palette](int index) { return palette[size_t(index) < palette.size() ? size_t(index) : 0]; };
+    auto color = [&palette](int index) {
+        return palette[size_t(index) < palette.size() ? size_t(index) : 0];
+    };
 
     if (rle) {
         std::vector<uint8_t> indices;
@@ -194,7 +199,8 @@ QImage decodeDib(std::string_view info, std::string_view bits, uint32_t usage)
             case 24: line[x] = qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]); break;
             case 32: {
                 const unsigned char* q = row + 4 * x;
-                uint32_t p = uint32_t(q[0]) | (uint32_t(q[1]) << 8) | (uint32_t(q[2]) << 16) | (uint32_t(q[3]) << 24);
+                uint32_t p =
+                    uint32_t(q[0]) | (uint32_t(q[1]) << 8) | (uint32_t(q[2]) << 16) | (uint32_t(q[3]) << 24);
                 line[x] = qRgb(channel(p, masks.r), channel(p, masks.g), channel(p, masks.b));
                 break;
             }

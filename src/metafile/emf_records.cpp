@@ -12,24 +12,100 @@ namespace dorvin::mf {
 namespace {
 
 enum : uint32_t {
-    EMR_HEADER = 1, EMR_POLYBEZIER, EMR_POLYGON, EMR_POLYLINE, EMR_POLYBEZIERTO, EMR_POLYLINETO,
-    EMR_POLYPOLYLINE, EMR_POLYPOLYGON, EMR_SETWINDOWEXTEX, EMR_SETWINDOWORGEX, EMR_SETVIEWPORTEXTEX,
-    EMR_SETVIEWPORTORGEX, EMR_SETBRUSHORGEX, EMR_EOF, EMR_SETPIXELV, EMR_SETMAPPERFLAGS, EMR_SETMAPMODE,
-    EMR_SETBKMODE, EMR_SETPOLYFILLMODE, EMR_SETROP2, EMR_SETSTRETCHBLTMODE, EMR_SETTEXTALIGN,
-    EMR_SETCOLORADJUSTMENT, EMR_SETTEXTCOLOR, EMR_SETBKCOLOR, EMR_OFFSETCLIPRGN, EMR_MOVETOEX,
-    EMR_SETMETARGN, EMR_EXCLUDECLIPRECT, EMR_INTERSECTCLIPRECT, EMR_SCALEVIEWPORTEXTEX,
-    EMR_SCALEWINDOWEXTEX, EMR_SAVEDC, EMR_RESTOREDC, EMR_SETWORLDTRANSFORM, EMR_MODIFYWORLDTRANSFORM,
-    EMR_SELECTOBJECT, EMR_CREATEPEN, EMR_CREATEBRUSHINDIRECT, EMR_DELETEOBJECT, EMR_ANGLEARC, EMR_ELLIPSE,
-    EMR_RECTANGLE, EMR_ROUNDRECT, EMR_ARC, EMR_CHORD, EMR_PIE, EMR_SELECTPALETTE, EMR_CREATEPALETTE,
-    EMR_SETPALETTEENTRIES, EMR_RESIZEPALETTE, EMR_REALIZEPALETTE, EMR_EXTFLOODFILL, EMR_LINETO, EMR_ARCTO,
-    EMR_POLYDRAW, EMR_SETARCDIRECTION, EMR_SETMITERLIMIT, EMR_BEGINPATH, EMR_ENDPATH, EMR_CLOSEFIGURE,
-    EMR_FILLPATH, EMR_STROKEANDFILLPATH, EMR_STROKEPATH, EMR_FLATTENPATH, EMR_WIDENPATH, EMR_SELECTCLIPPATH,
+    EMR_HEADER = 1,
+    EMR_POLYBEZIER,
+    EMR_POLYGON,
+    EMR_POLYLINE,
+    EMR_POLYBEZIERTO,
+    EMR_POLYLINETO,
+    EMR_POLYPOLYLINE,
+    EMR_POLYPOLYGON,
+    EMR_SETWINDOWEXTEX,
+    EMR_SETWINDOWORGEX,
+    EMR_SETVIEWPORTEXTEX,
+    EMR_SETVIEWPORTORGEX,
+    EMR_SETBRUSHORGEX,
+    EMR_EOF,
+    EMR_SETPIXELV,
+    EMR_SETMAPPERFLAGS,
+    EMR_SETMAPMODE,
+    EMR_SETBKMODE,
+    EMR_SETPOLYFILLMODE,
+    EMR_SETROP2,
+    EMR_SETSTRETCHBLTMODE,
+    EMR_SETTEXTALIGN,
+    EMR_SETCOLORADJUSTMENT,
+    EMR_SETTEXTCOLOR,
+    EMR_SETBKCOLOR,
+    EMR_OFFSETCLIPRGN,
+    EMR_MOVETOEX,
+    EMR_SETMETARGN,
+    EMR_EXCLUDECLIPRECT,
+    EMR_INTERSECTCLIPRECT,
+    EMR_SCALEVIEWPORTEXTEX,
+    EMR_SCALEWINDOWEXTEX,
+    EMR_SAVEDC,
+    EMR_RESTOREDC,
+    EMR_SETWORLDTRANSFORM,
+    EMR_MODIFYWORLDTRANSFORM,
+    EMR_SELECTOBJECT,
+    EMR_CREATEPEN,
+    EMR_CREATEBRUSHINDIRECT,
+    EMR_DELETEOBJECT,
+    EMR_ANGLEARC,
+    EMR_ELLIPSE,
+    EMR_RECTANGLE,
+    EMR_ROUNDRECT,
+    EMR_ARC,
+    EMR_CHORD,
+    EMR_PIE,
+    EMR_SELECTPALETTE,
+    EMR_CREATEPALETTE,
+    EMR_SETPALETTEENTRIES,
+    EMR_RESIZEPALETTE,
+    EMR_REALIZEPALETTE,
+    EMR_EXTFLOODFILL,
+    EMR_LINETO,
+    EMR_ARCTO,
+    EMR_POLYDRAW,
+    EMR_SETARCDIRECTION,
+    EMR_SETMITERLIMIT,
+    EMR_BEGINPATH,
+    EMR_ENDPATH,
+    EMR_CLOSEFIGURE,
+    EMR_FILLPATH,
+    EMR_STROKEANDFILLPATH,
+    EMR_STROKEPATH,
+    EMR_FLATTENPATH,
+    EMR_WIDENPATH,
+    EMR_SELECTCLIPPATH,
     EMR_ABORTPATH,
-    EMR_GDICOMMENT = 70, EMR_FILLRGN, EMR_FRAMERGN, EMR_INVERTRGN, EMR_PAINTRGN, EMR_EXTSELECTCLIPRGN,
-    EMR_BITBLT, EMR_STRETCHBLT, EMR_MASKBLT, EMR_PLGBLT, EMR_SETDIBITSTODEVICE, EMR_STRETCHDIBITS,
-    EMR_EXTCREATEFONTINDIRECTW, EMR_EXTTEXTOUTA, EMR_EXTTEXTOUTW, EMR_POLYBEZIER16, EMR_POLYGON16,
-    EMR_POLYLINE16, EMR_POLYBEZIERTO16, EMR_POLYLINETO16, EMR_POLYPOLYLINE16, EMR_POLYPOLYGON16,
-    EMR_POLYDRAW16, EMR_CREATEMONOBRUSH, EMR_CREATEDIBPATTERNBRUSHPT, EMR_EXTCREATEPEN
+    EMR_GDICOMMENT = 70,
+    EMR_FILLRGN,
+    EMR_FRAMERGN,
+    EMR_INVERTRGN,
+    EMR_PAINTRGN,
+    EMR_EXTSELECTCLIPRGN,
+    EMR_BITBLT,
+    EMR_STRETCHBLT,
+    EMR_MASKBLT,
+    EMR_PLGBLT,
+    EMR_SETDIBITSTODEVICE,
+    EMR_STRETCHDIBITS,
+    EMR_EXTCREATEFONTINDIRECTW,
+    EMR_EXTTEXTOUTA,
+    EMR_EXTTEXTOUTW,
+    EMR_POLYBEZIER16,
+    EMR_POLYGON16,
+    EMR_POLYLINE16,
+    EMR_POLYBEZIERTO16,
+    EMR_POLYLINETO16,
+    EMR_POLYPOLYLINE16,
+    EMR_POLYPOLYGON16,
+    EMR_POLYDRAW16,
+    EMR_CREATEMONOBRUSH,
+    EMR_CREATEDIBPATTERNBRUSHPT,
+    EMR_EXTCREATEPEN
 };
 
 QColor colorRef(uint32_t v)
@@ -99,8 +175,8 @@ std::string_view recordPart(std::string_view record, uint32_t offset, uint32_t s
     return record.substr(offset, size);
 }
 
-QImage recordBitmap(std::string_view record, uint32_t offBmi, uint32_t cbBmi, uint32_t offBits, uint32_t cbBits,
-                    uint32_t usage)
+QImage recordBitmap(std::string_view record, uint32_t offBmi, uint32_t cbBmi, uint32_t offBits,
+                    uint32_t cbBits, uint32_t usage)
 {
     std::string_view info = recordPart(record, offBmi, cbBmi);
     std::string_view bits = recordPart(record, offBits, cbBits);
@@ -219,9 +295,7 @@ void polyDraw(GdiPlayer& g, ByteReader& r, bool small)
             g.moveTo(points[i]);
             figureStart = points[i];
             break;
-        case 2:
-            g.lineTo(points[i]);
-            break;
+        case 2: g.lineTo(points[i]); break;
         case 4:
             if (i + 2 < points.size()) {
                 g.polyBezierTo(QPolygonF({points[i], points[i + 1], points[i + 2]}));
@@ -242,8 +316,15 @@ void record(GdiPlayer& g, uint32_t type, std::string_view rec)
     ByteReader r(rec);
     r.skip(8);
     switch (type) {
-    case EMR_POLYBEZIER: case EMR_POLYGON: case EMR_POLYLINE: case EMR_POLYBEZIERTO: case EMR_POLYLINETO:
-    case EMR_POLYBEZIER16: case EMR_POLYGON16: case EMR_POLYLINE16: case EMR_POLYBEZIERTO16:
+    case EMR_POLYBEZIER:
+    case EMR_POLYGON:
+    case EMR_POLYLINE:
+    case EMR_POLYBEZIERTO:
+    case EMR_POLYLINETO:
+    case EMR_POLYBEZIER16:
+    case EMR_POLYGON16:
+    case EMR_POLYLINE16:
+    case EMR_POLYBEZIERTO16:
     case EMR_POLYLINETO16: {
         bool small = type >= EMR_POLYBEZIER16;
         uint32_t kind = small ? type - EMR_POLYBEZIER16 + EMR_POLYBEZIER : type;
@@ -260,7 +341,10 @@ void record(GdiPlayer& g, uint32_t type, std::string_view rec)
         }
         return;
     }
-    case EMR_POLYPOLYLINE: case EMR_POLYPOLYGON: case EMR_POLYPOLYLINE16: case EMR_POLYPOLYGON16: {
+    case EMR_POLYPOLYLINE:
+    case EMR_POLYPOLYGON:
+    case EMR_POLYPOLYLINE16:
+    case EMR_POLYPOLYGON16: {
         bool small = type >= EMR_POLYPOLYLINE16;
         readRect(r);
         std::vector<QPolygonF> polys;
@@ -274,8 +358,13 @@ void record(GdiPlayer& g, uint32_t type, std::string_view rec)
     }
     case EMR_POLYDRAW: polyDraw(g, r, false); return;
     case EMR_POLYDRAW16: polyDraw(g, r, true); return;
-    case EMR_SETWINDOWEXTEX: case EMR_SETWINDOWORGEX: case EMR_SETVIEWPORTEXTEX: case EMR_SETVIEWPORTORGEX:
-    case EMR_MOVETOEX: case EMR_LINETO: case EMR_OFFSETCLIPRGN: {
+    case EMR_SETWINDOWEXTEX:
+    case EMR_SETWINDOWORGEX:
+    case EMR_SETVIEWPORTEXTEX:
+    case EMR_SETVIEWPORTORGEX:
+    case EMR_MOVETOEX:
+    case EMR_LINETO:
+    case EMR_OFFSETCLIPRGN: {
         QPointF p = readPoint(r, false);
         if (!r.ok())
             return;
@@ -297,19 +386,38 @@ void record(GdiPlayer& g, uint32_t type, std::string_view rec)
             g.setPixel(p, colorRef(c));
         return;
     }
-    case EMR_SETMAPMODE: case EMR_SETBKMODE: case EMR_SETPOLYFILLMODE: case EMR_SETROP2: case EMR_SETTEXTALIGN:
-    case EMR_SETARCDIRECTION: case EMR_SETTEXTCOLOR: case EMR_SETBKCOLOR: case EMR_SAVEDC: case EMR_RESTOREDC:
-    case EMR_SELECTOBJECT: case EMR_DELETEOBJECT: case EMR_SELECTCLIPPATH: {
+    case EMR_SETMAPMODE:
+    case EMR_SETBKMODE:
+    case EMR_SETPOLYFILLMODE:
+    case EMR_SETROP2:
+    case EMR_SETTEXTALIGN:
+    case EMR_SETARCDIRECTION:
+    case EMR_SETTEXTCOLOR:
+    case EMR_SETBKCOLOR:
+    case EMR_SAVEDC:
+    case EMR_RESTOREDC:
+    case EMR_SELECTOBJECT:
+    case EMR_DELETEOBJECT:
+    case EMR_SELECTCLIPPATH: {
         uint32_t v = type == EMR_SAVEDC ? 0 : r.u32();
         if (!r.ok())
             return;
         switch (type) {
         case EMR_SETMAPMODE: g.setMapMode(int(v)); break;
-        case EMR_SETBKMODE: if (v == 1 || v == 2) g.dc.bkMode = int(v); break;
-        case EMR_SETPOLYFILLMODE: if (v == 1 || v == 2) g.dc.fillMode = int(v); break;
+        case EMR_SETBKMODE:
+            if (v == 1 || v == 2)
+                g.dc.bkMode = int(v);
+            break;
+        case EMR_SETPOLYFILLMODE:
+            if (v == 1 || v == 2)
+                g.dc.fillMode = int(v);
+            break;
         case EMR_SETROP2: g.dc.rop2 = int(v); break;
         case EMR_SETTEXTALIGN: g.dc.textAlign = int(v); break;
-        case EMR_SETARCDIRECTION: if (v == 1 || v == 2) g.dc.arcDirection = int(v); break;
+        case EMR_SETARCDIRECTION:
+            if (v == 1 || v == 2)
+                g.dc.arcDirection = int(v);
+            break;
         case EMR_SETTEXTCOLOR: g.dc.textColor = colorRef(v); break;
         case EMR_SETBKCOLOR: g.dc.bkColor = colorRef(v); break;
         case EMR_SAVEDC: g.saveDc(); break;
@@ -320,7 +428,10 @@ void record(GdiPlayer& g, uint32_t type, std::string_view rec)
         }
         return;
     }
-    case EMR_EXCLUDECLIPRECT: case EMR_INTERSECTCLIPRECT: case EMR_ELLIPSE: case EMR_RECTANGLE: {
+    case EMR_EXCLUDECLIPRECT:
+    case EMR_INTERSECTCLIPRECT:
+    case EMR_ELLIPSE:
+    case EMR_RECTANGLE: {
         QRectF rc = readRect(r);
         if (!r.ok())
             return;
@@ -341,7 +452,10 @@ void record(GdiPlayer& g, uint32_t type, std::string_view rec)
             g.roundRect(rc, QSizeF(corner.x(), corner.y()));
         return;
     }
-    case EMR_ARC: case EMR_CHORD: case EMR_PIE: case EMR_ARCTO: {
+    case EMR_ARC:
+    case EMR_CHORD:
+    case EMR_PIE:
+    case EMR_ARCTO: {
         QRectF rc = readRect(r);
         QPointF start = readPoint(r, false);
         QPointF end = readPoint(r, false);
@@ -360,7 +474,8 @@ void record(GdiPlayer& g, uint32_t type, std::string_view rec)
             g.angleArc(c, radius, start, sweep);
         return;
     }
-    case EMR_SCALEVIEWPORTEXTEX: case EMR_SCALEWINDOWEXTEX: {
+    case EMR_SCALEVIEWPORTEXTEX:
+    case EMR_SCALEWINDOWEXTEX: {
         double xn = r.i32(), xd = r.i32(), yn = r.i32(), yd = r.i32();
         if (!r.ok())
             return;
@@ -370,7 +485,8 @@ void record(GdiPlayer& g, uint32_t type, std::string_view rec)
             g.scaleWindowExt(xn, xd, yn, yd);
         return;
     }
-    case EMR_SETWORLDTRANSFORM: case EMR_MODIFYWORLDTRANSFORM: {
+    case EMR_SETWORLDTRANSFORM:
+    case EMR_MODIFYWORLDTRANSFORM: {
         double m[6];
         for (double& v : m)
             v = r.f32();
@@ -434,7 +550,8 @@ void record(GdiPlayer& g, uint32_t type, std::string_view rec)
             g.createObject(index, b);
         return;
     }
-    case EMR_CREATEMONOBRUSH: case EMR_CREATEDIBPATTERNBRUSHPT: {
+    case EMR_CREATEMONOBRUSH:
+    case EMR_CREATEDIBPATTERNBRUSHPT: {
         uint32_t index = r.u32();
         uint32_t usage = r.u32();
         uint32_t offBmi = r.u32(), cbBmi = r.u32(), offBits = r.u32(), cbBits = r.u32();
@@ -477,7 +594,8 @@ void record(GdiPlayer& g, uint32_t type, std::string_view rec)
         g.clipRegion(readRegion(r, cb), int(mode));
         return;
     }
-    case EMR_FILLRGN: case EMR_PAINTRGN: {
+    case EMR_FILLRGN:
+    case EMR_PAINTRGN: {
         readRect(r);
         uint32_t cb = r.u32();
         uint32_t brushIndex = type == EMR_FILLRGN ? r.u32() : 0;
@@ -498,7 +616,8 @@ void record(GdiPlayer& g, uint32_t type, std::string_view rec)
         }
         return;
     }
-    case EMR_BITBLT: case EMR_STRETCHBLT: {
+    case EMR_BITBLT:
+    case EMR_STRETCHBLT: {
         readRect(r);
         double x = r.i32(), y = r.i32(), cx = r.i32(), cy = r.i32();
         uint32_t rop = r.u32();
@@ -523,7 +642,8 @@ void record(GdiPlayer& g, uint32_t type, std::string_view rec)
         g.image(img, dest, src, rop);
         return;
     }
-    case EMR_STRETCHDIBITS: case EMR_SETDIBITSTODEVICE: {
+    case EMR_STRETCHDIBITS:
+    case EMR_SETDIBITSTODEVICE: {
         readRect(r);
         double x = r.i32(), y = r.i32(), xSrc = r.i32(), ySrc = r.i32(), cxSrc = r.i32(), cySrc = r.i32();
         uint32_t offBmi = r.u32(), cbBmi = r.u32(), offBits = r.u32(), cbBits = r.u32(), usage = r.u32();
@@ -553,8 +673,7 @@ void record(GdiPlayer& g, uint32_t type, std::string_view rec)
     }
     case EMR_EXTTEXTOUTA: textRecord(g, rec, r, false); return;
     case EMR_EXTTEXTOUTW: textRecord(g, rec, r, true); return;
-    default:
-        return; // not drawn
+    default: return; // not drawn
     }
 }
 

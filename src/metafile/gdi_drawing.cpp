@@ -416,7 +416,8 @@ void GdiPlayer::text(QPointF reference, const QString& s, const std::vector<doub
     place.rotate(-escapement);
     painter_.setTransform(place);
     if (dc.bkMode == 2 && !(options & 0x2))
-        painter_.fillRect(QRectF(x, y - fm.ascent(), width, fm.ascent() + fm.descent()).normalized(), dc.bkColor);
+        painter_.fillRect(QRectF(x, y - fm.ascent(), width, fm.ascent() + fm.descent()).normalized(),
+                          dc.bkColor);
     painter_.setFont(font);
     painter_.setPen(dc.textColor);
     if (advances.empty()) {
@@ -473,8 +474,8 @@ void GdiPlayer::imageUpright(const QImage& img, const QRectF& dest, const QRectF
 void GdiPlayer::imageAtPoint(const QImage& img, QPointF logical, const QRectF& src, uint32_t rop)
 {
     const QPointF at = pageTransform().map(logical);
-    if (img.isNull() || !std::isfinite(at.x()) || !std::isfinite(at.y()) || !finiteRect(src) || src.width() <= 0
-        || src.height() <= 0)
+    if (img.isNull() || !std::isfinite(at.x()) || !std::isfinite(at.y()) || !finiteRect(src)
+        || src.width() <= 0 || src.height() <= 0)
         return;
     drawImageMapped(img, src, QTransform::fromTranslate(at.x() - src.x(), at.y() - src.y()) * base_, rop);
 }
@@ -482,7 +483,8 @@ void GdiPlayer::imageAtPoint(const QImage& img, QPointF logical, const QRectF& s
 // Resamples the source part of the bitmap into the device pixels it covers (nearest
 // pixel, as the device stretches) and hands the paint engine one unscaled, unmirrored
 // image. The work is bounded by the visible device area, whatever the stretching.
-void GdiPlayer::drawImageMapped(const QImage& img, const QRectF& src, const QTransform& toOutput, uint32_t rop)
+void GdiPlayer::drawImageMapped(const QImage& img, const QRectF& src, const QTransform& toOutput,
+                                uint32_t rop)
 {
     if (rop == DSTCOPY) // leaves the destination alone
         return;
@@ -512,14 +514,16 @@ void GdiPlayer::drawImageMapped(const QImage& img, const QRectF& src, const QTra
         return;
 
     const QImage source = img.format() == QImage::Format_RGB32 || img.format() == QImage::Format_ARGB32
-        ? img
-        : img.convertToFormat(QImage::Format_RGB32);
+                              ? img
+                              : img.convertToFormat(QImage::Format_RGB32);
     const int sx0 = int(std::floor(bounds.left())), sx1 = int(std::ceil(bounds.right())) - 1;
     const int sy0 = int(std::floor(bounds.top())), sy1 = int(std::ceil(bounds.bottom())) - 1;
     const QTransform toSource = toOutput.inverted();
     // Clamped while still floating point: a nearly flat mapping sends device pixels to
     // source positions far outside the range of int.
-    auto pixel = [](double v, int low, int high) { return int(std::clamp(std::floor(v), double(low), double(high))); };
+    auto pixel = [](double v, int low, int high) {
+        return int(std::clamp(std::floor(v), double(low), double(high)));
+    };
     const bool straight = axisAligned(toOutput);
     QImage piece(w, h, straight ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
     if (piece.isNull())
@@ -545,21 +549,29 @@ void GdiPlayer::drawImageMapped(const QImage& img, const QRectF& src, const QTra
             for (int i = 0; i < w; ++i) {
                 const QPointF p = toSource.map(QPointF((x0 + i + 0.5) / scale, (y0 + j + 0.5) / scale));
                 const bool inside = p.x() >= bounds.left() && p.x() < bounds.right() && p.y() >= bounds.top()
-                    && p.y() < bounds.bottom();
-                to[i] = inside ? 0xFF000000u
-                        | source.pixel(pixel(p.x(), sx0, sx1), pixel(p.y(), sy0, sy1))
-                               : 0u;
+                                    && p.y() < bounds.bottom();
+                to[i] =
+                    inside ? 0xFF000000u | source.pixel(pixel(p.x(), sx0, sx1), pixel(p.y(), sy0, sy1)) : 0u;
             }
         }
     }
 
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
-    const bool raster = straight && painter_.paintEngine()
-        && painter_.paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
+    const bool raster =
+        straight && painter_.paintEngine() && painter_.paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
     switch (rop) {
-    case SRCAND: if (raster) mode = QPainter::RasterOp_SourceAndDestination; break;
-    case SRCPAINT: if (raster) mode = QPainter::RasterOp_SourceOrDestination; break;
-    case SRCINVERT: if (raster) mode = QPainter::RasterOp_SourceXorDestination; break;
+    case SRCAND:
+        if (raster)
+            mode = QPainter::RasterOp_SourceAndDestination;
+        break;
+    case SRCPAINT:
+        if (raster)
+            mode = QPainter::RasterOp_SourceOrDestination;
+        break;
+    case SRCINVERT:
+        if (raster)
+            mode = QPainter::RasterOp_SourceXorDestination;
+        break;
     case NOTSRCCOPY:
         if (straight) {
             piece.invertPixels();
@@ -593,7 +605,7 @@ void GdiPlayer::patBlt(const QRectF& dest, uint32_t rop)
         if (raster) {
             painter_.save();
             painter_.setCompositionMode(rop == PATINVERT ? QPainter::RasterOp_SourceXorDestination
-                                                          : QPainter::RasterOp_NotDestination);
+                                                         : QPainter::RasterOp_NotDestination);
             painter_.fillPath(out, rop == PATINVERT ? outputBrush() : QBrush(Qt::black));
             painter_.restore();
         }

@@ -9,8 +9,7 @@
 
 namespace dorvin::mf {
 
-template <typename List>
-inline qsizetype totalPoints(const List& polygons)
+template <typename List> inline qsizetype totalPoints(const List& polygons)
 {
     qsizetype n = 0;
     for (const QPolygonF& p : polygons)
@@ -35,7 +34,8 @@ inline bool finiteTransform(const QTransform& t)
 
 inline bool finiteRect(const QRectF& r)
 {
-    return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) && std::isfinite(r.height());
+    return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width())
+           && std::isfinite(r.height());
 }
 
 inline bool axisAligned(const QTransform& t)

@@ -42,14 +42,19 @@ std::optional<GdiObject> stockObject(uint32_t index)
     case 6: return stockPen(Qt::white);
     case 7: return stockPen(Qt::black);
     case 8: return stockPen(Qt::black, true);
-    case 10: case 11: case 16: {
+    case 10:
+    case 11:
+    case 16: {
         LogFont f;
         f.face = QStringLiteral("Courier New");
         f.height = 12;
         f.pitchAndFamily = 0x31;
         return f;
     }
-    case 12: case 13: case 14: case 17: {
+    case 12:
+    case 13:
+    case 14:
+    case 17: {
         LogFont f;
         f.face = QStringLiteral("MS Sans Serif");
         f.height = 13;
@@ -138,11 +143,26 @@ QTransform GdiPlayer::pageTransform() const
 {
     double sx = 1, sy = 1;
     switch (dc.mapMode) {
-    case MM_LOMETRIC: sx = 0.1; sy = 0.1; break;
-    case MM_HIMETRIC: sx = 0.01; sy = 0.01; break;
-    case MM_LOENGLISH: sx = 0.254; sy = 0.254; break;
-    case MM_HIENGLISH: sx = 0.0254; sy = 0.0254; break;
-    case MM_TWIPS: sx = 25.4 / 1440; sy = 25.4 / 1440; break;
+    case MM_LOMETRIC:
+        sx = 0.1;
+        sy = 0.1;
+        break;
+    case MM_HIMETRIC:
+        sx = 0.01;
+        sy = 0.01;
+        break;
+    case MM_LOENGLISH:
+        sx = 0.254;
+        sy = 0.254;
+        break;
+    case MM_HIENGLISH:
+        sx = 0.0254;
+        sy = 0.0254;
+        break;
+    case MM_TWIPS:
+        sx = 25.4 / 1440;
+        sy = 25.4 / 1440;
+        break;
     default: break;
     }
     if (dc.mapMode >= MM_LOMETRIC && dc.mapMode <= MM_TWIPS) {
@@ -158,7 +178,7 @@ QTransform GdiPlayer::pageTransform() const
         }
     }
     QTransform page = QTransform::fromTranslate(-dc.winOrg.x(), -dc.winOrg.y())
-        * QTransform::fromScale(sx, sy) * QTransform::fromTranslate(dc.vpOrg.x(), dc.vpOrg.y());
+                      * QTransform::fromScale(sx, sy) * QTransform::fromTranslate(dc.vpOrg.x(), dc.vpOrg.y());
     return dc.world * page;
 }
 
@@ -223,9 +243,9 @@ void GdiPlayer::modifyWorldTransform(const QTransform& t, int mode)
 {
     QTransform result;
     switch (mode) {
-    case 1: break;                              // identity
-    case 2: result = t * dc.world; break;       // applied before the current one
-    case 3: result = dc.world * t; break;       // applied after the current one
+    case 1: break;                        // identity
+    case 2: result = t * dc.world; break; // applied before the current one
+    case 3: result = dc.world * t; break; // applied after the current one
     case 4: result = t; break;
     default: return;
     }
@@ -333,7 +353,8 @@ QPen GdiPlayer::outputPen() const
         type = 0;
     switch (type) {
     case 1: pen.setStyle(Qt::DashLine); break;
-    case 2: case 8: pen.setStyle(Qt::DotLine); break;
+    case 2:
+    case 8: pen.setStyle(Qt::DotLine); break;
     case 3: pen.setStyle(Qt::DashDotLine); break;
     case 4: pen.setStyle(Qt::DashDotDotLine); break;
     case 7: {
@@ -399,7 +420,7 @@ bool GdiPlayer::sane(const QRectF& r) const
         if (!std::isfinite(v))
             return false;
     return r.left() >= reach_.left() && r.right() <= reach_.right() && r.top() >= reach_.top()
-        && r.bottom() <= reach_.bottom();
+           && r.bottom() <= reach_.bottom();
 }
 
 std::optional<QPainterPath> GdiPlayer::outputRect(const QRectF& logical) const

@@ -34,20 +34,36 @@
 namespace dorvin::mf {
 
 // GDI constants the readers share.
-enum MapMode { MM_TEXT = 1, MM_LOMETRIC, MM_HIMETRIC, MM_LOENGLISH, MM_HIENGLISH, MM_TWIPS,
-               MM_ISOTROPIC, MM_ANISOTROPIC };
+enum MapMode {
+    MM_TEXT = 1,
+    MM_LOMETRIC,
+    MM_HIMETRIC,
+    MM_LOENGLISH,
+    MM_HIENGLISH,
+    MM_TWIPS,
+    MM_ISOTROPIC,
+    MM_ANISOTROPIC
+};
 enum ArcKind { Arc, Chord, Pie, ArcTo };
 
 // Raster operations the player carries out, named as the format publishes them.
 enum RasterOp : uint32_t {
-    BLACKNESS = 0x00000042, DSTINVERT = 0x00550009, PATINVERT = 0x005A0049, SRCINVERT = 0x00660046,
-    NOTSRCCOPY = 0x00330008, SRCAND = 0x008800C6, DSTCOPY = 0x00AA0029 /* leaves the destination */,
-    SRCCOPY = 0x00CC0020, SRCPAINT = 0x00EE0086, PATCOPY = 0x00F00021, WHITENESS = 0x00FF0062
+    BLACKNESS = 0x00000042,
+    DSTINVERT = 0x00550009,
+    PATINVERT = 0x005A0049,
+    SRCINVERT = 0x00660046,
+    NOTSRCCOPY = 0x00330008,
+    SRCAND = 0x008800C6,
+    DSTCOPY = 0x00AA0029 /* leaves the destination */,
+    SRCCOPY = 0x00CC0020,
+    SRCPAINT = 0x00EE0086,
+    PATCOPY = 0x00F00021,
+    WHITENESS = 0x00FF0062
 };
 
 struct LogPen {
-    int style = 0;       // PS_* style, end cap and join bits
-    double width = 0;    // logical units; 0 means one pixel
+    int style = 0;    // PS_* style, end cap and join bits
+    double width = 0; // logical units; 0 means one pixel
     bool cosmetic = true;
     QColor color = Qt::black;
     std::vector<double> dashes; // user style, logical units
@@ -84,7 +100,7 @@ struct DcState {
     QColor bkColor = Qt::white;
     int bkMode = 2; // OPAQUE
     int textAlign = 0;
-    int fillMode = 1; // ALTERNATE
+    int fillMode = 1;     // ALTERNATE
     int arcDirection = 1; // counter-clockwise
     int rop2 = 13;        // copy pen
     bool hasClip = false;
@@ -219,7 +235,8 @@ private:
     std::optional<QPainterPath> outputRect(const QRectF& logical) const;
     std::optional<QPainterPath> outputRectOf(const QTransform& t, const QRectF& rect) const;
     void drawImageMapped(const QImage& img, const QRectF& src, const QTransform& toOutput, uint32_t rop);
-    QPainterPath arcPath(ArcKind kind, const QRectF& box, QPointF start, QPointF end, bool joinFromCurrent) const;
+    QPainterPath arcPath(ArcKind kind, const QRectF& box, QPointF start, QPointF end,
+                         bool joinFromCurrent) const;
     QFont outputFont(double* pixelHeight) const;
 
     QPainter& painter_;

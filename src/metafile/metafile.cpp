@@ -23,8 +23,8 @@ constexpr size_t kWmfHeaderSize = 18;
 
 int32_t clampToInt32(int64_t v)
 {
-    return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 // a * b / c rounded half away from zero, as Windows' MulDiv does.

@@ -82,8 +82,14 @@ public:
     std::string toBytes(EmfFrame frame = EmfFrame::Original) const;
 
     // For the player.
-    std::string_view emfBytes() const { return form_ == Form::Emf ? std::string_view(data_) : std::string_view(); }
-    std::string_view wmfRecords() const { return form_ == Form::Wmf ? std::string_view(data_) : std::string_view(); }
+    std::string_view emfBytes() const
+    {
+        return form_ == Form::Emf ? std::string_view(data_) : std::string_view();
+    }
+    std::string_view wmfRecords() const
+    {
+        return form_ == Form::Wmf ? std::string_view(data_) : std::string_view();
+    }
     const EmfHeader& emfHeader() const { return emf_; }
     const WmfPlaceable& wmfPlaceable() const { return wmf_; }
 

@@ -14,7 +14,8 @@ bool symbolFitFor(int32_t w, int32_t h)
     return w > kSymbolFitThreshold || h > kSymbolFitThreshold;
 }
 
-QRect pictureRect(int32_t declaredWidth, int32_t declaredHeight, QSize box, bool fit, double dpiX, double dpiY)
+QRect pictureRect(int32_t declaredWidth, int32_t declaredHeight, QSize box, bool fit, double dpiX,
+                  double dpiY)
 {
     if (declaredWidth <= 0 || declaredHeight <= 0 || box.isEmpty())
         return {};
@@ -50,8 +51,8 @@ QRect symbolRect(const Metafile& picture, QSize box, double dpiX, double dpiY)
 {
     if (picture.isEmpty())
         return {};
-    return pictureRect(picture.width(), picture.height(), box, symbolFitFor(picture.width(), picture.height()),
-                       dpiX, dpiY);
+    return pictureRect(picture.width(), picture.height(), box,
+                       symbolFitFor(picture.width(), picture.height()), dpiX, dpiY);
 }
 
 namespace {
@@ -86,8 +87,8 @@ void drawEmf(QPainter& painter, const Metafile& picture, const QRectF& target)
     mf::GdiPlayer player(painter, false);
     player.setDeviceResolution(mmX, mmY);
     player.setBase(QTransform::fromTranslate(-left, -top)
-                   * QTransform::fromScale(target.width() / width, target.height() / height)
-                   * QTransform::fromTranslate(target.x(), target.y()),
+                       * QTransform::fromScale(target.width() / width, target.height() / height)
+                       * QTransform::fromTranslate(target.x(), target.y()),
                    target);
     mf::playEmfRecords(player, picture.emfBytes());
 }
@@ -107,7 +108,7 @@ void drawWmf(QPainter& painter, const Metafile& picture, const QRectF& target)
     player.dc.vpOrg = QPointF(0, 0);
     player.dc.vpExt = QPointF(width, height);
     player.setBase(QTransform::fromScale(target.width() / width, target.height() / height)
-                   * QTransform::fromTranslate(target.x(), target.y()),
+                       * QTransform::fromTranslate(target.x(), target.y()),
                    target);
     mf::playWmfRecords(player, picture.wmfRecords());
 }

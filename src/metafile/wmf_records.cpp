@@ -58,7 +58,6 @@ enum : uint16_t {
     META_STRETCHDIB = 0x0F43,
 };
 
-
 QColor colorRef(uint32_t v)
 {
     return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
@@ -132,28 +131,108 @@ void record(GdiPlayer& g, uint16_t function, std::string_view rec)
     r.skip(6);
     const size_t paramWords = (rec.size() - 6) / 2;
     switch (function) {
-    case META_SETBKCOLOR: { uint32_t c = r.u32(); if (r.ok()) g.dc.bkColor = colorRef(c); return; }
-    case META_SETTEXTCOLOR: { uint32_t c = r.u32(); if (r.ok()) g.dc.textColor = colorRef(c); return; }
-    case META_SETBKMODE: { int v = r.u16(); if (r.ok() && (v == 1 || v == 2)) g.dc.bkMode = v; return; }
-    case META_SETPOLYFILLMODE: { int v = r.u16(); if (r.ok() && (v == 1 || v == 2)) g.dc.fillMode = v; return; }
-    case META_SETROP2: { int v = r.u16(); if (r.ok()) g.dc.rop2 = v; return; }
-    case META_SETTEXTALIGN: { int v = r.u16(); if (r.ok()) g.dc.textAlign = v; return; }
-    case META_SETWINDOWORG: { QPointF p = readYX(r); if (r.ok()) g.setWindowOrg(p); return; }
-    case META_SETWINDOWEXT: { QPointF p = readYX(r); if (r.ok()) g.setWindowExt(p); return; }
-    case META_OFFSETWINDOWORG: { QPointF p = readYX(r); if (r.ok()) g.setWindowOrg(g.dc.winOrg + p); return; }
+    case META_SETBKCOLOR: {
+        uint32_t c = r.u32();
+        if (r.ok())
+            g.dc.bkColor = colorRef(c);
+        return;
+    }
+    case META_SETTEXTCOLOR: {
+        uint32_t c = r.u32();
+        if (r.ok())
+            g.dc.textColor = colorRef(c);
+        return;
+    }
+    case META_SETBKMODE: {
+        int v = r.u16();
+        if (r.ok() && (v == 1 || v == 2))
+            g.dc.bkMode = v;
+        return;
+    }
+    case META_SETPOLYFILLMODE: {
+        int v = r.u16();
+        if (r.ok() && (v == 1 || v == 2))
+            g.dc.fillMode = v;
+        return;
+    }
+    case META_SETROP2: {
+        int v = r.u16();
+        if (r.ok())
+            g.dc.rop2 = v;
+        return;
+    }
+    case META_SETTEXTALIGN: {
+        int v = r.u16();
+        if (r.ok())
+            g.dc.textAlign = v;
+        return;
+    }
+    case META_SETWINDOWORG: {
+        QPointF p = readYX(r);
+        if (r.ok())
+            g.setWindowOrg(p);
+        return;
+    }
+    case META_SETWINDOWEXT: {
+        QPointF p = readYX(r);
+        if (r.ok())
+            g.setWindowExt(p);
+        return;
+    }
+    case META_OFFSETWINDOWORG: {
+        QPointF p = readYX(r);
+        if (r.ok())
+            g.setWindowOrg(g.dc.winOrg + p);
+        return;
+    }
     case META_SCALEWINDOWEXT: {
         double yd = r.i16(), yn = r.i16(), xd = r.i16(), xn = r.i16();
         if (r.ok())
             g.scaleWindowExt(xn, xd, yn, yd);
         return;
     }
-    case META_LINETO: { QPointF p = readYX(r); if (r.ok()) g.lineTo(p); return; }
-    case META_MOVETO: { QPointF p = readYX(r); if (r.ok()) g.moveTo(p); return; }
-    case META_OFFSETCLIPRGN: { QPointF p = readYX(r); if (r.ok()) g.offsetClip(p); return; }
-    case META_EXCLUDECLIPRECT: { QRectF rc = readRect(r); if (r.ok()) g.excludeClip(rc); return; }
-    case META_INTERSECTCLIPRECT: { QRectF rc = readRect(r); if (r.ok()) g.intersectClip(rc); return; }
-    case META_ELLIPSE: { QRectF rc = readRect(r); if (r.ok()) g.ellipse(rc); return; }
-    case META_RECTANGLE: { QRectF rc = readRect(r); if (r.ok()) g.rectangle(rc); return; }
+    case META_LINETO: {
+        QPointF p = readYX(r);
+        if (r.ok())
+            g.lineTo(p);
+        return;
+    }
+    case META_MOVETO: {
+        QPointF p = readYX(r);
+        if (r.ok())
+            g.moveTo(p);
+        return;
+    }
+    case META_OFFSETCLIPRGN: {
+        QPointF p = readYX(r);
+        if (r.ok())
+            g.offsetClip(p);
+        return;
+    }
+    case META_EXCLUDECLIPRECT: {
+        QRectF rc = readRect(r);
+        if (r.ok())
+            g.excludeClip(rc);
+        return;
+    }
+    case META_INTERSECTCLIPRECT: {
+        QRectF rc = readRect(r);
+        if (r.ok())
+            g.intersectClip(rc);
+        return;
+    }
+    case META_ELLIPSE: {
+        QRectF rc = readRect(r);
+        if (r.ok())
+            g.ellipse(rc);
+        return;
+    }
+    case META_RECTANGLE: {
+        QRectF rc = readRect(r);
+        if (r.ok())
+            g.rectangle(rc);
+        return;
+    }
     case META_ROUNDRECT: {
         double h = r.i16(), w = r.i16();
         QRectF rc = readRect(r);
@@ -161,7 +240,9 @@ void record(GdiPlayer& g, uint16_t function, std::string_view rec)
             g.roundRect(rc, QSizeF(w, h));
         return;
     }
-    case META_ARC: case META_PIE: case META_CHORD: {
+    case META_ARC:
+    case META_PIE:
+    case META_CHORD: {
         QPointF end = readYX(r);
         QPointF start = readYX(r);
         QRectF rc = readRect(r);
@@ -185,8 +266,14 @@ void record(GdiPlayer& g, uint16_t function, std::string_view rec)
         return;
     }
     case META_SAVEDC: g.saveDc(); return;
-    case META_RESTOREDC: { int n = r.i16(); if (r.ok()) g.restoreDc(n); return; }
-    case META_POLYGON: case META_POLYLINE: {
+    case META_RESTOREDC: {
+        int n = r.i16();
+        if (r.ok())
+            g.restoreDc(n);
+        return;
+    }
+    case META_POLYGON:
+    case META_POLYLINE: {
         int count = r.i16();
         QPolygonF points;
         if (!readPoints(r, count, points))
@@ -214,8 +301,18 @@ void record(GdiPlayer& g, uint16_t function, std::string_view rec)
         g.polyPolygon(list);
         return;
     }
-    case META_SELECTOBJECT: { int i = r.u16(); if (r.ok()) g.selectObject(uint32_t(i)); return; }
-    case META_DELETEOBJECT: { int i = r.u16(); if (r.ok()) g.deleteObject(uint32_t(i)); return; }
+    case META_SELECTOBJECT: {
+        int i = r.u16();
+        if (r.ok())
+            g.selectObject(uint32_t(i));
+        return;
+    }
+    case META_DELETEOBJECT: {
+        int i = r.u16();
+        if (r.ok())
+            g.deleteObject(uint32_t(i));
+        return;
+    }
     case META_CREATEPENINDIRECT: {
         LogPen pen;
         int style = r.u16();
@@ -251,9 +348,9 @@ void record(GdiPlayer& g, uint16_t function, std::string_view rec)
         g.createObjectWmf(b);
         return;
     }
-    case META_CREATEPALETTE: case META_CREATEPATTERNBRUSH: case META_CREATEREGION:
-        g.createObjectWmf(std::monostate());
-        return;
+    case META_CREATEPALETTE:
+    case META_CREATEPATTERNBRUSH:
+    case META_CREATEREGION: g.createObjectWmf(std::monostate()); return;
     case META_TEXTOUT: {
         int count = r.u16();
         std::string_view s = r.bytes(size_t(count));
@@ -288,7 +385,8 @@ void record(GdiPlayer& g, uint16_t function, std::string_view rec)
         g.text(p, ansiText(s, g.dc.font.charSet), dx, options, rc);
         return;
     }
-    case META_DIBBITBLT: case META_DIBSTRETCHBLT: {
+    case META_DIBBITBLT:
+    case META_DIBSTRETCHBLT: {
         bool stretch = function == META_DIBSTRETCHBLT;
         uint32_t rop = r.u32();
         bool noBitmap = paramWords == size_t(function >> 8);
@@ -344,8 +442,7 @@ void record(GdiPlayer& g, uint16_t function, std::string_view rec)
             g.imageUpright(img, QRectF(p, QSizeF(w, h)), sourceRect(img, xSrc, ySrc, w, h, true), SRCCOPY);
         return;
     }
-    default:
-        return; // not drawn
+    default: return; // not drawn
     }
 }
 

@@ -24,8 +24,7 @@ inline QHBoxLayout* hbox(QWidget* owner, int margin = 0)
 }
 
 // The object name of a control is its member name: tests and host programs find it so.
-template <typename W>
-W* named(W* widget, const char* name)
+template <typename W> W* named(W* widget, const char* name)
 {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;

@@ -50,8 +50,8 @@ std::vector<double> interpolatedValues(double y1, double y2, double f1, double f
     std::vector<double> values;
     values.reserve(innerFrequencies.size());
     for (const double f : innerFrequencies) {
-        const double v = (f - static_cast<double>(sf1)) * static_cast<double>(slope)
-                         + static_cast<double>(sy1);
+        const double v =
+            (f - static_cast<double>(sf1)) * static_cast<double>(slope) + static_cast<double>(sy1);
         values.push_back(static_cast<double>(toSingle(v)));
     }
     return values;

@@ -34,8 +34,7 @@ void ParamsPane::RebuildResponseChart()
             const std::optional<double> x = dorvin::parseValueText(frequency);
             if (!x)
                 continue;
-            chart->addPoint(*x, paramValueField(k).asFloat(),
-                            ParamsGrid->cells(kChannelColumn, k));
+            chart->addPoint(*x, paramValueField(k).asFloat(), ParamsGrid->cells(kChannelColumn, k));
         }
         chart->fitFrequencyAxis();
         chart->fitValueAxis();

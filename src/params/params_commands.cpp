@@ -76,16 +76,13 @@ void ParamsPane::PasteItemClick()
     PasteBox->addItems(lines);
     const int top = selectedRows().top;
     switch (dorvin::checkParamPaste(lines, top)) {
-    case dorvin::PasteCheck::NotParameters:
-        RefreshParamValues();
-        return;
+    case dorvin::PasteCheck::NotParameters: RefreshParamValues(); return;
     case dorvin::PasteCheck::NoRoom:
         desktop.beep();
         desktop.message(QStringLiteral("Нет места для вставки!"));
         PasteBox->clear();
         return;
-    case dorvin::PasteCheck::Fits:
-        break;
+    case dorvin::PasteCheck::Fits: break;
     }
     // Every line is read before anything is written: a line that is not a number is
     // reported and the row keeps all its values.

@@ -68,8 +68,8 @@ void ParamsPane::RefreshParamValues()
     const bool hasRows = params.recordCount() != 0;
     ParamsGrid->setEnabled(hasRows);
     for (int k = kFirstRow; k <= kLastRow; ++k) {
-        const QString text = hasRows ? dorvin::formatValueText(paramValueField(k).asFloat())
-                                     : dorvin::zeroValueText();
+        const QString text =
+            hasRows ? dorvin::formatValueText(paramValueField(k).asFloat()) : dorvin::zeroValueText();
         ParamsGrid->setCells(kValueColumn, k, text);
     }
     RebuildResponseChart();

@@ -35,7 +35,8 @@ constexpr int kLastRow = 96;
 constexpr int kValueColumn = 2;
 } // namespace
 
-ParamsPane::ParamsPane(dorvin::PaneHost& host, QWidget* window) : QObject(window), m_host(host), m_window(window)
+ParamsPane::ParamsPane(dorvin::PaneHost& host, QWidget* window)
+    : QObject(window), m_host(host), m_window(window)
 {
     setObjectName(QStringLiteral("ParamsPane"));
     SavePictureDialog1.filter = QStringLiteral("Картинки (*.bmp)|*.bmp");
@@ -46,8 +47,8 @@ QGroupBox* ParamsPane::build(QWidget* parent, const dorvin::TImageList& toolImag
 {
     using dorvin::NavigateBtn;
     using dorvin::setControlHint;
-    using dorvin::icons::ToolImage;
     using dorvin::icons::imageIndex;
+    using dorvin::icons::ToolImage;
     using dorvin::panes::hbox;
     using dorvin::panes::kHelpContextProperty;
     using dorvin::panes::named;
@@ -63,11 +64,11 @@ QGroupBox* ParamsPane::build(QWidget* parent, const dorvin::TImageList& toolImag
     DBText1->setGeometry(1, 3, 256, 13);
     DBText1->setAlignment(Qt::AlignCenter);
     setControlHint(DBText1, QStringLiteral("Наименование параметра"), true);
-    DBNavigator2 = named(new dorvin::TDBNavigator({NavigateBtn::Prior, NavigateBtn::Next}, Panel3),
-                         "DBNavigator2");
+    DBNavigator2 =
+        named(new dorvin::TDBNavigator({NavigateBtn::Prior, NavigateBtn::Next}, Panel3), "DBNavigator2");
     setControlHint(DBNavigator2, QStringLiteral("Выбор параметра"), false);
-    DBNavigator2->setButtonHints({QStringLiteral("Предыдущий параметр"), QStringLiteral("Следующий параметр")},
-                                 false);
+    DBNavigator2->setButtonHints(
+        {QStringLiteral("Предыдущий параметр"), QStringLiteral("Следующий параметр")}, false);
     {
         QHBoxLayout* row = hbox(Panel3, 1);
         row->addStretch(1);
@@ -94,12 +95,18 @@ QGroupBox* ParamsPane::build(QWidget* parent, const dorvin::TImageList& toolImag
     ToolBar2 = named(new dorvin::TToolBar(ParamsGroupBox), "ToolBar2");
     ToolBar2->setButtonHeight(20);
     auto icon = [&](ToolImage image) { return toolImages.icon(imageIndex(image)); };
-    TopBut = ToolBar2->addButton(QStringLiteral("TopBut"), icon(ToolImage::First), QStringLiteral("Первая частота"));
-    UpBut = ToolBar2->addButton(QStringLiteral("UpBut"), icon(ToolImage::Prior), QStringLiteral("Предыдущая частота"));
-    DownBut = ToolBar2->addButton(QStringLiteral("DownBut"), icon(ToolImage::Next), QStringLiteral("Следующая частота"));
-    ButtomBut = ToolBar2->addButton(QStringLiteral("ButtomBut"), icon(ToolImage::Last), QStringLiteral("Последняя частота"));
-    AppBut = ToolBar2->addButton(QStringLiteral("AppBut"), icon(ToolImage::Check), QStringLiteral("Принять изменения"));
-    CancBut = ToolBar2->addButton(QStringLiteral("CancBut"), icon(ToolImage::Cross), QStringLiteral("Отменить изменения"));
+    TopBut = ToolBar2->addButton(QStringLiteral("TopBut"), icon(ToolImage::First),
+                                 QStringLiteral("Первая частота"));
+    UpBut = ToolBar2->addButton(QStringLiteral("UpBut"), icon(ToolImage::Prior),
+                                QStringLiteral("Предыдущая частота"));
+    DownBut = ToolBar2->addButton(QStringLiteral("DownBut"), icon(ToolImage::Next),
+                                  QStringLiteral("Следующая частота"));
+    ButtomBut = ToolBar2->addButton(QStringLiteral("ButtomBut"), icon(ToolImage::Last),
+                                    QStringLiteral("Последняя частота"));
+    AppBut = ToolBar2->addButton(QStringLiteral("AppBut"), icon(ToolImage::Check),
+                                 QStringLiteral("Принять изменения"));
+    CancBut = ToolBar2->addButton(QStringLiteral("CancBut"), icon(ToolImage::Cross),
+                                  QStringLiteral("Отменить изменения"));
     ToolBar2->setIconSize(toolImages.imageSize());
     paramsColumn->addWidget(ToolBar2);
 
@@ -122,7 +129,8 @@ QGroupBox* ParamsPane::build(QWidget* parent, const dorvin::TImageList& toolImag
     Series1 = chart->Series1;
     Series1->setObjectName(QStringLiteral("Series1"));
 
-    Splitter3 = named(new dorvin::TSplitter(Qt::Horizontal, Chart2, false, Panel7, ParamsGroupBox), "Splitter3");
+    Splitter3 =
+        named(new dorvin::TSplitter(Qt::Horizontal, Chart2, false, Panel7, ParamsGroupBox), "Splitter3");
     // The chart never gets so low that its value axis labels run into each other.
     Splitter3->setMinSize(chart->minimumReadableHeight());
     paramsColumn->addWidget(Splitter3);

@@ -53,7 +53,8 @@ void setUpAxis(QCPAxis* axis)
 // and lets the labels run into each other when the chart is low.
 class SpacedTicker : public QCPAxisTicker {
 public:
-    SpacedTicker(std::function<int()> height, int spacing) : m_height(std::move(height)), m_spacing(spacing) {}
+    SpacedTicker(std::function<int()> height, int spacing) : m_height(std::move(height)), m_spacing(spacing)
+    {}
 
 protected:
     double getTickStep(const QCPRange& range) override
@@ -128,8 +129,8 @@ ResponseChart::ResponseChart(QWidget* parent) : QCustomPlot(parent)
     xAxis->setLabel(QStringLiteral("Частота,МГц"));
     setUpAxis(xAxis);
     setUpAxis(yAxis);
-    yAxis->setTicker(QSharedPointer<QCPAxisTicker>(new SpacedTicker([this] { return m_plotHeight; },
-                                                                    valueLabelSpacing())));
+    yAxis->setTicker(QSharedPointer<QCPAxisTicker>(
+        new SpacedTicker([this] { return m_plotHeight; }, valueLabelSpacing())));
     yAxis->setRange(0, 100);
 
     Series1 = addGraph(xAxis, yAxis);

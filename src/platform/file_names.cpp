@@ -36,11 +36,15 @@ QString cleanFileName(const QString& name)
     QString result = name;
     for (QChar& c : result) {
         switch (c.unicode()) {
-        case u'/': case u'\\': case u':': case u'*': case u'?': case u'<': case u'>': case u'"':
-            c = u'_';
-            break;
-        default:
-            break;
+        case u'/':
+        case u'\\':
+        case u':':
+        case u'*':
+        case u'?':
+        case u'<':
+        case u'>':
+        case u'"': c = u'_'; break;
+        default: break;
         }
     }
     return result;

@@ -3,8 +3,8 @@
 #include "platform/help_document.h"
 
 #include <QDir>
-#include <QScrollBar>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QVBoxLayout>

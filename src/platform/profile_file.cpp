@@ -147,7 +147,8 @@ ProfileFile ProfileFile::fromBytes(const QString& path, const std::string& input
             const std::size_t close = text.find(']');
             Section section;
             section.raw = raw;
-            section.name = trimmed(text.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            section.name =
+                trimmed(text.substr(1, close == std::string::npos ? std::string::npos : close - 1));
             profile.m_sections.push_back(std::move(section));
             continue;
         }
@@ -220,8 +221,7 @@ QStringList ProfileFile::sectionValues(const QString& section) const
     return result;
 }
 
-QString ProfileFile::readString(const QString& section, const QString& key,
-                                const QString& defaultValue) const
+QString ProfileFile::readString(const QString& section, const QString& key, const QString& defaultValue) const
 {
     const Section* s = findSection(trimmed(toCp1251(section)));
     if (!s)
@@ -275,7 +275,8 @@ void ProfileFile::writeString(const QString& section, const QString& key, const 
         problem = valueProblem(value);
     if (!problem.isEmpty()) {
         throw Error(QStringLiteral("Нельзя записать в файл настроек [%1] %2=%3: %4")
-                        .arg(section, key, value, problem).toStdString());
+                        .arg(section, key, value, problem)
+                        .toStdString());
     }
     const std::string sectionName = trimmed(toCp1251(section));
     const std::string keyName = trimmed(toCp1251(key));

@@ -44,8 +44,7 @@ public:
     // The "key=value" lines of the section in file order (first value of each key).
     QStringList sectionValues(const QString& section) const;
     // The value, or `defaultValue` when the section or key is missing.
-    QString readString(const QString& section, const QString& key,
-                       const QString& defaultValue = {}) const;
+    QString readString(const QString& section, const QString& key, const QString& defaultValue = {}) const;
 
     // Sets a value: the first matching key keeps its place and name; a new key goes after
     // the section's last key; a new section goes at the end. Throws dorvin::Error (and
@@ -76,13 +75,13 @@ public:
 
 private:
     struct Line {
-        std::string raw;    // the line as read (without its line end), Windows-1251
-        std::string key;    // trimmed key; empty for comments, blanks and other lines
-        std::string value;  // trimmed value without surrounding quotes
+        std::string raw;   // the line as read (without its line end), Windows-1251
+        std::string key;   // trimmed key; empty for comments, blanks and other lines
+        std::string value; // trimmed value without surrounding quotes
     };
     struct Section {
-        std::string raw;    // the header line as read
-        std::string name;   // trimmed name between the brackets
+        std::string raw;  // the header line as read
+        std::string name; // trimmed name between the brackets
         std::vector<Line> lines;
     };
 

@@ -65,14 +65,14 @@ void fitCaption(QMessageBox& box)
     titleFont.setBold(true);
     // Room for the caption plus the title bar's icon and buttons.
     const int width = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + 120;
-    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0,
-                  1, grid->columnCount());
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
 }
 
 void showBox(QMessageBox::Icon icon, const QString& caption, const QString& text)
 {
-    QMessageBox box(icon, caption.isEmpty() ? applicationTitle() : caption, text,
-                    QMessageBox::Ok, dialogParent());
+    QMessageBox box(icon, caption.isEmpty() ? applicationTitle() : caption, text, QMessageBox::Ok,
+                    dialogParent());
     fitCaption(box);
     box.exec();
 }
@@ -92,25 +92,25 @@ void addPreview(QFileDialog& dialog, const FileDialogOptions& options)
     auto renderer = options.previewRenderer;
     QObject::connect(&dialog, &QFileDialog::currentChanged, preview,
                      [preview, renderer](const QString& path) {
-        const QSize box = preview->size() - QSize(8, 8);
-        QImage image;
-        if (QFileInfo(path).isFile()) {
-            if (renderer) {
-                image = renderer(path, box);
-            } else {
-                QImageReader reader(path);
-                reader.setAllocationLimit(64);
-                image = reader.read();
-            }
-        }
-        if (image.isNull()) {
-            preview->clear();
-            return;
-        }
-        if (image.width() > box.width() || image.height() > box.height())
-            image = image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-        preview->setPixmap(QPixmap::fromImage(image));
-    });
+                         const QSize box = preview->size() - QSize(8, 8);
+                         QImage image;
+                         if (QFileInfo(path).isFile()) {
+                             if (renderer) {
+                                 image = renderer(path, box);
+                             } else {
+                                 QImageReader reader(path);
+                                 reader.setAllocationLimit(64);
+                                 image = reader.read();
+                             }
+                         }
+                         if (image.isNull()) {
+                             preview->clear();
+                             return;
+                         }
+                         if (image.width() > box.width() || image.height() > box.height())
+                             image = image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+                         preview->setPixmap(QPixmap::fromImage(image));
+                     });
 }
 
 void configure(QFileDialog& dialog, const FileDialogOptions& options)

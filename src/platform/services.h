@@ -27,15 +27,15 @@ void setHelpFileName(const QString& name);
 // patterns separated by '|', patterns separated by ';':
 //   "Метафайлы (*.emf;*.wmf)|*.emf;*.wmf|Все файлы (*.*)|*.*"
 struct FileDialogOptions {
-    QString title;              // empty: the dialog's own default title
+    QString title; // empty: the dialog's own default title
     QString filter;
-    QString defaultExtension;   // without the dot ("exp"); appended when the user types none
-    QString fileName;           // the proposed file name (may hold a directory)
-    QString initialDir;         // empty: the dialog's own choice
-    bool multiSelect = false;   // open: several files may be chosen
-    bool picturePreview = false; // open: show a preview of the chosen picture
+    QString defaultExtension;     // without the dot ("exp"); appended when the user types none
+    QString fileName;             // the proposed file name (may hold a directory)
+    QString initialDir;           // empty: the dialog's own choice
+    bool multiSelect = false;     // open: several files may be chosen
+    bool picturePreview = false;  // open: show a preview of the chosen picture
     bool overwritePrompt = false; // save: ask before replacing an existing file
-    bool mustExist = false;     // open: the chosen file must exist
+    bool mustExist = false;       // open: the chosen file must exist
     // Draws the preview of a picture file into an image no larger than the box; a null
     // image means "no preview". Unset: pictures that QImageReader knows are shown.
     std::function<QImage(const QString& path, const QSize& box)> previewRenderer;

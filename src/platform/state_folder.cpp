@@ -21,7 +21,8 @@ QString userStateFolder()
         return QDir::cleanPath(xdg) + QStringLiteral("/dorvindb");
     return QDir::homePath() + QStringLiteral("/.local/state/dorvindb");
 #else
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/dorvindb");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+           + QStringLiteral("/dorvindb");
 #endif
 }
 } // namespace

@@ -41,7 +41,8 @@ void onTerminationSignal(int sig)
 bool makeNonBlocking(int fd)
 {
     const int flags = ::fcntl(fd, F_GETFL);
-    return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0 && ::fcntl(fd, F_SETFD, FD_CLOEXEC) == 0;
+    return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0
+           && ::fcntl(fd, F_SETFD, FD_CLOEXEC) == 0;
 }
 
 } // namespace
@@ -149,8 +150,7 @@ struct TerminationSignals::Platform {};
 
 TerminationSignals::TerminationSignals(std::function<void()> onRequest, QObject* parent)
     : QObject(parent), m_platform(std::make_unique<Platform>()), m_onRequest(std::move(onRequest))
-{
-}
+{}
 
 TerminationSignals::~TerminationSignals() = default;
 

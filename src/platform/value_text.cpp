@@ -79,7 +79,8 @@ long decimalMagnitude(const std::string& neutral)
             exponent = -exponent;
     }
     const std::size_t point = mantissa.find('.');
-    const std::string intPart = mantissa.substr(mantissa[0] == '-' ? 1 : 0,
+    const std::string intPart = mantissa.substr(
+        mantissa[0] == '-' ? 1 : 0,
         point == std::string::npos ? std::string::npos : point - (mantissa[0] == '-' ? 1 : 0));
     const std::size_t firstInt = intPart.find_first_not_of('0');
     if (firstInt != std::string::npos)

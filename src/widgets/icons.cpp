@@ -33,10 +33,16 @@ void triangles(QPainter& p, int kind, int s)
     };
     const int a = s / 4, b = s * 3 / 4;
     switch (kind) {
-    case 0: p.drawRect(a - 1, mid - h, 2, 2 * h + 1); tri(a + 2, b); break;
+    case 0:
+        p.drawRect(a - 1, mid - h, 2, 2 * h + 1);
+        tri(a + 2, b);
+        break;
     case 1: tri(a, b - 1); break;
     case 2: tri(b, a + 1); break;
-    case 3: tri(b - 2, a); p.drawRect(b - 1, mid - h, 2, 2 * h + 1); break;
+    case 3:
+        tri(b - 2, a);
+        p.drawRect(b - 1, mid - h, 2, 2 * h + 1);
+        break;
     }
 }
 
@@ -44,8 +50,8 @@ void check(QPainter& p, int s)
 {
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(green, s / 7.0 + 0.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.drawPolyline(QPolygonF({QPointF(s * 0.18, s * 0.52), QPointF(s * 0.42, s * 0.78),
-                              QPointF(s * 0.84, s * 0.22)}));
+    p.drawPolyline(
+        QPolygonF({QPointF(s * 0.18, s * 0.52), QPointF(s * 0.42, s * 0.78), QPointF(s * 0.84, s * 0.22)}));
 }
 
 void cross(QPainter& p, int s)
@@ -104,7 +110,10 @@ QPixmap drawMenu(int index)
     QPixmap pm = blank(16);
     QPainter p(&pm);
     switch (static_cast<M>(index)) {
-    case M::First: case M::Prior: case M::Next: case M::Last: triangles(p, index, 16); break;
+    case M::First:
+    case M::Prior:
+    case M::Next:
+    case M::Last: triangles(p, index, 16); break;
     case M::Check: check(p, 16); break;
     case M::Cross: cross(p, 16); break;
     case M::Help: {
@@ -168,7 +177,8 @@ QPixmap drawMenu(int index)
     }
     case M::SaveOut: ball(p, true); break;
     case M::InsertIn: ball(p, false); break;
-    case M::Table: case M::Bases: table(p); break;
+    case M::Table:
+    case M::Bases: table(p); break;
     case M::Plus:
         p.fillRect(6, 2, 4, 12, green);
         p.fillRect(2, 6, 12, 4, green);
@@ -195,7 +205,8 @@ QPixmap drawMenu(int index)
         p.drawEllipse(QRectF(0.5, 7, 7, 7));
         p.drawEllipse(QRectF(8.5, 7, 7, 7));
         break;
-    case M::FillDown: case M::FillUp: {
+    case M::FillDown:
+    case M::FillUp: {
         sheet(p, Qt::white);
         p.setPen(QPen(blue, 1.5));
         p.setBrush(blue);

@@ -8,10 +8,13 @@
 
 namespace dorvin {
 
-TSplitter::TSplitter(Qt::Orientation barOrientation, QWidget* control, bool controlBefore,
-                     QWidget* client, QWidget* parent)
-    : QWidget(parent), m_vertical(barOrientation == Qt::Vertical), m_control(control),
-      m_controlBefore(controlBefore), m_client(client)
+TSplitter::TSplitter(Qt::Orientation barOrientation, QWidget* control, bool controlBefore, QWidget* client,
+                     QWidget* parent)
+    : QWidget(parent),
+      m_vertical(barOrientation == Qt::Vertical),
+      m_control(control),
+      m_controlBefore(controlBefore),
+      m_client(client)
 {
     if (m_vertical) {
         setFixedWidth(4);
@@ -27,7 +30,8 @@ TSplitter::TSplitter(Qt::Orientation barOrientation, QWidget* control, bool cont
 
 bool TSplitter::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == parentWidget() && (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest))
+    if (watched == parentWidget()
+        && (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest))
         fitToContainer();
     return QWidget::eventFilter(watched, event);
 }

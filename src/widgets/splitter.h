@@ -21,8 +21,8 @@ class TSplitter : public QWidget {
 public:
     // `control` is resized; `controlBefore` says it lies left of (above) the bar, otherwise
     // right of (below) it; `client` is the control that takes the remaining space.
-    TSplitter(Qt::Orientation barOrientation, QWidget* control, bool controlBefore,
-              QWidget* client, QWidget* parent = nullptr);
+    TSplitter(Qt::Orientation barOrientation, QWidget* control, bool controlBefore, QWidget* client,
+              QWidget* parent = nullptr);
 
     int minSize() const { return m_minSize; }
     void setMinSize(int size) { m_minSize = size; }

@@ -1,7 +1,7 @@
 #include "widgets/text_grid.h"
 
-#include "widgets/focus_watch.h"
 #include "platform/guarded.h"
+#include "widgets/focus_watch.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -35,9 +35,9 @@ std::optional<KeyText> localeDecimalKey(const QKeyEvent& event)
     const QString separator = QLocale().decimalPoint();
     if (text == separator || separator.isEmpty())
         return std::nullopt;
-    const int key = separator == QLatin1String(",") ? Qt::Key_Comma
+    const int key = separator == QLatin1String(",")   ? Qt::Key_Comma
                     : separator == QLatin1String(".") ? Qt::Key_Period
-                                                       : Qt::Key_unknown;
+                                                      : Qt::Key_unknown;
     return KeyText{key, separator};
 }
 
@@ -49,10 +49,8 @@ bool isNavigationKey(int key)
     case Qt::Key_PageUp:
     case Qt::Key_PageDown:
     case Qt::Key_Home:
-    case Qt::Key_End:
-        return true;
-    default:
-        return false;
+    case Qt::Key_End: return true;
+    default: return false;
     }
 }
 
@@ -162,8 +160,14 @@ TextGrid::TextGrid(int colCount, int rowCount, QWidget* parent)
     setMouseTracking(true);
     viewport()->setMouseTracking(true);
     m_focus = new dorvin::FocusWatch(this);
-    m_focus->onEnter = [this] { if (onEnter) onEnter(); };
-    m_focus->onExit = [this] { if (onExit) onExit(); };
+    m_focus->onEnter = [this] {
+        if (onEnter)
+            onEnter();
+    };
+    m_focus->onExit = [this] {
+        if (onExit)
+            onExit();
+    };
 }
 
 QString TextGrid::cells(int col, int row) const
@@ -414,8 +418,7 @@ bool TextGrid::editorKeyPress(QKeyEvent* event)
         // Home and End stay with the line edit: there they move the caret.
         moveByKey(key, event->modifiers());
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -423,7 +426,8 @@ bool TextGrid::moveByKey(int key, Qt::KeyboardModifiers modifiers)
 {
     if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
         const QModelIndex before = currentIndex();
-        const QModelIndex target = QTableView::moveCursor(key == Qt::Key_Tab ? MoveNext : MovePrevious, modifiers);
+        const QModelIndex target =
+            QTableView::moveCursor(key == Qt::Key_Tab ? MoveNext : MovePrevious, modifiers);
         if (target.isValid() && target != before)
             selectCell(target.column(), target.row() + 1);
         return true;
@@ -518,8 +522,7 @@ QModelIndex TextGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modi
     return target;
 }
 
-QItemSelectionModel::SelectionFlags TextGrid::selectionCommand(const QModelIndex& index,
-                                                                  const QEvent*) const
+QItemSelectionModel::SelectionFlags TextGrid::selectionCommand(const QModelIndex& index, const QEvent*) const
 {
     // Moves of the current cell select just that cell; ranges come from setSelection.
     return index.isValid() ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate;
@@ -539,7 +542,8 @@ bool TextGrid::eventFilter(QObject* watched, QEvent* event)
         auto* mouse = static_cast<QMouseEvent*>(event);
         const QPointF global = mouse->globalPosition();
         const QPointF local = viewport()->mapFromGlobal(global);
-        QMouseEvent moved(event->type(), local, global, mouse->button(), mouse->buttons(), mouse->modifiers());
+        QMouseEvent moved(event->type(), local, global, mouse->button(), mouse->buttons(),
+                          mouse->modifiers());
         if (event->type() == QEvent::MouseMove)
             mouseMoveEvent(&moved);
         else if (event->type() == QEvent::MouseButtonRelease)
@@ -548,8 +552,7 @@ bool TextGrid::eventFilter(QObject* watched, QEvent* event)
             mousePressEvent(&moved);
         return true;
     }
-    default:
-        return QTableWidget::eventFilter(watched, event);
+    default: return QTableWidget::eventFilter(watched, event);
     }
 }
 

@@ -57,8 +57,8 @@ public:
     QString cells(int col, int row) const;
     void setCells(int col, int row, const QString& text);
 
-    int col() const;        // current column, -1 when none
-    int row() const;        // current row (1 and below), -1 when none
+    int col() const; // current column, -1 when none
+    int row() const; // current row (1 and below), -1 when none
 
     // A request to make a cell current: offered to onSelectCell; when allowed, the editor
     // closes, the cell becomes current (anchor and current), and it is scrolled into view.

@@ -5,14 +5,14 @@
 #include "support/program.h"
 #include "support/user.h"
 
-#include "dbaware/table_grid.h"
 #include "dbaware/db_navigator.h"
+#include "dbaware/table_grid.h"
 #include "elements/find_form.h"
 
 #include <QComboBox>
-#include <QPushButton>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
 
@@ -34,7 +34,8 @@ int rowOfModel(dorvin::TableGrid* grid, const QString& model)
 
 void exitProgram(User& user, Program& program)
 {
-    QVERIFY(user.chooseMenuItem(program.window().MainMenu1, QStringLiteral("&База"), QStringLiteral("Вы&ход")));
+    QVERIFY(
+        user.chooseMenuItem(program.window().MainMenu1, QStringLiteral("&База"), QStringLiteral("Вы&ход")));
     QVERIFY(program.waitUntilClosed());
 }
 
@@ -81,7 +82,8 @@ private slots:
         user.press(Qt::Key_Delete, Qt::ControlModifier);
         QVERIFY(waitFor([&] { return dialogs.pendingAnswers() == 0; }));
         settle(100);
-        QCOMPARE(dialogs.messages(), QStringList{QStringLiteral("Удалить элемент: ") + model + QStringLiteral("?")});
+        QCOMPARE(dialogs.messages(),
+                 QStringList{QStringLiteral("Удалить элемент: ") + model + QStringLiteral("?")});
         QCOMPARE(dialogs.seen().back().buttons, (QStringList{QStringLiteral("Да"), QStringLiteral("Нет")}));
         QVERIFY(rowOfModel(w.ElemDBGrid, model) >= 0);
 

@@ -6,11 +6,11 @@
 #include "support/program.h"
 #include "support/user.h"
 
-#include "widgets/text_grid.h"
-#include "dbaware/table_grid.h"
 #include "dbaware/db_navigator.h"
+#include "dbaware/table_grid.h"
 #include "elements/find_form.h"
 #include "params/response_chart.h"
+#include "widgets/text_grid.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -44,7 +44,8 @@ bool focusInside(QWidget* widget)
 
 void exitProgram(User& user, Program& program)
 {
-    QVERIFY(user.chooseMenuItem(program.window().MainMenu1, QStringLiteral("&База"), QStringLiteral("Вы&ход")));
+    QVERIFY(
+        user.chooseMenuItem(program.window().MainMenu1, QStringLiteral("&База"), QStringLiteral("Вы&ход")));
     QVERIFY(program.waitUntilClosed());
 }
 
@@ -266,7 +267,8 @@ private slots:
         user.click(w.ElemDBNavigator->button(NavigateBtn::Post));
         QCOMPARE(w.ParamsGroupBox->title(), QStringLiteral("Параметры элемента:Новая станция"));
         auto* chart = static_cast<dorvin::ResponseChart*>(w.Chart2);
-        QVERIFY2(chart->titleText().startsWith(QStringLiteral("Новая станция")), qPrintable(chart->titleText()));
+        QVERIFY2(chart->titleText().startsWith(QStringLiteral("Новая станция")),
+                 qPrintable(chart->titleText()));
 
         // Renaming an element that is current shows the new name once it is confirmed.
         const int row = rowOfModel(w.ElemDBGrid, QStringLiteral("Новая станция"));

@@ -5,8 +5,8 @@
 #include "support/program.h"
 #include "support/user.h"
 
-#include "widgets/text_grid.h"
 #include "dbaware/table_grid.h"
+#include "widgets/text_grid.h"
 
 #include <QMenuBar>
 #include <QtTest>

@@ -21,10 +21,13 @@ private slots:
         auto program = Program::withDemoBase();
         TMainForm& w = program->start();
         const QRect area = w.screen()->availableGeometry();
-        QVERIFY2(area.contains(w.frameGeometry()),
-                 qPrintable(QStringLiteral("%1,%2 %3x%4 in %5x%6").arg(w.frameGeometry().x()).arg(w.frameGeometry().y())
-                                .arg(w.frameGeometry().width()).arg(w.frameGeometry().height())
-                                .arg(area.width()).arg(area.height())));
+        QVERIFY2(area.contains(w.frameGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4 in %5x%6")
+                                                                  .arg(w.frameGeometry().x())
+                                                                  .arg(w.frameGeometry().y())
+                                                                  .arg(w.frameGeometry().width())
+                                                                  .arg(w.frameGeometry().height())
+                                                                  .arg(area.width())
+                                                                  .arg(area.height())));
         QVERIFY(w.geometry().top() >= area.top());
         // The panes are usable: the element list shows its rows.
         QVERIFY(w.ElemDBGrid->isVisible());

@@ -5,12 +5,12 @@
 #include "support/program.h"
 #include "support/user.h"
 
-#include "widgets/panel.h"
-#include "widgets/splitter.h"
 #include "dbaware/table_grid.h"
 #include "elements/find_form.h"
 #include "platform/help_viewer.h"
 #include "storage/data_module.h"
+#include "widgets/panel.h"
+#include "widgets/splitter.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -29,7 +29,8 @@ namespace {
 
 void exitProgram(User& user, Program& program)
 {
-    QVERIFY(user.chooseMenuItem(program.window().MainMenu1, QStringLiteral("&База"), QStringLiteral("Вы&ход")));
+    QVERIFY(
+        user.chooseMenuItem(program.window().MainMenu1, QStringLiteral("&База"), QStringLiteral("Вы&ход")));
     QVERIFY(program.waitUntilClosed());
 }
 
@@ -128,8 +129,10 @@ private slots:
             u.type(file);
             u.press(Qt::Key_Return);
         });
-        QVERIFY(user.chooseMenuItem(w.MainMenu1, QStringLiteral("&Элемент"), QStringLiteral("Сохранить в файл...")));
-        QVERIFY2(waitFor([&] { return dialogs.pendingAnswers() == 0 && !QApplication::activeModalWidget(); }, 8000),
+        QVERIFY(user.chooseMenuItem(w.MainMenu1, QStringLiteral("&Элемент"),
+                                    QStringLiteral("Сохранить в файл...")));
+        QVERIFY2(waitFor([&] { return dialogs.pendingAnswers() == 0 && !QApplication::activeModalWidget(); },
+                         8000),
                  qPrintable(dialogs.describe()));
         QVERIFY(QFile::exists(file + QStringLiteral(".exp")));
         QVERIFY(!seenTexts.isEmpty());
@@ -146,15 +149,18 @@ private slots:
                 }
             QTest::keyClick(d, Qt::Key_Escape);
         });
-        QVERIFY(user.chooseMenuItem(w.MainMenu1, QStringLiteral("&Элемент"), QStringLiteral("Сохранить в файл...")));
-        QVERIFY2(waitFor([&] { return dialogs.pendingAnswers() == 0 && !QApplication::activeModalWidget(); }, 8000),
+        QVERIFY(user.chooseMenuItem(w.MainMenu1, QStringLiteral("&Элемент"),
+                                    QStringLiteral("Сохранить в файл...")));
+        QVERIFY2(waitFor([&] { return dialogs.pendingAnswers() == 0 && !QApplication::activeModalWidget(); },
+                         8000),
                  qPrintable(dialogs.describe()));
         QVERIFY2(dialogs.seen().size() >= 3, qPrintable(dialogs.describe()));
         const SeenDialog& replace = dialogs.seen()[2];
         QCOMPARE(replace.kind, QStringLiteral("message"));
         QVERIFY2(replace.text.contains(QStringLiteral("first.exp")), qPrintable(replace.text));
         QVERIFY2(!englishWords.match(replace.text).hasMatch(), qPrintable(replace.text));
-        QVERIFY2(replace.buttons.contains(QStringLiteral("Да")) && replace.buttons.contains(QStringLiteral("Нет")),
+        QVERIFY2(replace.buttons.contains(QStringLiteral("Да"))
+                     && replace.buttons.contains(QStringLiteral("Нет")),
                  qPrintable(replace.buttons.join(u'|')));
         exitProgram(user, *program);
     }
@@ -178,7 +184,8 @@ private slots:
         user.press(Qt::Key_F, Qt::ControlModifier);
         QVERIFY(waitFor([] { return FindForm && FindForm->isVisible(); }));
         QLineEdit* field = FindForm->FieldCombo->lineEdit();
-        QVERIFY(QFontMetrics(field->font()).horizontalAdvance(QStringLiteral("Наименование")) + 4 <= field->width());
+        QVERIFY(QFontMetrics(field->font()).horizontalAdvance(QStringLiteral("Наименование")) + 4
+                <= field->width());
         QVERIFY(FindForm->Label1->geometry().right() < FindForm->FieldCombo->geometry().left());
         user.press(Qt::Key_Escape);
         exitProgram(user, *program);
@@ -209,7 +216,9 @@ private slots:
         const QRect right = w.ParamsGroupBox->geometry();
         QVERIFY2(left.right() < split.left() && split.right() < right.left(),
                  qPrintable(QStringLiteral("left ends %1, splitter at %2, parameters at %3")
-                                .arg(left.right()).arg(split.left()).arg(right.left())));
+                                .arg(left.right())
+                                .arg(split.left())
+                                .arg(right.left())));
         QVERIFY(right.right() < w.centralWidget()->width());
         QVERIFY(right.width() >= w.ParamsGroupBox->minimumSizeHint().width());
         const QRect types = w.GroupBox2->geometry();
@@ -231,15 +240,18 @@ private slots:
     {
         auto program = Program::withDemoBase();
         // The help file lives beside the program.
-        QVERIFY(QFile::copy(QStringLiteral(DORVIN_BIN_DIR "/Dorvindb.hlp"), program->dir().file(QStringLiteral("Dorvindb.hlp"))));
+        QVERIFY(QFile::copy(QStringLiteral(DORVIN_BIN_DIR "/Dorvindb.hlp"),
+                            program->dir().file(QStringLiteral("Dorvindb.hlp"))));
         TMainForm& w = program->start();
         Dialogs dialogs;
         User user;
         user.clickCell(w.ElemDBGrid, 0, 1);
         user.press(Qt::Key_F1);
-        QVERIFY2(waitFor([] { return dorvin::HelpViewer::instance()->isVisible(); }), qPrintable(dialogs.describe()));
+        QVERIFY2(waitFor([] { return dorvin::HelpViewer::instance()->isVisible(); }),
+                 qPrintable(dialogs.describe()));
         const QString text = dorvin::HelpViewer::instance()->browser()->toPlainText().simplified();
-        QVERIFY(text.contains(QStringLiteral("Клавиши Ctrl+A и Ctrl+Z действуют только тогда, когда редактируются значения параметра")));
+        QVERIFY(text.contains(QStringLiteral(
+            "Клавиши Ctrl+A и Ctrl+Z действуют только тогда, когда редактируются значения параметра")));
         dorvin::HelpViewer::instance()->close();
 
         // And so they do: an element being typed is neither confirmed nor cancelled by them.

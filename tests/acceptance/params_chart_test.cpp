@@ -4,9 +4,9 @@
 // run into each other however low the splitter makes the chart.
 #include "params_scenario.h"
 
-#include "widgets/splitter.h"
 #include "params/response_chart.h"
 #include "platform/services.h"
+#include "widgets/splitter.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,7 +25,8 @@ namespace {
 // White under the band's exclusive-or colour (128, 0, 0).
 bool isBandOnWhite(QRgb p, int tolerance = 0)
 {
-    return std::abs(qRed(p) - 127) <= tolerance && qGreen(p) >= 255 - tolerance && qBlue(p) >= 255 - tolerance;
+    return std::abs(qRed(p) - 127) <= tolerance && qGreen(p) >= 255 - tolerance
+           && qBlue(p) >= 255 - tolerance;
 }
 
 // The first and last column of the band in the image row that holds most of it, as
@@ -146,7 +147,8 @@ private slots:
         const QString prefix = program.dir().file(QStringLiteral("printed"));
         extract.start(QStringLiteral("pdfimages"), {QStringLiteral("-png"), pdf, prefix});
         QVERIFY(extract.waitForFinished(30000));
-        const QImage printed = QImage(prefix + QStringLiteral("-000.png")).convertToFormat(QImage::Format_RGB32);
+        const QImage printed =
+            QImage(prefix + QStringLiteral("-000.png")).convertToFormat(QImage::Format_RGB32);
         QCOMPARE(printed.width(), picture.width);
         const auto onPaper = bandColumns(printed, 24);
         QVERIFY(onPaper);
@@ -197,7 +199,8 @@ private slots:
         QVERIFY2(shownAt.size() >= 2, qPrintable(QString::number(shownAt.size())));
         for (int i = 1; i < shownAt.size(); ++i)
             QVERIFY2(shownAt[i] - shownAt[i - 1] >= metrics.height(),
-                     qPrintable(QString("%1 %2 (%3)").arg(shownAt[i - 1]).arg(shownAt[i]).arg(w.Chart2->height())));
+                     qPrintable(
+                         QString("%1 %2 (%3)").arg(shownAt[i - 1]).arg(shownAt[i]).arg(w.Chart2->height())));
 
         // And back up again: taller, still apart.
         const QPoint barNow = w.Splitter3->rect().center();

@@ -14,8 +14,7 @@ using namespace acceptance::params;
 namespace {
 
 // The longest run of rows, in column x, whose pixels satisfy is().
-template <class Is>
-int thickestRun(const QImage& image, int x, Is is)
+template <class Is> int thickestRun(const QImage& image, int x, Is is)
 {
     int best = 0, run = 0;
     for (int y = 0; y < image.height(); ++y) {

@@ -7,11 +7,11 @@
 #include "support/program.h"
 #include "support/user.h"
 
-#include "widgets/text_grid.h"
-#include "dbaware/table_grid.h"
 #include "dbaware/db_navigator.h"
+#include "dbaware/table_grid.h"
 #include "platform/profile_file.h"
 #include "storage/data_module.h"
+#include "widgets/text_grid.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -43,8 +43,8 @@ inline void twoElementsWithTwoParameters(TDataM& dm)
         for (int p = 1; p <= 2; ++p) {
             dm.ClParamsTable.insert();
             dm.ClParamsTablePARAM.setInteger(p);
-            dm.ClParamsTablePARNAME.setString(dorvin::toCp1251(p == 1 ? QStringLiteral("Затухание, дБ")
-                                                                      : QStringLiteral("Усиление, дБ")));
+            dm.ClParamsTablePARNAME.setString(
+                dorvin::toCp1251(p == 1 ? QStringLiteral("Затухание, дБ") : QStringLiteral("Усиление, дБ")));
             for (int k = 1; k <= 96; ++k)
                 dm.ClParamsTableN[k - 1]->setFloat(storedValue(e, p, k));
             dm.ClParamsTable.post();

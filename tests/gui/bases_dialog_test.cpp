@@ -88,12 +88,10 @@ void BasesDialogTest::layoutAndCommands()
     QCOMPARE(dialog.CancelBtn->text(), QStringLiteral("Отмена"));
 
     // Five commands, each on its button and in the context menu in the same order.
-    const QList<QPushButton*> buttons{dialog.CreateEmptyBtn, dialog.CreateCopyBtn,
-                                      dialog.AddButton, dialog.RemoveButt, dialog.RenameBut};
-    const QStringList captions{"Создать...", "Сделать копию", "Добавить...", "Удалить",
-                               "Переименовать..."};
-    const QStringList hints{"Создать новую базу элементов",
-                            "Создать новую базу элементов - копию указанной",
+    const QList<QPushButton*> buttons{dialog.CreateEmptyBtn, dialog.CreateCopyBtn, dialog.AddButton,
+                                      dialog.RemoveButt, dialog.RenameBut};
+    const QStringList captions{"Создать...", "Сделать копию", "Добавить...", "Удалить", "Переименовать..."};
+    const QStringList hints{"Создать новую базу элементов", "Создать новую базу элементов - копию указанной",
                             "Добавить новую базу", "Удалить базу из списка используемых",
                             "Переименовать базу"};
     const QList<QAction*> items = dialog.ContextMenu->actions();
@@ -149,8 +147,7 @@ void BasesDialogTest::addingTheSameFileGivesNumberedNames()
     QCOMPARE(dialog.NameLabel->text(), QStringLiteral("Main_1"));
     QCOMPARE(dialog.PathLabel->text(), dorvin::shortenedPath(dorvin::ResolveBasePath(file)));
     // The open dialog is the add dialog; the file itself is never read.
-    QCOMPARE(fake.texts(ServiceCall::OpenFiles),
-             QStringList(3, QStringLiteral("Добавить новую базу")));
+    QCOMPARE(fake.texts(ServiceCall::OpenFiles), QStringList(3, QStringLiteral("Добавить новую базу")));
     QCOMPARE(fake.count(ServiceCall::ErrorReport), 0);
 
     // A cancelled open dialog adds nothing and asks for no name.
@@ -470,8 +467,8 @@ void BasesDialogTest::renameToEmptyNameRestoresAndStaysOpen()
     QVERIFY(stayedOpen);
     QCOMPARE(restored, QStringLiteral("Main"));
     QCOMPARE(selected, QStringLiteral("Main"));
-    QCOMPARE(fake.kinds(), (std::vector<ServiceCall::Kind>{ServiceCall::Beep, ServiceCall::Message,
-                                                           ServiceCall::Message}));
+    QCOMPARE(fake.kinds(),
+             (std::vector<ServiceCall::Kind>{ServiceCall::Beep, ServiceCall::Message, ServiceCall::Message}));
     QCOMPARE(fake.texts(ServiceCall::Message).first(),
              QStringLiteral("Имя базы элементов не должно быть пустой строкой!"));
     QCOMPARE(dialog.names(), QStringList{" Сеть "});
@@ -486,8 +483,7 @@ void BasesDialogTest::renameToTakenName()
     ModalScript script;
     script.nameWith("Main");
     dialog.ActionRenameExecute();
-    QCOMPARE(fake.texts(ServiceCall::Message),
-             QStringList{"База с именем: 'Main' \nуже есть в списке!"});
+    QCOMPARE(fake.texts(ServiceCall::Message), QStringList{"База с именем: 'Main' \nуже есть в списке!"});
     QCOMPARE(dialog.names(), (QStringList{"Main", "Other"}));
     QCOMPARE(dialog.lines(), (QStringList{"Main=m.CBB", "Other=o.CBB"}));
 
@@ -508,9 +504,9 @@ void BasesDialogTest::renameRefusesNamesTheSettingsFileCannotKeep()
         auto* form = qobject_cast<TNameForm*>(d);
         if (!form)
             return int(QDialog::Rejected);
-        for (const QString& name : {QStringLiteral("a=b"), QStringLiteral("СЕТЬ"),
-                                    QStringLiteral(" сеть"), QStringLiteral(";comment"),
-                                    QStringLiteral("[x"), QStringLiteral("\u4E2D")}) {
+        for (const QString& name :
+             {QStringLiteral("a=b"), QStringLiteral("СЕТЬ"), QStringLiteral(" сеть"),
+              QStringLiteral(";comment"), QStringLiteral("[x"), QStringLiteral("\u4E2D")}) {
             form->Edit1->setText(name);
             form->BitBtn1->click();
             outcomes << (form->result() == QDialog::Accepted ? "accepted" : "refused");

@@ -68,7 +68,7 @@ private:
     void writeTwoBaseSettings()
     {
         settingsText = QStringLiteral("[Bases]\r\nБаза А=$(ProgDirectory)\\A.CBB\r\nБаза Б=")
-            + dir->file("B.CBB") + QStringLiteral("\r\n[CurBase]\r\nРабочая база=База А\r\n");
+                       + dir->file("B.CBB") + QStringLiteral("\r\n[CurBase]\r\nРабочая база=База А\r\n");
         QVERIFY(dir->writeFile("Dorvin.ini", cp1251(settingsText)));
     }
     static void markBase(TDataM& dm, const QString& mark)
@@ -128,9 +128,8 @@ void BasesMainWindowTest::confirmOpensTheChosenBaseAndRewritesSettings()
 
 void BasesMainWindowTest::removingTheLastEntryOpensNothingAndStaysThatWay()
 {
-    QVERIFY(dir->writeFile("Dorvin.ini",
-                           cp1251(QStringLiteral("[Bases]\r\nОдна=") + dir->file("A.CBB")
-                                  + QStringLiteral("\r\n[CurBase]\r\nРабочая база=Одна\r\n"))));
+    QVERIFY(dir->writeFile("Dorvin.ini", cp1251(QStringLiteral("[Bases]\r\nОдна=") + dir->file("A.CBB")
+                                                + QStringLiteral("\r\n[CurBase]\r\nРабочая база=Одна\r\n"))));
     {
         TMainForm form;
         QCOMPARE(form.windowTitle(), QStringLiteral("База элементов: Одна"));
@@ -200,7 +199,7 @@ void BasesMainWindowTest::cancelAfterCreateKeepsFileButNotEntry()
 void BasesMainWindowTest::firstEntryIsOfferedWhenNoneIsCurrent()
 {
     const QString text = QStringLiteral("[Bases]\r\nПервая=") + dir->file("A.CBB")
-        + QStringLiteral("\r\nВторая=") + dir->file("B.CBB") + QStringLiteral("\r\n");
+                         + QStringLiteral("\r\nВторая=") + dir->file("B.CBB") + QStringLiteral("\r\n");
     QVERIFY(dir->writeFile("Dorvin.ini", cp1251(text)));
     TMainForm form;
     QVERIFY(form.DataM->currentBasePath().empty());

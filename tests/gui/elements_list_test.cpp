@@ -2,11 +2,11 @@
 // deletion question, Enter in the grid, command and popup enabling, and the focus caption.
 #include "elements_support.h"
 
-#include "dbaware/table_grid.h"
 #include "dbaware/db_navigator.h"
-#include "platform/guarded.h"
+#include "dbaware/table_grid.h"
 #include "elements/element_list.h"
 #include "elements/type_pane.h"
+#include "platform/guarded.h"
 #include "storage/error.h"
 
 #include <QAction>
@@ -152,7 +152,7 @@ void ElementsListTest::newElementHasCodePriceAndTemplateParameters()
                                QStringLiteral("МВУ, дБмкВ")};
     for (int i = 0; i < 3; ++i) {
         params.setRecNo(i + 1);
-        QCOMPARE(params.state(), TableState::Browse);  // each row posted
+        QCOMPARE(params.state(), TableState::Browse); // each row posted
         QCOMPARE(dm->ClParamsTableGROUP.asInteger(), kAmplifiers);
         QCOMPARE(dm->ClParamsTableELEM.asInteger(), 8);
         QCOMPARE(dm->ClParamsTablePARAM.asInteger(), i + 1);
@@ -192,7 +192,7 @@ void ElementsListTest::cancelledElementLeavesRowsThatTheNextOneReplaces()
 
     add();
     QCOMPARE(dm->ClElemsTableELEM.asInteger(), 8);
-    QCOMPARE(dm->ClParamsTable.recordCount(), 3);  // one set, not two
+    QCOMPARE(dm->ClParamsTable.recordCount(), 3); // one set, not two
     dm->ClElemsTableMODEL.setString("X");
     dm->ClElemsTable.post();
     form->close();
@@ -239,7 +239,7 @@ void ElementsListTest::deletionAsksAndTakesTheParameterRows()
     fake.questionAnswers = {false};
     form->executeAction(form->ActionDelete);
     QCOMPARE(fake.texts(ServiceCall::Question), QStringList{QStringLiteral("Удалить элемент: УА-8?")});
-    QVERIFY(fake.last(ServiceCall::Question)->caption.isEmpty());  // the application title
+    QVERIFY(fake.last(ServiceCall::Question)->caption.isEmpty()); // the application title
     QCOMPARE(dm->ClElemsTable.recordCount(), 4);
     QCOMPARE(dm->ClElemsTableELEM.asInteger(), 8);
     QCOMPARE(dm->ClParamsTable.recordCount(), 3);
@@ -353,7 +353,7 @@ void ElementsListTest::rejectedPostKeepsTheTypedRow()
     QVERIFY(dm->ClElemsTable.locate("ELEM", "2"));
     dm->ClElemsTable.edit();
     dm->ClElemsTableELEM.setInteger(1);
-    dm->ClElemsTableMODEL.setString(cp(QStringLiteral("УА-1")));  // the key of element 1
+    dm->ClElemsTableMODEL.setString(cp(QStringLiteral("УА-1"))); // the key of element 1
     QVERIFY(!dorvin::runGuarded([&] { form->elementListPane().CmApplyClick(); }));
     QCOMPARE(fake.count(ServiceCall::ErrorReport), 1);
     QCOMPARE(dm->ClElemsTable.state(), TableState::Edit);
@@ -391,15 +391,16 @@ void ElementsListTest::typingInTheGridEditsTheElement()
     auto* grid = form->ElemDBGrid;
     grid->setFocus();
     QTRY_VERIFY(grid->hasFocus());
-    grid->setCurrentIndex(grid->model()->index(0, 1));  // MODEL of element 1
+    grid->setCurrentIndex(grid->model()->index(0, 1)); // MODEL of element 1
     // Keys go where the keyboard focus is, as they do for a user: the first opens the
     // cell editor, the rest reach the editor.
     auto type = [](const QString& keys) {
-        for (QChar k : keys) QTest::keyClicks(QApplication::focusWidget(), QString(k));
+        for (QChar k : keys)
+            QTest::keyClicks(QApplication::focusWidget(), QString(k));
     };
 
     type(QStringLiteral("Q7"));
-    QVERIFY(qobject_cast<QLineEdit*>(QApplication::focusWidget()));  // the cell editor
+    QVERIFY(qobject_cast<QLineEdit*>(QApplication::focusWidget())); // the cell editor
     // The row is being edited from the first keystroke: Escape closes the editor, the
     // next Escape drops the edit.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);

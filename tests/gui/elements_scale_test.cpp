@@ -17,8 +17,7 @@ constexpr int kElements = 20000;
 constexpr int kBigType = 2;
 
 // Calls fn `runs` times.
-template <class F>
-void repeat(int runs, F&& fn)
+template <class F> void repeat(int runs, F&& fn)
 {
     for (int i = 0; i < runs; ++i)
         fn();

@@ -60,9 +60,8 @@ public:
         if (setup)
             setup(dm);
         dm.SaveBase(basePath().toStdString());
-        dir.writeFile("Dorvin.ini",
-                      cp1251(QStringLiteral("[Bases]\r\nTest=") + basePath()
-                             + QStringLiteral("\r\n[CurBase]\r\nРабочая база=Test\r\n")));
+        dir.writeFile("Dorvin.ini", cp1251(QStringLiteral("[Bases]\r\nTest=") + basePath()
+                                           + QStringLiteral("\r\n[CurBase]\r\nРабочая база=Test\r\n")));
     }
     ~ProgramWithBase() { dorvin::setProgramDirectoryForTests({}); }
 

@@ -25,8 +25,8 @@ struct ParamSpec {
 };
 
 // Appends a posted element with its parameter rows; the type must be the current one.
-void addElement(TDataM& dm, int group, int elem, const QString& model, double price,
-                const QString& code, const std::vector<ParamSpec>& params)
+void addElement(TDataM& dm, int group, int elem, const QString& model, double price, const QString& code,
+                const std::vector<ParamSpec>& params)
 {
     QVERIFY(gotoType(dm, group));
     dm.ClElemsTable.append();
@@ -120,8 +120,10 @@ void standardBase(TDataM& dm)
                {{1, QStringLiteral("Затухание, дБ"), 0.5},
                 {2, QStringLiteral("Волновое сопротивление"), 75},
                 {4, QStringLiteral("Длина, м"), 100}});
-    addElement(dm, 3, 9, QStringLiteral("Кабель RG-6"), 3, QStringLiteral("RG6"), {{1, QStringLiteral("A"), 1}});
-    addElement(dm, 3, 12, QStringLiteral("Кабель RG-11"), 4, QStringLiteral("RG11"), {{1, QStringLiteral("A"), 2}});
+    addElement(dm, 3, 9, QStringLiteral("Кабель RG-6"), 3, QStringLiteral("RG6"),
+               {{1, QStringLiteral("A"), 1}});
+    addElement(dm, 3, 12, QStringLiteral("Кабель RG-11"), 4, QStringLiteral("RG11"),
+               {{1, QStringLiteral("A"), 2}});
     for (int n : {1, 2, 7})
         addElement(dm, 2, n, QStringLiteral("Усилитель %1").arg(n), n, QStringLiteral("U%1").arg(n),
                    {{1, QStringLiteral("Усиление, дБ"), double(n)}});
@@ -141,10 +143,7 @@ class ExchangeFilesTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        fake.resetScript();
-    }
+    void init() { fake.resetScript(); }
 
     void savingWritesTheElementAndLeavesTheLastParameterCurrent()
     {
@@ -185,9 +184,8 @@ private slots:
 
     void proposedNamesAreCleanedAndEmptyElementsGiveBareHeaders()
     {
-        ProgramWithBase base([](TDataM& dm) {
-            addElement(dm, 4, 1, QStringLiteral("A/B:C*D?\"E<F>G\\H"), 0, QString(), {});
-        });
+        ProgramWithBase base(
+            [](TDataM& dm) { addElement(dm, 4, 1, QStringLiteral("A/B:C*D?\"E<F>G\\H"), 0, QString(), {}); });
         TMainForm form;
         QVERIFY(gotoType(*form.DataM, 4));
         fake.saveAnswers = {base.dir.file("bare.exp")};

@@ -65,7 +65,8 @@ int main()
     // The two entry points are the only functions exported under plain C names (global
     // variables such as the main window's pointer are C++ names that need no mangling).
     QProcess nm;
-    nm.start(QStringLiteral("nm"), {QStringLiteral("-D"), QStringLiteral("--defined-only"), QString::fromStdString(path)});
+    nm.start(QStringLiteral("nm"),
+             {QStringLiteral("-D"), QStringLiteral("--defined-only"), QString::fromStdString(path)});
     if (nm.waitForFinished(30000)) {
         QStringList cNames;
         for (const QByteArray& line : nm.readAllStandardOutput().split('\n')) {
@@ -120,12 +121,15 @@ int main()
         launch();
         check(closedWindows == 5, "_LaunchEditor under the host's application");
         check(QCoreApplication::instance() == &app, "the host's application is untouched");
-        check(QApplication::topLevelWidgets().isEmpty() || [] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (w->isVisible())
-                    return false;
-            return true;
-        }(), "no window of the editor stays open");
+        check(
+            QApplication::topLevelWidgets().isEmpty() ||
+                [] {
+                    for (QWidget* w : QApplication::topLevelWidgets())
+                        if (w->isVisible())
+                            return false;
+                    return true;
+                }(),
+            "no window of the editor stays open");
     }
     check(shownTitles == QStringLiteral("AboutBox;MainForm;MainForm;AboutBox;MainForm;"),
           "the windows shown were the About box and the main window");

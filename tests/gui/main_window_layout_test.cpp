@@ -1,17 +1,17 @@
 // The main window's controls, menus, actions, resize rules, splitter limits, shortcuts,
 // help, mouse-wheel translation and the About box.
 #include "app/about_box.h"
+#include "app/main_form.h"
+#include "dbaware/db_navigator.h"
+#include "dbaware/table_grid.h"
+#include "support/fake_services.h"
+#include "widgets/hints.h"
+#include "widgets/image.h"
 #include "widgets/image_list.h"
 #include "widgets/panel.h"
 #include "widgets/splitter.h"
-#include "widgets/tool_bar.h"
-#include "widgets/image.h"
-#include "app/main_form.h"
 #include "widgets/text_grid.h"
-#include "dbaware/table_grid.h"
-#include "dbaware/db_navigator.h"
-#include "widgets/hints.h"
-#include "support/fake_services.h"
+#include "widgets/tool_bar.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -68,22 +68,26 @@ private slots:
 void MainWindowLayoutTest::everyNamedComponentExists()
 {
     TMainForm& w = window();
-    const char* widgets[] = {"Panel1", "GroupBox2", "Panel4", "Panel5", "UGOImage", "OrLabel", "Label5", "Panel2",
-                             "DBGrid1", "DBNavigator4", "AliasComboBox", "ComboBox1", "PasteBox", "Splitter2",
-                             "ElemListGroupBox", "ElemDBGrid", "Panel6", "ElemDBNavigator", "Splitter1",
-                             "ParamsGroupBox", "Panel3", "DBText1", "DBNavigator2", "Panel7", "ParamsGrid", "ToolBar2",
-                             "TopBut", "UpBut", "DownBut", "ButtomBut", "AppBut", "CancBut", "Splitter3", "Chart2",
-                             "StatusBar1", "MainMenu1"};
+    const char* widgets[] = {"Panel1",        "GroupBox2", "Panel4",          "Panel5",    "UGOImage",
+                             "OrLabel",       "Label5",    "Panel2",          "DBGrid1",   "DBNavigator4",
+                             "AliasComboBox", "ComboBox1", "PasteBox",        "Splitter2", "ElemListGroupBox",
+                             "ElemDBGrid",    "Panel6",    "ElemDBNavigator", "Splitter1", "ParamsGroupBox",
+                             "Panel3",        "DBText1",   "DBNavigator2",    "Panel7",    "ParamsGrid",
+                             "ToolBar2",      "TopBut",    "UpBut",           "DownBut",   "ButtomBut",
+                             "AppBut",        "CancBut",   "Splitter3",       "Chart2",    "StatusBar1",
+                             "MainMenu1"};
     for (const char* name : widgets)
         QVERIFY2(w.findChild<QWidget*>(QString::fromLatin1(name)), name);
-    const char* objects[] = {"ImageList1", "ImageList2", "Timer1", "ApplicationEvents1", "ActionList1",
-                             "PopupMenu1", "EditMenu", "PopupMenu2", "Series1"};
+    const char* objects[] = {"ImageList1",         "ImageList2",  "Timer1",
+                             "ApplicationEvents1", "ActionList1", "PopupMenu1",
+                             "EditMenu",           "PopupMenu2",  "Series1"};
     for (const char* name : objects)
         QVERIFY2(w.findChild<QObject*>(QString::fromLatin1(name)), name);
-    const char* items[] = {"N8", "N10", "N7", "N13", "N14", "N15", "CopyBtn", "CmPast", "N16", "N17", "N11", "N3",
-                           "CmAddElem", "CmDelElem", "CmApply", "CmUndo", "N19", "N18", "N9", "SelectAll",
-                           "FillDown", "FillUp", "CmExtra", "CopyItem", "PasteItem", "N22", "N23", "CmCanc",
-                           "CmApplyCh", "Graph1", "N20"};
+    const char* items[] = {"N8",        "N10",     "N7",       "N13",       "N14", "N15",       "CopyBtn",
+                           "CmPast",    "N16",     "N17",      "N11",       "N3",  "CmAddElem", "CmDelElem",
+                           "CmApply",   "CmUndo",  "N19",      "N18",       "N9",  "SelectAll", "FillDown",
+                           "FillUp",    "CmExtra", "CopyItem", "PasteItem", "N22", "N23",       "CmCanc",
+                           "CmApplyCh", "Graph1",  "N20"};
     for (const char* name : items)
         QVERIFY2(w.findChild<QAction*>(QString::fromLatin1(name)), name);
     // Names are unique among the window's objects.
@@ -118,7 +122,8 @@ void MainWindowLayoutTest::windowFactsAndStatusBar()
     QCOMPARE(w.TopBut->toolTip(), QStringLiteral("Первая частота"));
     QCOMPARE(w.CancBut->toolTip(), QStringLiteral("Отменить изменения"));
     QCOMPARE(w.ElemDBNavigator->visibleButtons().size(), 8);
-    QCOMPARE(w.ElemDBNavigator->button(dorvin::NavigateBtn::Insert)->toolTip(), QStringLiteral("Добавить элемент"));
+    QCOMPARE(w.ElemDBNavigator->button(dorvin::NavigateBtn::Insert)->toolTip(),
+             QStringLiteral("Добавить элемент"));
     QCOMPARE(w.DBNavigator2->visibleButtons().size(), 2);
     QVERIFY(w.DBNavigator2->button(dorvin::NavigateBtn::Prior)->toolTip().isEmpty());
     QCOMPARE(dorvin::controlHint(w.DBNavigator2->button(dorvin::NavigateBtn::Next)),
@@ -208,12 +213,14 @@ void MainWindowLayoutTest::menusListTheirItemsInOrder()
     QCOMPARE(names(w.BaseMenu), (QStringList{"N8", "-N10", "N7"}));
     QCOMPARE(names(w.ElementMenu), (QStringList{"N13", "N14", "N15", "CopyBtn", "CmPast", "-N16", "N17"}));
     QCOMPARE(names(w.HelpMenu), (QStringList{"N11", "N3"}));
-    QCOMPARE(names(w.PopupMenu1), (QStringList{"CmAddElem", "CmDelElem", "CmApply", "CmUndo", "-", "N19", "N18", "-", "N9"}));
-    QCOMPARE(names(w.EditMenu), (QStringList{"SelectAll", "FillDown", "FillUp", "CmExtra", "CopyItem", "PasteItem", "-",
-                                             "N22", "N23", "-", "CmCanc", "CmApplyCh"}));
+    QCOMPARE(names(w.PopupMenu1),
+             (QStringList{"CmAddElem", "CmDelElem", "CmApply", "CmUndo", "-", "N19", "N18", "-", "N9"}));
+    QCOMPARE(names(w.EditMenu), (QStringList{"SelectAll", "FillDown", "FillUp", "CmExtra", "CopyItem",
+                                             "PasteItem", "-", "N22", "N23", "-", "CmCanc", "CmApplyCh"}));
     QCOMPARE(names(w.PopupMenu2), (QStringList{"Graph1", "N20"}));
     // The swapped-looking pair of the edit menu stays as it is: CmCanc accepts, CmApplyCh cancels.
-    QCOMPARE(w.CmCanc->text(), w.ActionApply->text() + u'\t' + w.ActionApply->shortcut().toString(QKeySequence::NativeText));
+    QCOMPARE(w.CmCanc->text(),
+             w.ActionApply->text() + u'\t' + w.ActionApply->shortcut().toString(QKeySequence::NativeText));
     QVERIFY(w.CmApplyCh->text().startsWith(w.ActionCancel->text()));
 }
 
@@ -246,7 +253,8 @@ void MainWindowLayoutTest::elementColumnsFollowTheWindow()
 void MainWindowLayoutTest::toolBarButtonsShareTheWidth()
 {
     TMainForm& w = window();
-    for (auto [width, button] : {std::pair{300, 50}, std::pair{305, 50}, std::pair{311, 51}, std::pair{5, 0}}) {
+    for (auto [width, button] :
+         {std::pair{300, 50}, std::pair{305, 50}, std::pair{311, 51}, std::pair{5, 0}}) {
         w.ToolBar2->setFixedWidth(width);
         w.ToolBar2->resize(width, w.ToolBar2->height());
         w.paramsPane().ToolBar2Resize();
@@ -287,8 +295,9 @@ void MainWindowLayoutTest::splitterLimits()
     const int before = w.Panel1->width();
     const QPoint centre = w.Splitter1->rect().center();
     QTest::mousePress(w.Splitter1, Qt::LeftButton, {}, centre);
-    QMouseEvent move(QEvent::MouseMove, QPointF(centre + QPoint(30, 0)), w.Splitter1->mapToGlobal(QPointF(centre + QPoint(30, 0))),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(centre + QPoint(30, 0)),
+                     w.Splitter1->mapToGlobal(QPointF(centre + QPoint(30, 0))), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
     QCoreApplication::sendEvent(w.Splitter1, &move);
     QTest::mouseRelease(w.Splitter1, Qt::LeftButton, {}, centre + QPoint(30, 0));
     QCOMPARE(w.Panel1->width(), before + 30);
@@ -410,10 +419,12 @@ void MainWindowLayoutTest::aboutBoxAndMailLink()
     QTest::mouseClick(box.Label7, Qt::LeftButton);
     QCOMPARE(fake.count(ServiceCall::DesktopOpen), 1);
     const QString link = fake.last(ServiceCall::DesktopOpen)->text;
-    QCOMPARE(link, QStringLiteral("mailto:") + box.Label7->text()
-                       + QStringLiteral("?subject=Dorvin 1.4, редактор базы данных элементов.&body=Здравствуйте! ")
-                       + QChar(u'\n')
-                       + QStringLiteral("Я использую Вашу программу Dorvin 1.4, и у меня возникли следующие вопросы:"));
+    QCOMPARE(
+        link,
+        QStringLiteral("mailto:") + box.Label7->text()
+            + QStringLiteral("?subject=Dorvin 1.4, редактор базы данных элементов.&body=Здравствуйте! ")
+            + QChar(u'\n')
+            + QStringLiteral("Я использую Вашу программу Dorvin 1.4, и у меня возникли следующие вопросы:"));
     QVERIFY(!link.contains(u'%'));
     QCOMPARE(link.count(u'\n'), 1);
     QVERIFY(box.isVisible()); // the box stays open, whatever the shell answered

@@ -16,8 +16,7 @@ using namespace dorvin;
 namespace {
 
 // Runs fn and returns the text of the dorvin::Error it throws ("" when it throws none).
-template <typename Fn>
-QString errorOf(Fn&& fn)
+template <typename Fn> QString errorOf(Fn&& fn)
 {
     try {
         fn();
@@ -73,10 +72,7 @@ private slots:
         QCOMPARE(values.at(0), 16777216.0);
     }
 
-    void interpolationWithNoInnerRowsGivesNothing()
-    {
-        QVERIFY(interpolatedValues(1, 2, 10, 20, {}).empty());
-    }
+    void interpolationWithNoInnerRowsGivesNothing() { QVERIFY(interpolatedValues(1, 2, 10, 20, {}).empty()); }
 
     void interpolationDescendingAndNegative()
     {
@@ -104,8 +100,7 @@ private slots:
         QCOMPARE(errorOf([] { interpolatedValues(1e39, 1, 10, 20, {15}); }),
                  QString("Floating point overflow"));
         // Ends in range, but the line leaves the range at a far inner frequency.
-        QCOMPARE(errorOf([] { interpolatedValues(0, 3e38, 0, 1, {2}); }),
-                 QString("Floating point overflow"));
+        QCOMPARE(errorOf([] { interpolatedValues(0, 3e38, 0, 1, {2}); }), QString("Floating point overflow"));
         // The largest float itself is fine.
         QCOMPARE(toSingle(static_cast<double>(FLT_MAX)), FLT_MAX);
         QCOMPARE(errorOf([] { toSingle(std::nan("")); }), QString("Invalid floating point operation"));

@@ -33,7 +33,10 @@ void fillChart(ResponseChart& chart, double (*value)(int))
     chart.replot();
 }
 
-double slopedValue(int row) { return 10.0 + row * 0.25; }
+double slopedValue(int row)
+{
+    return 10.0 + row * 0.25;
+}
 
 constexpr QRgb kBandXor = 0x800000;
 
@@ -52,7 +55,11 @@ QString compareBand(const QImage& without, const QImage& with, const QRect& band
             const QRgb drawn = b.pixel(x, y) & 0xffffff;
             const QRgb expected = band.contains(x, y) ? (base ^ kBandXor) : base;
             if (drawn != expected)
-                return QString("pixel %1,%2: %3 expected %4").arg(x).arg(y).arg(drawn, 6, 16).arg(expected, 6, 16);
+                return QString("pixel %1,%2: %3 expected %4")
+                    .arg(x)
+                    .arg(y)
+                    .arg(drawn, 6, 16)
+                    .arg(expected, 6, 16);
             bandPixels += band.contains(x, y);
         }
     }
@@ -69,7 +76,10 @@ class ParamsChartTest : public QObject {
 
     void attachBand(ResponseChart& chart)
     {
-        chart.onAfterDraw = [this, &chart] { ++m_afterDraws; chart.setBand(m_band); };
+        chart.onAfterDraw = [this, &chart] {
+            ++m_afterDraws;
+            chart.setBand(m_band);
+        };
     }
 
     // What the band marks: the chart learns it again at every drawing through its hook.

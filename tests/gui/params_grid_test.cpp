@@ -2,7 +2,6 @@
 // in both kinds of locale, drag selection with auto-scroll, navigation, accepting and
 // cancelling, fill and interpolation, the parameter clipboard and the chart commands.
 #include "app/main_form.h"
-#include "widgets/text_grid.h"
 #include "dbaware/table_grid.h"
 #include "params/params_pane.h"
 #include "params/response_chart.h"
@@ -11,6 +10,7 @@
 #include "storage/data_module.h"
 #include "support/fake_services.h"
 #include "support/image_compare.h"
+#include "widgets/text_grid.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -70,7 +70,8 @@ struct BaseDir {
             dm.ClParamsTable.post();
         }
         dm.SaveBase(path.toStdString());
-        const QString ini = QStringLiteral("[Bases]\r\nTest=%1\r\n[CurBase]\r\nРабочая база=Test\r\n").arg(path);
+        const QString ini =
+            QStringLiteral("[Bases]\r\nTest=%1\r\n[CurBase]\r\nРабочая база=Test\r\n").arg(path);
         const std::string bytes = toCp1251(ini);
         dir.writeFile("Dorvin.ini", QByteArray(bytes.data(), qsizetype(bytes.size())));
     }
@@ -628,8 +629,8 @@ private slots:
     void pasteIgnoresOtherText()
     {
         openWindow("ru_RU");
-        for (const QString& text : {QString("**параметры**\r1"), QString("**Параметры**"),
-                                    QString("1\r2\r3"), QString()}) {
+        for (const QString& text :
+             {QString("**параметры**\r1"), QString("**Параметры**"), QString("1\r2\r3"), QString()}) {
             m_fake->clipboard = text;
             grid().setCells(2, 1, "typed");
             form().executeAction(form().ActionPastParams);

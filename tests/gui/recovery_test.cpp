@@ -17,10 +17,10 @@
 
 using dorvin::RecoveryKeeper;
 using dorvin::test::FakeServices;
+using dorvin::test::iniBytes;
 using dorvin::test::ServiceCall;
 using dorvin::test::ServicesGuard;
 using dorvin::test::TempProgramDir;
-using dorvin::test::iniBytes;
 
 namespace {
 
@@ -36,9 +36,10 @@ void prepareBase(const TempProgramDir& dir, const QString& file = QStringLiteral
     dm.ClElemsTableMODEL.setString(dorvin::toCp1251(QStringLiteral("Исходный")));
     dm.ClElemsTable.post();
     dm.SaveBase(dir.file(file).toStdString());
-    QVERIFY(dir.writeFile(QStringLiteral("Dorvin.ini"),
-                          iniBytes(QStringLiteral("[Bases]\n%1=$(ProgDirectory)\\%2\n[CurBase]\nРабочая база=%1\n")
-                                       .arg(name, QString(file).replace(u'/', u'\\')))));
+    QVERIFY(dir.writeFile(
+        QStringLiteral("Dorvin.ini"),
+        iniBytes(QStringLiteral("[Bases]\n%1=$(ProgDirectory)\\%2\n[CurBase]\nРабочая база=%1\n")
+                     .arg(name, QString(file).replace(u'/', u'\\')))));
 }
 
 RecoveryKeeper* keeperOf(TMainForm& w)
@@ -138,7 +139,8 @@ void RecoveryTest::copyIsKeptAfterAPostedChangeNeverBesideTheBase()
     // The note beside it names the base; the base file and its folder are untouched.
     QFile note(RecoveryKeeper::notePathFor(dir.file(QStringLiteral("base.CBB"))));
     QVERIFY(note.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(note.readAll()), QFileInfo(dir.file(QStringLiteral("base.CBB"))).canonicalFilePath());
+    QCOMPARE(QString::fromUtf8(note.readAll()),
+             QFileInfo(dir.file(QStringLiteral("base.CBB"))).canonicalFilePath());
     QCOMPARE(dir.readFile(QStringLiteral("base.CBB")), original);
     QStringList besideTheBase = QDir(dir.path()).entryList(QDir::Files);
     besideTheBase.sort();
@@ -195,7 +197,8 @@ void RecoveryTest::yesRestoresTheChangesUnderTheBasesPath()
     editAndCrash(dir, fake, QStringLiteral("Несохранённый"));
     QCOMPARE(dir.readFile(QStringLiteral("base.CBB")), original);
     ageBase(dir);
-    const QDateTime copyTime = QFileInfo(RecoveryKeeper::copyPathFor(dir.file(QStringLiteral("base.CBB")))).lastModified();
+    const QDateTime copyTime =
+        QFileInfo(RecoveryKeeper::copyPathFor(dir.file(QStringLiteral("base.CBB")))).lastModified();
 
     fake.resetScript();
     fake.questionAnswers = {true};
@@ -203,11 +206,13 @@ void RecoveryTest::yesRestoresTheChangesUnderTheBasesPath()
     {
         TMainForm w;
         QCOMPARE(fake.texts(ServiceCall::Question),
-                 QStringList{QStringLiteral("Найдены несохранённые изменения базы «Рабочая» от %1. Восстановить их?")
-                                 .arg(copyTime.toString(QStringLiteral("dd.MM.yyyy HH:mm")))});
+                 QStringList{
+                     QStringLiteral("Найдены несохранённые изменения базы «Рабочая» от %1. Восстановить их?")
+                         .arg(copyTime.toString(QStringLiteral("dd.MM.yyyy HH:mm")))});
         QCOMPARE(fake.last(ServiceCall::Question)->caption, QString());
         QVERIFY(hasModel(*w.DataM, QStringLiteral("Несохранённый")));
-        QCOMPARE(QString::fromStdString(w.DataM->currentBasePath()), QDir::cleanPath(dir.file(QStringLiteral("base.CBB"))));
+        QCOMPARE(QString::fromStdString(w.DataM->currentBasePath()),
+                 QDir::cleanPath(dir.file(QStringLiteral("base.CBB"))));
         QCOMPARE(w.windowTitle(), QStringLiteral("База элементов: Рабочая"));
         // Until it is written back the changes are still only in the copy.
         QCOMPARE(dir.readFile(QStringLiteral("base.CBB")), original);
@@ -297,7 +302,8 @@ void RecoveryTest::basesOfOneNameInTwoFoldersKeepTwoCopies()
     QVERIFY(RecoveryKeeper::copyPathFor(a) != RecoveryKeeper::copyPathFor(b));
     // The same file under two spellings of its path is one base.
     prepareBase(dir, QStringLiteral("a/base.CBB"));
-    QCOMPARE(RecoveryKeeper::copyPathFor(dir.path() + QStringLiteral("/b/../a/base.CBB")), RecoveryKeeper::copyPathFor(a));
+    QCOMPARE(RecoveryKeeper::copyPathFor(dir.path() + QStringLiteral("/b/../a/base.CBB")),
+             RecoveryKeeper::copyPathFor(a));
 
     FakeServices fake;
     editAndCrash(dir, fake, QStringLiteral("Из папки a"));
@@ -335,7 +341,8 @@ void RecoveryTest::damagedCopyIsReportedAndTheBaseOpens()
     ServicesGuard guard(fake);
     TMainForm w;
     QCOMPARE(fake.kinds(), (std::vector<ServiceCall::Kind>{ServiceCall::Question, ServiceCall::Message}));
-    QVERIFY(fake.last(ServiceCall::Message)->text.startsWith(QStringLiteral("Не удалось восстановить изменения базы «Рабочая»:\n")));
+    QVERIFY(fake.last(ServiceCall::Message)
+                ->text.startsWith(QStringLiteral("Не удалось восстановить изменения базы «Рабочая»:\n")));
     QVERIFY(!w.DataM->currentBasePath().empty());
     QCOMPARE(w.windowTitle(), QStringLiteral("База элементов: Рабочая"));
     QVERIFY(w.ParamsGroupBox->isEnabled());
@@ -405,7 +412,8 @@ void RecoveryTest::failedWriteBackOnCloseLeavesTheChangesInTheCopy()
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("base.CBB")));
         w.close();
         QCOMPARE(fake.count(ServiceCall::Message), 1);
-        QVERIFY(fake.last(ServiceCall::Message)->text.startsWith(QStringLiteral("Не удалось сохранить базу! Причина:\n")));
+        QVERIFY(fake.last(ServiceCall::Message)
+                    ->text.startsWith(QStringLiteral("Не удалось сохранить базу! Причина:\n")));
     }
     // No copy had been taken yet; the window took one as it went.
     const QString copy = RecoveryKeeper::copyPathFor(dir.file(QStringLiteral("base.CBB")));

@@ -17,10 +17,10 @@
 #include "widgets/text_grid.h"
 
 using dorvin::test::FakeServices;
+using dorvin::test::iniBytes;
 using dorvin::test::ServiceCall;
 using dorvin::test::ServicesGuard;
 using dorvin::test::TempProgramDir;
-using dorvin::test::iniBytes;
 
 namespace {
 
@@ -110,11 +110,12 @@ void StartupTest::opensTheCurrentBase_data()
     QTest::addColumn<QString>("storedPath");
     QTest::addColumn<QString>("currentName");
     QTest::addColumn<QString>("expectedCaption");
-    QTest::newRow("absolute path") << QStringLiteral("ABS") << QStringLiteral("Main") << QStringLiteral("Main");
+    QTest::newRow("absolute path") << QStringLiteral("ABS") << QStringLiteral("Main")
+                                   << QStringLiteral("Main");
     QTest::newRow("name in another case")
         << QStringLiteral("ABS") << QStringLiteral("mAIN") << QStringLiteral("Main");
-    QTest::newRow("program directory prefix")
-        << QStringLiteral("$(ProgDirectory)\\Sub\\base.CBB") << QStringLiteral("Main") << QStringLiteral("Main");
+    QTest::newRow("program directory prefix") << QStringLiteral("$(ProgDirectory)\\Sub\\base.CBB")
+                                              << QStringLiteral("Main") << QStringLiteral("Main");
 }
 
 void StartupTest::opensTheCurrentBase()
@@ -127,9 +128,10 @@ void StartupTest::opensTheCurrentBase()
     const QString basePath = dir.file(QStringLiteral("Sub/base.CBB"));
     writeBase(basePath, QStringLiteral("Отметка"));
     const QString stored = storedPath == u"ABS" ? basePath : storedPath;
-    QVERIFY(dir.writeFile(QStringLiteral("Dorvin.ini"),
-                          iniBytes(QStringLiteral("[Bases]\nДругая=C:\\none.CBB\nMain=%1\n[CurBase]\nРабочая база=%2\n")
-                                       .arg(stored, currentName))));
+    QVERIFY(dir.writeFile(
+        QStringLiteral("Dorvin.ini"),
+        iniBytes(QStringLiteral("[Bases]\nДругая=C:\\none.CBB\nMain=%1\n[CurBase]\nРабочая база=%2\n")
+                     .arg(stored, currentName))));
     FakeServices fake;
     ServicesGuard guard(fake);
     TMainForm w;
@@ -165,7 +167,8 @@ void StartupTest::programDirectoryPrefixIsCaseSensitive()
     // Another letter case is not the prefix: the path is taken as it stands, which names
     // nothing here.
     QVERIFY(dir.writeFile(QStringLiteral("Dorvin.ini"),
-                          iniBytes(QStringLiteral("[Bases]\nMain=$(progdirectory)\\base.CBB\n[CurBase]\nРабочая база=Main\n"))));
+                          iniBytes(QStringLiteral(
+                              "[Bases]\nMain=$(progdirectory)\\base.CBB\n[CurBase]\nРабочая база=Main\n"))));
     FakeServices fake;
     ServicesGuard guard(fake);
     TMainForm w;
@@ -204,8 +207,10 @@ void StartupTest::unreadableBaseAtStartUp()
 {
     TempProgramDir dir;
     QVERIFY(dir.writeFile(QStringLiteral("bad.CBB"), QByteArray("this is not a base file")));
-    QVERIFY(dir.writeFile(QStringLiteral("Dorvin.ini"),
-                          iniBytes(QStringLiteral("[Bases]\nПлохая=$(ProgDirectory)\\bad.CBB\n[CurBase]\nРабочая база=Плохая\n"))));
+    QVERIFY(
+        dir.writeFile(QStringLiteral("Dorvin.ini"),
+                      iniBytes(QStringLiteral(
+                          "[Bases]\nПлохая=$(ProgDirectory)\\bad.CBB\n[CurBase]\nРабочая база=Плохая\n"))));
     FakeServices fake;
     ServicesGuard guard(fake);
     TMainForm w;
@@ -227,7 +232,8 @@ void StartupTest::closingWritesTheOpenBaseEvenUnchanged()
     TempProgramDir dir;
     writeBase(dir.file(QStringLiteral("base.CBB")), QStringLiteral("Сохранённая"));
     QVERIFY(dir.writeFile(QStringLiteral("Dorvin.ini"),
-                          iniBytes(QStringLiteral("[Bases]\nMain=$(ProgDirectory)\\base.CBB\n[CurBase]\nРабочая база=Main\n"))));
+                          iniBytes(QStringLiteral(
+                              "[Bases]\nMain=$(ProgDirectory)\\base.CBB\n[CurBase]\nРабочая база=Main\n"))));
     FakeServices fake;
     ServicesGuard guard(fake);
     {
@@ -250,7 +256,8 @@ void StartupTest::saveFailureOnCloseIsReported()
     TempProgramDir dir;
     writeBase(dir.file(QStringLiteral("base.CBB")));
     QVERIFY(dir.writeFile(QStringLiteral("Dorvin.ini"),
-                          iniBytes(QStringLiteral("[Bases]\nMain=$(ProgDirectory)\\base.CBB\n[CurBase]\nРабочая база=Main\n"))));
+                          iniBytes(QStringLiteral(
+                              "[Bases]\nMain=$(ProgDirectory)\\base.CBB\n[CurBase]\nРабочая база=Main\n"))));
     FakeServices fake;
     ServicesGuard guard(fake);
     TMainForm w;
@@ -273,9 +280,10 @@ void StartupTest::failedSwitchKeepsTheOpenBase()
     TempProgramDir dir;
     writeBase(dir.file(QStringLiteral("a.CBB")), QStringLiteral("База А"));
     QVERIFY(dir.writeFile(QStringLiteral("b.CBB"), QByteArray(300, 'x')));
-    QVERIFY(dir.writeFile(QStringLiteral("Dorvin.ini"),
-                          iniBytes(QStringLiteral("[Bases]\nA=$(ProgDirectory)\\a.CBB\nB=$(ProgDirectory)\\b.CBB\n"
-                                                  "[CurBase]\nРабочая база=A\n"))));
+    QVERIFY(dir.writeFile(
+        QStringLiteral("Dorvin.ini"),
+        iniBytes(QStringLiteral("[Bases]\nA=$(ProgDirectory)\\a.CBB\nB=$(ProgDirectory)\\b.CBB\n"
+                                "[CurBase]\nРабочая база=A\n"))));
     FakeServices fake;
     ServicesGuard guard(fake);
     TMainForm w;
@@ -294,7 +302,8 @@ void StartupTest::failedSwitchKeepsTheOpenBase()
     QVERIFY(panesEnabled(w));
     QCOMPARE(w.windowTitle(), QStringLiteral("База элементов: A"));
     QCOMPARE(w.AliasComboBox->currentText(), QStringLiteral("A"));
-    QCOMPARE(QString::fromStdString(w.DataM->currentBasePath()), QDir::cleanPath(dir.file(QStringLiteral("a.CBB"))));
+    QCOMPARE(QString::fromStdString(w.DataM->currentBasePath()),
+             QDir::cleanPath(dir.file(QStringLiteral("a.CBB"))));
     QVERIFY(hasType(*w.DataM, QStringLiteral("Изменённая")));
     fake.clear();
     w.close();
@@ -307,9 +316,10 @@ void StartupTest::failedSaveDuringSwitchKeepsTheOpenBase()
     TempProgramDir dir;
     writeBase(dir.file(QStringLiteral("a.CBB")), QStringLiteral("База А"));
     writeBase(dir.file(QStringLiteral("b.CBB")), QStringLiteral("База Б"));
-    QVERIFY(dir.writeFile(QStringLiteral("Dorvin.ini"),
-                          iniBytes(QStringLiteral("[Bases]\nA=$(ProgDirectory)\\a.CBB\nB=$(ProgDirectory)\\b.CBB\n"
-                                                  "[CurBase]\nРабочая база=A\n"))));
+    QVERIFY(dir.writeFile(
+        QStringLiteral("Dorvin.ini"),
+        iniBytes(QStringLiteral("[Bases]\nA=$(ProgDirectory)\\a.CBB\nB=$(ProgDirectory)\\b.CBB\n"
+                                "[CurBase]\nРабочая база=A\n"))));
     FakeServices fake;
     ServicesGuard guard(fake);
     TMainForm w;
@@ -349,8 +359,9 @@ void StartupTest::frequencyPlanWithFewerRows()
         }
         dm.SaveBase(dir.file(QStringLiteral("short.CBB")).toStdString());
     }
-    QVERIFY(dir.writeFile(QStringLiteral("Dorvin.ini"),
-                          iniBytes(QStringLiteral("[Bases]\nS=$(ProgDirectory)\\short.CBB\n[CurBase]\nРабочая база=S\n"))));
+    QVERIFY(dir.writeFile(
+        QStringLiteral("Dorvin.ini"),
+        iniBytes(QStringLiteral("[Bases]\nS=$(ProgDirectory)\\short.CBB\n[CurBase]\nРабочая база=S\n"))));
     FakeServices fake;
     ServicesGuard guard(fake);
     TMainForm w;

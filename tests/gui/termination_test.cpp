@@ -7,17 +7,17 @@
 #include "app/entry.h"
 #include "app/main_form.h"
 #include "app/recovery_keeper.h"
+#include "platform/profile_file.h"
 #include "platform/program_dir.h"
 #include "platform/state_folder.h"
-#include "platform/profile_file.h"
 #include "storage/data_module.h"
 #include "support/fake_services.h"
 #include "support/ini_text.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QtTest>
 
@@ -27,10 +27,10 @@
 
 using dorvin::RecoveryKeeper;
 using dorvin::test::FakeServices;
+using dorvin::test::iniBytes;
 using dorvin::test::ServiceCall;
 using dorvin::test::ServicesGuard;
 using dorvin::test::TempProgramDir;
-using dorvin::test::iniBytes;
 
 namespace {
 
@@ -43,8 +43,10 @@ void prepareBase(const TempProgramDir& dir)
     dm.ClElemsTableMODEL.setString(dorvin::toCp1251(QStringLiteral("Исходный")));
     dm.ClElemsTable.post();
     dm.SaveBase(dir.file(QStringLiteral("base.CBB")).toStdString());
-    QVERIFY(dir.writeFile(QStringLiteral("Dorvin.ini"),
-                          iniBytes(QStringLiteral("[Bases]\nРабочая=$(ProgDirectory)\\base.CBB\n[CurBase]\nРабочая база=Рабочая\n"))));
+    QVERIFY(dir.writeFile(
+        QStringLiteral("Dorvin.ini"),
+        iniBytes(QStringLiteral(
+            "[Bases]\nРабочая=$(ProgDirectory)\\base.CBB\n[CurBase]\nРабочая база=Рабочая\n"))));
 }
 
 void renameFirstElement(TMainForm& w, const QString& model, bool post = true)
@@ -108,7 +110,10 @@ struct SignalDuringWriteBack : dorvin::TableObserver {
     QPointer<TMainForm> window; // the table goes with it
     dorvin::ClientTable* table;
     int raised = 0;
-    explicit SignalDuringWriteBack(TMainForm* w) : window(w), table(&w->DataM->ClElemsTable) { table->addObserver(this); }
+    explicit SignalDuringWriteBack(TMainForm* w) : window(w), table(&w->DataM->ClElemsTable)
+    {
+        table->addObserver(this);
+    }
     ~SignalDuringWriteBack() override
     {
         if (window)
@@ -231,7 +236,8 @@ void TerminationTest::killLeavesTheCopyAndYesBringsTheEditBack()
     {
         TMainForm w;
         QCOMPARE(fake.count(ServiceCall::Question), 1);
-        QVERIFY(fake.last(ServiceCall::Question)->text.startsWith(QStringLiteral("Найдены несохранённые изменения базы «Рабочая» от ")));
+        QVERIFY(fake.last(ServiceCall::Question)
+                    ->text.startsWith(QStringLiteral("Найдены несохранённые изменения базы «Рабочая» от ")));
         w.close();
     }
     QVERIFY(fileHasModel(dir.file(QStringLiteral("base.CBB")), QStringLiteral("Несохранённый")));

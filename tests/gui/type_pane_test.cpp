@@ -2,11 +2,11 @@
 // replacing a symbol from a metafile file, damaged symbols, and the focus caption colour.
 #include "elements_support.h"
 
-#include "widgets/image.h"
 #include "dbaware/table_grid.h"
 #include "elements/type_pane.h"
 #include "metafile/metafile.h"
 #include "platform/metafile_builder.h"
+#include "widgets/image.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -29,7 +29,9 @@ std::string emfOfSize(int w, int h)
 // A placeable WMF with 2540 units per inch, so one unit is a hundredth of a millimetre.
 std::string wmfOfSize(int w, int h)
 {
-    return dorvin::test::WmfBuilder(0, 0, int16_t(w), int16_t(h), 2540).rec(0x0213 /* LINETO */, {5, 5}).build();
+    return dorvin::test::WmfBuilder(0, 0, int16_t(w), int16_t(h), 2540)
+        .rec(0x0213 /* LINETO */, {5, 5})
+        .build();
 }
 
 std::string fieldBytes(TDataM& dm, int orientation)
@@ -90,7 +92,7 @@ void TypePaneTest::rules()
     QVERIFY(!dorvin::isSymbolFileName("a.bmp"));
     QVERIFY(!dorvin::isSymbolFileName("noextension"));
     QVERIFY(!dorvin::isSymbolFileName("a.emf.txt"));
-    QVERIFY(!dorvin::isSymbolFileName("/pics.emf/file"));  // the dot is in the folder
+    QVERIFY(!dorvin::isSymbolFileName("/pics.emf/file")); // the dot is in the folder
     QVERIFY(!dorvin::isSymbolFileName("a.emfx"));
     QVERIFY(!dorvin::isSymbolFileName("emf"));
 }
@@ -116,7 +118,7 @@ void TypePaneTest::orientationCyclesAndSurvivesTypeMoves()
     for (int i = 0; i < 3; ++i)
         form.typePane().ChangeOr();
     const std::string before = shownBytes(form);
-    QVERIFY(gotoType(dm, 9));  // whose B4 differs from the first type's
+    QVERIFY(gotoType(dm, 9)); // whose B4 differs from the first type's
     QCOMPARE(form.OrLabel->text(), QStringLiteral("3"));
     QCOMPARE(shownBytes(form), fieldBytes(dm, 3));
     QVERIFY(shownBytes(form) != before);
@@ -131,12 +133,12 @@ void TypePaneTest::emptyOrientationShowsEmptyBoxSilently()
     TDataM& dm = *form.DataM;
     QVERIFY(gotoType(dm, 2));
     const bool fitBefore = form.UGOImage->stretch();
-    form.typePane().ChangeOr();  // to B2, which is empty
+    form.typePane().ChangeOr(); // to B2, which is empty
     QVERIFY(form.UGOImage->isEmpty());
     QVERIFY(form.typePane().ugoPicture()->picture->isEmpty());
     QCOMPARE(form.UGOImage->stretch(), fitBefore);
     QCOMPARE(fake.calls.size(), size_t(0));
-    form.typePane().ChangeOr();  // B3 has a picture again
+    form.typePane().ChangeOr(); // B3 has a picture again
     QVERIFY(!form.UGOImage->isEmpty());
     QCOMPARE(shownBytes(form), fieldBytes(dm, 2));
 }
@@ -159,7 +161,8 @@ void TypePaneTest::extensionCheckRefusesWithWarning()
     TDataM& dm = *form.DataM;
     // A valid EMF under each refused name: the content must not matter.
     const QByteArray emf = QByteArray::fromStdString(emfOfSize(1000, 1000));
-    for (const QString& name : {QStringLiteral("pic.bmp"), QStringLiteral("pic"), QStringLiteral("pic.emf.txt")}) {
+    for (const QString& name :
+         {QStringLiteral("pic.bmp"), QStringLiteral("pic"), QStringLiteral("pic.emf.txt")}) {
         QVERIFY(program.dir.writeFile(name, emf));
         fake.calls.clear();
         const std::string stored = fieldBytes(dm, 0);
@@ -188,16 +191,16 @@ void TypePaneTest::emfIsStoredUnchangedAndFitted()
     TDataM& dm = *form.DataM;
     QVERIFY(gotoType(dm, 4));
     form.typePane().ChangeOr();
-    form.typePane().ChangeOr();  // orientation 2: B3
+    form.typePane().ChangeOr(); // orientation 2: B3
     const std::string emf = emfOfSize(5000, 3000);
     QVERIFY(program.dir.writeFile("big.emf", QByteArray::fromStdString(emf)));
     const std::string otherField = fieldBytes(dm, 1);
     fake.openAnswers = {{program.dir.file("big.emf")}};
     form.executeAction(form.ActionChangeUGO);
     QCOMPARE(fake.count(ServiceCall::ErrorReport), 0);
-    QCOMPARE(dm.ClGroupsTable.state(), dorvin::TableState::Browse);  // posted
-    QCOMPARE(fieldBytes(dm, 2), emf);                                // byte for byte
-    QCOMPARE(fieldBytes(dm, 1), otherField);                         // other orientations untouched
+    QCOMPARE(dm.ClGroupsTable.state(), dorvin::TableState::Browse); // posted
+    QCOMPARE(fieldBytes(dm, 2), emf);                               // byte for byte
+    QCOMPARE(fieldBytes(dm, 1), otherField);                        // other orientations untouched
     QCOMPARE(form.typePane().ugoPicture()->picture->width(), 5000);
     QCOMPARE(form.typePane().ugoPicture()->picture->height(), 3000);
     QVERIFY(form.UGOImage->stretch());
@@ -278,8 +281,8 @@ void TypePaneTest::garbageFileIsReportedAndChangesNothing()
     const auto shown = form.typePane().ugoPicture()->picture;
     QVERIFY(program.dir.writeFile("junk.emf", QByteArray("this is not a picture at all, not even close")));
     QVERIFY(program.dir.writeFile("empty.wmf", QByteArray()));
-    for (const QString& name : {QStringLiteral("junk.emf"), QStringLiteral("empty.wmf"),
-                                QStringLiteral("missing.emf")}) {
+    for (const QString& name :
+         {QStringLiteral("junk.emf"), QStringLiteral("empty.wmf"), QStringLiteral("missing.emf")}) {
         fake.calls.clear();
         fake.openAnswers = {{program.dir.file(name)}};
         form.executeAction(form.ActionChangeUGO);
@@ -287,7 +290,7 @@ void TypePaneTest::garbageFileIsReportedAndChangesNothing()
         QVERIFY(!fake.last(ServiceCall::ErrorReport)->text.isEmpty());
         QCOMPARE(fieldBytes(dm, 0), before);
         QCOMPARE(dm.ClGroupsTable.state(), dorvin::TableState::Browse);
-        QCOMPARE(form.typePane().ugoPicture()->picture, shown);  // the box keeps its picture
+        QCOMPARE(form.typePane().ugoPicture()->picture, shown); // the box keeps its picture
         QVERIFY(!form.UGOImage->isEmpty());
     }
 }
@@ -357,12 +360,13 @@ void TypePaneTest::dialogOptionsAndPreview()
     QVERIFY(!call->options.multiSelect);
     QVERIFY(call->options.previewRenderer);
 
-    QVERIFY(program.dir.writeFile("p.emf", QByteArray::fromStdString(
-        dorvin::test::EmfBuilder(1000, 1000)
-            .rec(0x25 /* SELECTOBJECT */, {int32_t(0x80000007) /* black pen */})
-            .rec(0x1B /* MOVETOEX */, {0, 0})
-            .rec(0x36 /* LINETO */, {100, 100})
-            .build())));
+    QVERIFY(program.dir.writeFile(
+        "p.emf",
+        QByteArray::fromStdString(dorvin::test::EmfBuilder(1000, 1000)
+                                      .rec(0x25 /* SELECTOBJECT */, {int32_t(0x80000007) /* black pen */})
+                                      .rec(0x1B /* MOVETOEX */, {0, 0})
+                                      .rec(0x36 /* LINETO */, {100, 100})
+                                      .build())));
     QVERIFY(program.dir.writeFile("bad.emf", QByteArray("nonsense")));
     const QImage preview = call->options.previewRenderer(program.dir.file("p.emf"), QSize(120, 100));
     QCOMPARE(preview.size(), QSize(100, 100));

@@ -9,7 +9,10 @@
 using namespace dorvin;
 
 namespace {
-QString q(const char* utf8) { return QString::fromUtf8(utf8); }
+QString q(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
 
 class ProgramDirOverride {
 public:
@@ -100,7 +103,8 @@ TEST(ShortenedPath, WindowsPaths)
 
 TEST(ShortenedPath, NetworkPathsKeepServerAndShare)
 {
-    EXPECT_EQ(shortenedPath(q("\\\\srv\\share\\Bases\\Sub\\Main.CBB")), q("\\\\srv\\share\\..\\Sub\\Main.CBB"));
+    EXPECT_EQ(shortenedPath(q("\\\\srv\\share\\Bases\\Sub\\Main.CBB")),
+              q("\\\\srv\\share\\..\\Sub\\Main.CBB"));
     EXPECT_EQ(shortenedPath(q("\\\\srv\\share\\Main.CBB")), q("\\\\srv\\share\\Main.CBB"));
     EXPECT_EQ(shortenedPath(q("\\\\srv\\share")), q("\\\\srv\\share"));
     EXPECT_EQ(shortenedPath(q("\\\\srv")), q("\\\\srv"));

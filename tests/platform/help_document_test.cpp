@@ -1,12 +1,12 @@
 // Reading the help file without its window: size limit, title and topic anchors.
 #include "platform/help_document.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextTable>
-#include <QFile>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,9 +15,10 @@ using namespace dorvin;
 
 TEST(HelpDocument, TitleAndTopicsOfTheHelpText)
 {
-    const QByteArray html = QStringLiteral("<html><head><title>Справка</title></head><body><h1>Содержание</h1>"
-                                           "<h2><a name=\"context-100\"></a>Типы</h2></body></html>")
-                                .toUtf8();
+    const QByteArray html =
+        QStringLiteral("<html><head><title>Справка</title></head><body><h1>Содержание</h1>"
+                       "<h2><a name=\"context-100\"></a>Типы</h2></body></html>")
+            .toUtf8();
     const std::optional<QString> text = helpText(html);
     ASSERT_TRUE(text);
     QTextDocument document;
@@ -52,7 +53,9 @@ TEST(HelpDocument, TableSpansAreLimited)
 {
     QString html = QStringLiteral("a");
     for (int i = 0; i < 4; ++i)
-        html = QStringLiteral("<table><tr><td rowspan=300 COLSPAN = \"300\">%1</td><td colspan=2>b</td></tr></table>").arg(html);
+        html = QStringLiteral(
+                   "<table><tr><td rowspan=300 COLSPAN = \"300\">%1</td><td colspan=2>b</td></tr></table>")
+                   .arg(html);
     QTextDocument document;
     loadHelpDocument(document, *helpText(html.toUtf8()));
     QTextTable* outer = nullptr;

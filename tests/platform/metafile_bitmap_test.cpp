@@ -4,8 +4,8 @@
 // is mirrored: the source's upper left corner goes to the destination's (x, y)
 // corner, so an extent whose sign runs against the device axis mirrors the picture,
 // and a bottom-up bitmap drawn with a negative height under a y-up mode is upright.
-#include "metafile_builder.h"
 #include "metafile/metafile_player.h"
+#include "metafile_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -20,13 +20,25 @@ using namespace dorvin::test;
 namespace {
 
 enum : uint32_t {
-    EMR_SETVIEWPORTORGEX = 12, EMR_SETWINDOWEXTEX = 9, EMR_SETVIEWPORTEXTEX = 11, EMR_SETMAPMODE = 17,
-    EMR_BITBLT = 76, EMR_STRETCHBLT = 77, EMR_SETDIBITSTODEVICE = 80, EMR_STRETCHDIBITS = 81
+    EMR_SETVIEWPORTORGEX = 12,
+    EMR_SETWINDOWEXTEX = 9,
+    EMR_SETVIEWPORTEXTEX = 11,
+    EMR_SETMAPMODE = 17,
+    EMR_BITBLT = 76,
+    EMR_STRETCHBLT = 77,
+    EMR_SETDIBITSTODEVICE = 80,
+    EMR_STRETCHDIBITS = 81
 };
 enum : uint16_t {
-    META_SETMAPMODE = 0x0103, META_SETWINDOWORG = 0x020B, META_SETWINDOWEXT = 0x020C,
-    META_DIBBITBLT = 0x0940, META_DIBSTRETCHBLT = 0x0B41, META_STRETCHDIB = 0x0F43, META_SETDIBTODEV = 0x0D33,
-    META_BITBLT = 0x0922, META_STRETCHBLT = 0x0B23
+    META_SETMAPMODE = 0x0103,
+    META_SETWINDOWORG = 0x020B,
+    META_SETWINDOWEXT = 0x020C,
+    META_DIBBITBLT = 0x0940,
+    META_DIBSTRETCHBLT = 0x0B41,
+    META_STRETCHDIB = 0x0F43,
+    META_SETDIBTODEV = 0x0D33,
+    META_BITBLT = 0x0922,
+    META_STRETCHBLT = 0x0B23
 };
 
 constexpr QRgb kRed = qRgb(255, 0, 0), kGreen = qRgb(0, 255, 0), kBlue = qRgb(0, 0, 255),
@@ -114,9 +126,11 @@ void expectPicture(const QImage& img, const Expected& e)
             const QRgb want = lower ? (right ? kYellow : kBlue) : (right ? kGreen : kRed);
             const double fx = f.left() + f.width() * (qx ? 0.75 : 0.25);
             const double fy = f.top() + f.height() * (qy ? 0.75 : 0.25);
-            EXPECT_EQ(pixelAtFrame(img, fx, fy), want) << "quarter " << qx << "," << qy << " at " << fx << "," << fy;
+            EXPECT_EQ(pixelAtFrame(img, fx, fy), want)
+                << "quarter " << qx << "," << qy << " at " << fx << "," << fy;
         }
-    for (auto [fx, fy] : {std::pair{3.0, 3.0}, {97.0, 97.0}, {3.0, 50.0}, {97.0, 50.0}, {50.0, 3.0}, {50.0, 97.0}})
+    for (auto [fx, fy] :
+         {std::pair{3.0, 3.0}, {97.0, 97.0}, {3.0, 50.0}, {97.0, 50.0}, {50.0, 3.0}, {50.0, 97.0}})
         EXPECT_EQ(pixelAtFrame(img, fx, fy), kWhite) << "outside at " << fx << "," << fy;
 }
 
@@ -153,7 +167,9 @@ struct Record {
 const Record kStretchingRecords[] = {
     {"EMR_STRETCHDIBITS",
      [](const Mapping& m, const Destination& d, const Dib& dib) {
-         return emfWith(m).raw(EMR_STRETCHDIBITS, emfStretchDibits(d.x, d.y, d.cx, d.cy, 0, 0, 2, 2, dib)).build();
+         return emfWith(m)
+             .raw(EMR_STRETCHDIBITS, emfStretchDibits(d.x, d.y, d.cx, d.cy, 0, 0, 2, 2, dib))
+             .build();
      }},
     {"EMR_STRETCHBLT",
      [](const Mapping& m, const Destination& d, const Dib& dib) {
@@ -171,7 +187,9 @@ const Record kStretchingRecords[] = {
      }},
     {"META_DIBSTRETCHBLT",
      [](const Mapping& m, const Destination& d, const Dib& dib) {
-         return wmfWith(m).raw(META_DIBSTRETCHBLT, wmfDibStretchBlt(d.x, d.y, d.cx, d.cy, 0, 0, 2, 2, dib)).build();
+         return wmfWith(m)
+             .raw(META_DIBSTRETCHBLT, wmfDibStretchBlt(d.x, d.y, d.cx, d.cy, 0, 0, 2, 2, dib))
+             .build();
      }},
     {"META_DIBBITBLT",
      [](const Mapping& m, const Destination& d, const Dib& dib) {
@@ -191,8 +209,9 @@ TEST(MetafileBitmaps, StretchedUnderEveryMappingWithBothSignsAtBothSizes)
                     const Destination d = destination(m, signs & 1, signs & 2);
                     const std::string bytes = record.make(m, d, dib);
                     for (int size : {32, 2000}) {
-                        SCOPED_TRACE(testing::Message() << record.name << " " << m.name << " cx " << d.cx << " cy "
-                                                        << d.cy << " size " << size << (bottomUp ? "" : " top-down"));
+                        SCOPED_TRACE(testing::Message()
+                                     << record.name << " " << m.name << " cx " << d.cx << " cy " << d.cy
+                                     << " size " << size << (bottomUp ? "" : " top-down"));
                         expectPicture(renderAt(bytes, size), d.expected);
                     }
                 }
@@ -209,7 +228,8 @@ TEST(MetafileBitmaps, SetDibitsToDeviceIsUprightAtItsPixelSizeUnderEveryMapping)
             const std::string bytes =
                 emfWith(m).raw(EMR_SETDIBITSTODEVICE, emfSetDibitsToDevice(0, 0, 0, 0, 80, 80, dib)).build();
             for (int size : {32, 2000}) {
-                SCOPED_TRACE(testing::Message() << m.name << " size " << size << (bottomUp ? "" : " top-down"));
+                SCOPED_TRACE(testing::Message()
+                             << m.name << " size " << size << (bottomUp ? "" : " top-down"));
                 expectPicture(renderAt(bytes, size), Expected{QRectF(10, 10, 80, 80)});
             }
         }
@@ -218,7 +238,9 @@ TEST(MetafileBitmaps, SetDibitsToDeviceIsUprightAtItsPixelSizeUnderEveryMapping)
     const Dib dib = quarters(2);
     for (auto [cx, cy] : {std::pair{-2, 2}, {2, -2}, {0, 2}}) {
         const QImage img =
-            renderAt(emfWith(kMappings[0]).raw(EMR_SETDIBITSTODEVICE, emfSetDibitsToDevice(0, 0, 0, 0, cx, cy, dib)).build(),
+            renderAt(emfWith(kMappings[0])
+                         .raw(EMR_SETDIBITSTODEVICE, emfSetDibitsToDevice(0, 0, 0, 0, cx, cy, dib))
+                         .build(),
                      32);
         EXPECT_EQ(img.pixel(16, 16), kWhite) << cx << "," << cy;
     }
@@ -233,7 +255,8 @@ TEST(MetafileBitmaps, WmfSetDibToDevIsUprightInBothWindowDirections)
             const std::string bytes =
                 wmfWith(m).raw(META_SETDIBTODEV, wmfSetDibToDev(d.x, d.y, d.cx, d.cy, 0, 0, dib)).build();
             for (int size : {32, 2000}) {
-                SCOPED_TRACE(testing::Message() << m.name << " cx " << d.cx << " cy " << d.cy << " size " << size);
+                SCOPED_TRACE(testing::Message()
+                             << m.name << " cx " << d.cx << " cy " << d.cy << " size " << size);
                 expectPicture(renderAt(bytes, size), Expected{d.expected.frame});
             }
         }
@@ -247,7 +270,8 @@ TEST(MetafileBitmaps, BitBltCopiesTheBlockTheWayItsExtentsRun)
     for (int signs = 0; signs < 4; ++signs) {
         const bool nx = signs & 1, ny = signs & 2;
         const int x = nx ? 80 : 0, y = ny ? 80 : 0, cx = nx ? -80 : 80, cy = ny ? -80 : 80;
-        const std::string bytes = emfWith(kMappings[0]).raw(EMR_BITBLT, emfBlt(false, x, y, cx, cy, x, y, 0, 0, dib)).build();
+        const std::string bytes =
+            emfWith(kMappings[0]).raw(EMR_BITBLT, emfBlt(false, x, y, cx, cy, x, y, 0, 0, dib)).build();
         for (int size : {32, 2000}) {
             SCOPED_TRACE(testing::Message() << "cx " << cx << " cy " << cy << " size " << size);
             expectPicture(renderAt(bytes, size), Expected{QRectF(10, 10, 80, 80)});
@@ -263,8 +287,8 @@ TEST(MetafileBitmaps, OldDeviceBitmapRecordsAreSkipped)
     const Destination d = destination(m, false, false);
     for (uint16_t function : {META_BITBLT, META_STRETCHBLT}) {
         WmfBuilder w = wmfWith(m);
-        w.raw(function, wmfRop(0x00CC0020) + wmfWords({2, 2, 0, 0, 80, 80, 0, 0}) + wmfWords({0, 2, 2, 4, 1, 1})
-                            + std::string(8, '\x55'));
+        w.raw(function, wmfRop(0x00CC0020) + wmfWords({2, 2, 0, 0, 80, 80, 0, 0})
+                            + wmfWords({0, 2, 2, 4, 1, 1}) + std::string(8, '\x55'));
         w.raw(META_STRETCHDIB, wmfStretchDib(d.x, d.y, d.cx, d.cy, 0, 0, 2, 2, quarters(2)));
         expectPicture(renderAt(w.build(), 32), d.expected);
     }
@@ -279,8 +303,8 @@ TEST(MetafileBitmaps, HugeDestinationsShowTheirVisiblePart)
     const int half = 200000000;
     for (int size : {32, 2000}) {
         const std::string bytes = emfWith(kMappings[0])
-                                      .raw(EMR_STRETCHDIBITS, emfStretchDibits(40 - half, 40 - half, 2 * half, 2 * half,
-                                                                               0, 0, 2, 2, dib))
+                                      .raw(EMR_STRETCHDIBITS, emfStretchDibits(40 - half, 40 - half, 2 * half,
+                                                                               2 * half, 0, 0, 2, 2, dib))
                                       .build();
         const QImage img = renderAt(bytes, size);
         EXPECT_EQ(pixelAtFrame(img, 20, 20), kRed);
@@ -291,15 +315,19 @@ TEST(MetafileBitmaps, HugeDestinationsShowTheirVisiblePart)
     // Zero extents, or a destination whose corners are at the ends of the 32-bit range,
     // draw nothing rather than fail.
     for (auto [cx, cy] : {std::pair{0, 80}, {80, 0}}) {
-        const QImage img = renderAt(
-            emfWith(kMappings[0]).raw(EMR_STRETCHDIBITS, emfStretchDibits(0, 0, cx, cy, 0, 0, 2, 2, dib)).build(), 32);
+        const QImage img =
+            renderAt(emfWith(kMappings[0])
+                         .raw(EMR_STRETCHDIBITS, emfStretchDibits(0, 0, cx, cy, 0, 0, 2, 2, dib))
+                         .build(),
+                     32);
         EXPECT_EQ(img.pixel(16, 16), kWhite);
     }
-    const QImage extreme = renderAt(
-        emfWith(kMappings[3])
-            .raw(EMR_STRETCHDIBITS, emfStretchDibits(INT32_MAX, INT32_MIN, INT32_MIN, INT32_MAX, 0, 0, 2, 2, dib))
-            .build(),
-        2000);
+    const QImage extreme =
+        renderAt(emfWith(kMappings[3])
+                     .raw(EMR_STRETCHDIBITS,
+                          emfStretchDibits(INT32_MAX, INT32_MIN, INT32_MIN, INT32_MAX, 0, 0, 2, 2, dib))
+                     .build(),
+                 2000);
     EXPECT_FALSE(extreme.isNull());
 }
 

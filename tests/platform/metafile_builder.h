@@ -47,8 +47,7 @@ public:
     explicit EmfBuilder(int32_t frameRight = 1000, int32_t frameBottom = 1000, int32_t frameLeft = 0,
                         int32_t frameTop = 0)
         : left_(frameLeft), top_(frameTop), right_(frameRight), bottom_(frameBottom)
-    {
-    }
+    {}
 
     // A record of 32-bit parameters.
     EmfBuilder& rec(uint32_t type, std::initializer_list<int32_t> params)
@@ -124,8 +123,7 @@ class WmfBuilder {
 public:
     WmfBuilder(int16_t left, int16_t top, int16_t right, int16_t bottom, uint16_t unitsPerInch)
         : left_(left), top_(top), right_(right), bottom_(bottom), inch_(unitsPerInch)
-    {
-    }
+    {}
     WmfBuilder& rec(uint16_t function, std::initializer_list<int> words)
     {
         std::string payload;
@@ -272,15 +270,15 @@ inline std::string emfSetDibitsToDevice(int x, int y, int xSrc, int ySrc, int cx
     put32(r, uint32_t(d.info.size()));
     put32(r, uint32_t(fixed + d.info.size()));
     put32(r, uint32_t(d.bits.size()));
-    put32(r, 0);      // colours as RGB
-    put32(r, 0);      // first scan line
+    put32(r, 0); // colours as RGB
+    put32(r, 0); // first scan line
     put32(r, uint32_t(d.height));
     return r + d.info + d.bits;
 }
 
 // EMR_BITBLT (stretch false) or EMR_STRETCHBLT; the source transform is the identity.
-inline std::string emfBlt(bool stretch, int x, int y, int cx, int cy, int xSrc, int ySrc, int cxSrc, int cySrc,
-                          const Dib& d, uint32_t rop = 0x00CC0020)
+inline std::string emfBlt(bool stretch, int x, int y, int cx, int cy, int xSrc, int ySrc, int cxSrc,
+                          int cySrc, const Dib& d, uint32_t rop = 0x00CC0020)
 {
     std::string r(16, '\0');
     for (int v : {x, y, cx, cy})
@@ -323,7 +321,8 @@ inline std::string wmfRop(uint32_t rop)
     return s;
 }
 // META_STRETCHDIB (0x0F43)
-inline std::string wmfStretchDib(int x, int y, int w, int h, int xSrc, int ySrc, int wSrc, int hSrc, const Dib& d)
+inline std::string wmfStretchDib(int x, int y, int w, int h, int xSrc, int ySrc, int wSrc, int hSrc,
+                                 const Dib& d)
 {
     return wmfRop(0x00CC0020) + wmfWords({0, hSrc, wSrc, ySrc, xSrc, h, w, y, x}) + d.info + d.bits;
 }

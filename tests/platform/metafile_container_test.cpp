@@ -1,6 +1,6 @@
 // Reading, declared sizes and writing back of EMF and placeable WMF pictures.
-#include "metafile_builder.h"
 #include "metafile/metafile.h"
+#include "metafile_builder.h"
 #include "storage/error.h"
 
 #include <gtest/gtest.h>
@@ -135,7 +135,7 @@ TEST(MetafileWmf, DeclaredSizeFromBoxAndUnitsPerInch)
 
 TEST(MetafileWmf, HeaderWrittenBackWithItsChecksum)
 {
-    WmfBuilder w = simpleWmf(5, 7, 505, 307, 254); // 50 x 30 mm
+    WmfBuilder w = simpleWmf(5, 7, 505, 307, 254);     // 50 x 30 mm
     Metafile m = Metafile::fromBytes(w.build(0x5A5A)); // a stale checksum is accepted
     EXPECT_EQ(m.width(), 5000);
     EXPECT_EQ(m.height(), 3000);
@@ -154,15 +154,15 @@ TEST(MetafileWmf, HeaderWrittenBackWithItsChecksum)
 TEST(MetafileWmf, SetSizeRecomputesTheBoxKeepingOriginAndUnits)
 {
     Metafile m = Metafile::fromBytes(simpleWmf(5, 7, 2840, 1708, 1440).build());
-    EXPECT_EQ(m.width(), 5001); // 2835 units
+    EXPECT_EQ(m.width(), 5001);  // 2835 units
     EXPECT_EQ(m.height(), 3000); // 1701 units
     m.setWidth(m.width() / 10);
     m.setHeight(m.height() / 10);
     std::string out = m.toBytes();
     EXPECT_EQ(int16_t(get16(out, 6)), 5);
     EXPECT_EQ(int16_t(get16(out, 8)), 7);
-    EXPECT_EQ(int16_t(get16(out, 10)), 5 + 283);  // 500 * 1440 / 2540 = 283.46
-    EXPECT_EQ(int16_t(get16(out, 12)), 7 + 170);  // 300 * 1440 / 2540 = 170.08
+    EXPECT_EQ(int16_t(get16(out, 10)), 5 + 283); // 500 * 1440 / 2540 = 283.46
+    EXPECT_EQ(int16_t(get16(out, 12)), 7 + 170); // 300 * 1440 / 2540 = 170.08
     EXPECT_EQ(get16(out, 14), 1440);
     uint16_t sum = 0;
     for (size_t i = 0; i < 10; ++i)
@@ -229,7 +229,8 @@ TEST(MetafileWmf, BadHeadersAreInvalid)
 TEST(MetafileRead, GarbageIsInvalid)
 {
     expectInvalid("");
-    expectInvalid("hello, this is not a picture at all, not even close to one.......................................");
+    expectInvalid(
+        "hello, this is not a picture at all, not even close to one.......................................");
     expectInvalid(std::string(200, '\0'));
     expectInvalid(std::string(200, '\xFF'));
 }

@@ -1,6 +1,6 @@
 // Where the type pane draws a symbol: the 2000 threshold, centring and proportions.
-#include "metafile_builder.h"
 #include "metafile/metafile_player.h"
+#include "metafile_builder.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // or not finite. Each bad record is followed by a small black square; the picture
 // plays on, the square shows, and what the bad record draws is either nothing or the
 // visible part of what it describes.
-#include "metafile_builder.h"
 #include "metafile/metafile_player.h"
+#include "metafile_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -21,13 +21,36 @@ using namespace dorvin::test;
 namespace {
 
 enum : uint32_t {
-    EMR_POLYGON = 3, EMR_POLYLINE = 4, EMR_POLYPOLYGON = 8, EMR_MOVETOEX = 27, EMR_EXCLUDECLIPRECT = 29,
-    EMR_INTERSECTCLIPRECT = 30, EMR_SAVEDC = 33, EMR_RESTOREDC = 34, EMR_SETWORLDTRANSFORM = 35,
-    EMR_MODIFYWORLDTRANSFORM = 36, EMR_SELECTOBJECT = 37, EMR_CREATEPEN = 38, EMR_CREATEBRUSH = 39,
-    EMR_ANGLEARC = 41, EMR_ELLIPSE = 42, EMR_RECTANGLE = 43, EMR_ROUNDRECT = 44, EMR_ARC = 45, EMR_CHORD = 46,
-    EMR_PIE = 47, EMR_LINETO = 54, EMR_BEGINPATH = 59, EMR_ENDPATH = 60, EMR_FILLPATH = 62,
-    EMR_STROKEPATH = 64, EMR_SELECTCLIPPATH = 67, EMR_FILLRGN = 71, EMR_EXTSELECTCLIPRGN = 75,
-    EMR_EXTTEXTOUTW = 84, EMR_CREATEDIBPATTERNBRUSHPT = 94
+    EMR_POLYGON = 3,
+    EMR_POLYLINE = 4,
+    EMR_POLYPOLYGON = 8,
+    EMR_MOVETOEX = 27,
+    EMR_EXCLUDECLIPRECT = 29,
+    EMR_INTERSECTCLIPRECT = 30,
+    EMR_SAVEDC = 33,
+    EMR_RESTOREDC = 34,
+    EMR_SETWORLDTRANSFORM = 35,
+    EMR_MODIFYWORLDTRANSFORM = 36,
+    EMR_SELECTOBJECT = 37,
+    EMR_CREATEPEN = 38,
+    EMR_CREATEBRUSH = 39,
+    EMR_ANGLEARC = 41,
+    EMR_ELLIPSE = 42,
+    EMR_RECTANGLE = 43,
+    EMR_ROUNDRECT = 44,
+    EMR_ARC = 45,
+    EMR_CHORD = 46,
+    EMR_PIE = 47,
+    EMR_LINETO = 54,
+    EMR_BEGINPATH = 59,
+    EMR_ENDPATH = 60,
+    EMR_FILLPATH = 62,
+    EMR_STROKEPATH = 64,
+    EMR_SELECTCLIPPATH = 67,
+    EMR_FILLRGN = 71,
+    EMR_EXTSELECTCLIPRGN = 75,
+    EMR_EXTTEXTOUTW = 84,
+    EMR_CREATEDIBPATTERNBRUSHPT = 94
 };
 constexpr int32_t kBig = 2000000000;
 constexpr QRgb kRed = qRgb(255, 0, 0), kBlack = qRgb(0, 0, 0), kWhite = qRgb(255, 255, 255);
@@ -112,7 +135,9 @@ EmfBuilder start()
 std::string finish(EmfBuilder& b)
 {
     b.rec(EMR_MODIFYWORLDTRANSFORM, {0, 0, 0, 0, 0, 0, 1});
-    b.rec(EMR_CREATEBRUSH, {3, 0, 0, 0}).rec(EMR_SELECTOBJECT, {3}).rec(EMR_SELECTOBJECT, {int32_t(0x80000008u)});
+    b.rec(EMR_CREATEBRUSH, {3, 0, 0, 0})
+        .rec(EMR_SELECTOBJECT, {3})
+        .rec(EMR_SELECTOBJECT, {int32_t(0x80000008u)});
     b.rec(EMR_RECTANGLE, {40, 40, 60, 60});
     return b.build();
 }
@@ -135,7 +160,7 @@ QRgb at(const QImage& img, double fx, double fy)
 struct Case {
     const char* name;
     std::function<void(EmfBuilder&)> bad;
-    QRgb corner;        // what the frame's corner shows afterwards
+    QRgb corner; // what the frame's corner shows afterwards
     bool squareShows = true;
 };
 
@@ -143,23 +168,61 @@ const float kNan = std::numeric_limits<float>::quiet_NaN();
 const float kInf = std::numeric_limits<float>::infinity();
 
 const Case kCases[] = {
-    {"huge ellipse", [](EmfBuilder& b) { b.rec(EMR_ELLIPSE, {-kBig, -kBig, kBig, kBig}); }, kWhite},
-    {"huge round rectangle", [](EmfBuilder& b) { b.rec(EMR_ROUNDRECT, {-kBig, -kBig, kBig, kBig, 10, 10}); }, kWhite},
-    {"huge arc", [](EmfBuilder& b) { b.rec(EMR_ARC, {-kBig, -kBig, kBig, kBig, kBig, 0, 0, kBig}); }, kWhite},
-    {"huge pie", [](EmfBuilder& b) { b.rec(EMR_PIE, {-kBig, -kBig, kBig, kBig, kBig, 0, 0, kBig}); }, kWhite},
-    {"huge chord", [](EmfBuilder& b) { b.rec(EMR_CHORD, {-kBig, -kBig, kBig, kBig, kBig, 0, 0, kBig}); }, kWhite},
-    {"flat pie", [](EmfBuilder& b) { b.rec(EMR_PIE, {0, 0, 0, 100, 0, 0, 0, 100}); }, kWhite},
+    {"huge ellipse",
+     [](EmfBuilder& b) {
+         b.rec(EMR_ELLIPSE, {-kBig, -kBig, kBig, kBig});
+     },
+     kWhite},
+    {"huge round rectangle",
+     [](EmfBuilder& b) {
+         b.rec(EMR_ROUNDRECT, {-kBig, -kBig, kBig, kBig, 10, 10});
+     },
+     kWhite},
+    {"huge arc",
+     [](EmfBuilder& b) {
+         b.rec(EMR_ARC, {-kBig, -kBig, kBig, kBig, kBig, 0, 0, kBig});
+     },
+     kWhite},
+    {"huge pie",
+     [](EmfBuilder& b) {
+         b.rec(EMR_PIE, {-kBig, -kBig, kBig, kBig, kBig, 0, 0, kBig});
+     },
+     kWhite},
+    {"huge chord",
+     [](EmfBuilder& b) {
+         b.rec(EMR_CHORD, {-kBig, -kBig, kBig, kBig, kBig, 0, 0, kBig});
+     },
+     kWhite},
+    {"flat pie",
+     [](EmfBuilder& b) {
+         b.rec(EMR_PIE, {0, 0, 0, 100, 0, 0, 0, 100});
+     },
+     kWhite},
     // Ends that meet (here at the centre) make the whole ellipse.
-    {"chord with its ends at the centre", [](EmfBuilder& b) { b.rec(EMR_CHORD, {10, 10, 30, 30, 20, 20, 20, 20}); },
+    {"chord with its ends at the centre",
+     [](EmfBuilder& b) {
+         b.rec(EMR_CHORD, {10, 10, 30, 30, 20, 20, 20, 20});
+     },
      kWhite},
     {"polygon with a far point",
-     [](EmfBuilder& b) { b.raw(EMR_POLYGON, points32({0, 0, kBig, 0, 0, kBig})); }, kWhite},
+     [](EmfBuilder& b) {
+         b.raw(EMR_POLYGON, points32({0, 0, kBig, 0, 0, kBig}));
+     },
+     kWhite},
     {"polyline with a far point",
-     [](EmfBuilder& b) { b.raw(EMR_POLYLINE, points32({-kBig, 5, kBig, 5, 5, kBig})); }, kWhite},
-    {"line to a far point", [](EmfBuilder& b) { b.rec(EMR_MOVETOEX, {1, 1}).rec(EMR_LINETO, {-kBig, kBig}); },
+     [](EmfBuilder& b) {
+         b.raw(EMR_POLYLINE, points32({-kBig, 5, kBig, 5, 5, kBig}));
+     },
+     kWhite},
+    {"line to a far point",
+     [](EmfBuilder& b) {
+         b.rec(EMR_MOVETOEX, {1, 1}).rec(EMR_LINETO, {-kBig, kBig});
+     },
      kWhite},
     {"angle arc of a huge radius",
-     [](EmfBuilder& b) { b.rec(EMR_ANGLEARC, {0, 0, kBig, int32_t(floatBits(0)), int32_t(floatBits(360))}); },
+     [](EmfBuilder& b) {
+         b.rec(EMR_ANGLEARC, {0, 0, kBig, int32_t(floatBits(0)), int32_t(floatBits(360))});
+     },
      kWhite},
     {"angle arc of no finite sweep",
      [](EmfBuilder& b) {
@@ -168,7 +231,10 @@ const Case kCases[] = {
      kWhite},
     {"path to a far point",
      [](EmfBuilder& b) {
-         b.rec(EMR_BEGINPATH, {}).rec(EMR_MOVETOEX, {0, 0}).rec(EMR_LINETO, {kBig, kBig}).rec(EMR_LINETO, {0, kBig});
+         b.rec(EMR_BEGINPATH, {})
+             .rec(EMR_MOVETOEX, {0, 0})
+             .rec(EMR_LINETO, {kBig, kBig})
+             .rec(EMR_LINETO, {0, kBig});
          b.rec(EMR_ENDPATH, {}).rec(EMR_FILLPATH, {0, 0, 0, 0});
      },
      kWhite},
@@ -184,7 +250,10 @@ const Case kCases[] = {
          b.rec(EMR_ELLIPSE, {0, 0, 10, 10}).raw(EMR_POLYLINE, points32({1, 1, 2, 2, 3, 1}));
      },
      kWhite},
-    {"text far away", [](EmfBuilder& b) { b.raw(EMR_EXTTEXTOUTW, textW(kBig, kBig, utf16({u'A', u'B'}), {})); },
+    {"text far away",
+     [](EmfBuilder& b) {
+         b.raw(EMR_EXTTEXTOUTW, textW(kBig, kBig, utf16({u'A', u'B'}), {}));
+     },
      kWhite},
     {"text with enormous advances",
      [](EmfBuilder& b) {
@@ -192,7 +261,10 @@ const Case kCases[] = {
      },
      kWhite},
     // Rectangles are cut to the device rather than dropped.
-    {"huge rectangle fills what is seen", [](EmfBuilder& b) { b.rec(EMR_RECTANGLE, {-kBig, -kBig, kBig, kBig}); },
+    {"huge rectangle fills what is seen",
+     [](EmfBuilder& b) {
+         b.rec(EMR_RECTANGLE, {-kBig, -kBig, kBig, kBig});
+     },
      kRed},
     {"huge rectangle with a pattern brush",
      [](EmfBuilder& b) {
@@ -209,12 +281,19 @@ const Case kCases[] = {
      },
      kRed},
     {"clip to a huge rectangle changes nothing",
-     [](EmfBuilder& b) { b.rec(EMR_INTERSECTCLIPRECT, {-kBig, -kBig, kBig, kBig}); }, kWhite},
+     [](EmfBuilder& b) {
+         b.rec(EMR_INTERSECTCLIPRECT, {-kBig, -kBig, kBig, kBig});
+     },
+     kWhite},
     {"excluding a huge rectangle hides everything",
-     [](EmfBuilder& b) { b.rec(EMR_EXCLUDECLIPRECT, {kBig, kBig, -kBig, -kBig}); }, kWhite, false},
+     [](EmfBuilder& b) {
+         b.rec(EMR_EXCLUDECLIPRECT, {kBig, kBig, -kBig, -kBig});
+     },
+     kWhite, false},
     {"clip to a region of huge pieces",
      [](EmfBuilder& b) {
-         b.raw(EMR_EXTSELECTCLIPRGN, selectClipRegion(region({{-kBig, -kBig, kBig, 500}}, {-kBig, -kBig, kBig, 500}), 5));
+         b.raw(EMR_EXTSELECTCLIPRGN,
+               selectClipRegion(region({{-kBig, -kBig, kBig, 500}}, {-kBig, -kBig, kBig, 500}), 5));
      },
      kWhite},
     {"fill of a huge region",
@@ -228,7 +307,10 @@ const Case kCases[] = {
      kRed},
     {"clip to a path of a far point",
      [](EmfBuilder& b) {
-         b.rec(EMR_BEGINPATH, {}).rec(EMR_MOVETOEX, {0, 0}).rec(EMR_LINETO, {kBig, 0}).rec(EMR_LINETO, {0, kBig});
+         b.rec(EMR_BEGINPATH, {})
+             .rec(EMR_MOVETOEX, {0, 0})
+             .rec(EMR_LINETO, {kBig, 0})
+             .rec(EMR_LINETO, {0, kBig});
          b.rec(EMR_ENDPATH, {}).rec(EMR_SELECTCLIPPATH, {5});
      },
      kWhite},

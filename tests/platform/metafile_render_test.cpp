@@ -1,6 +1,6 @@
 // Drawing hand-made metafiles into images and checking pixels.
-#include "metafile_builder.h"
 #include "metafile/metafile_player.h"
+#include "metafile_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,12 +12,40 @@ using namespace dorvin::test;
 namespace {
 
 enum : uint32_t {
-    POLYGON16 = 86, POLYLINE16 = 87, POLYBEZIER16 = 85, POLYPOLYGON16 = 91, SETWINDOWEXTEX = 9,
-    SETWINDOWORGEX = 10, SETVIEWPORTEXTEX = 11, SETMAPMODE = 17, SETBKMODE = 18, SETPOLYFILLMODE = 19,
-    SETTEXTALIGN = 22, SETTEXTCOLOR = 24, MOVETOEX = 27, EXCLUDECLIPRECT = 29, INTERSECTCLIPRECT = 30,
-    SAVEDC = 33, RESTOREDC = 34, SELECTOBJECT = 37, CREATEPEN = 38, CREATEBRUSH = 39, DELETEOBJECT = 40,
-    ELLIPSE = 42, RECTANGLE = 43, PIE = 47, LINETO = 54, BEGINPATH = 59, ENDPATH = 60, CLOSEFIGURE = 61,
-    FILLPATH = 62, STROKEPATH = 64, STRETCHDIBITS = 81, EXTCREATEFONT = 82, EXTTEXTOUTW = 84, EXTCREATEPEN = 95
+    POLYGON16 = 86,
+    POLYLINE16 = 87,
+    POLYBEZIER16 = 85,
+    POLYPOLYGON16 = 91,
+    SETWINDOWEXTEX = 9,
+    SETWINDOWORGEX = 10,
+    SETVIEWPORTEXTEX = 11,
+    SETMAPMODE = 17,
+    SETBKMODE = 18,
+    SETPOLYFILLMODE = 19,
+    SETTEXTALIGN = 22,
+    SETTEXTCOLOR = 24,
+    MOVETOEX = 27,
+    EXCLUDECLIPRECT = 29,
+    INTERSECTCLIPRECT = 30,
+    SAVEDC = 33,
+    RESTOREDC = 34,
+    SELECTOBJECT = 37,
+    CREATEPEN = 38,
+    CREATEBRUSH = 39,
+    DELETEOBJECT = 40,
+    ELLIPSE = 42,
+    RECTANGLE = 43,
+    PIE = 47,
+    LINETO = 54,
+    BEGINPATH = 59,
+    ENDPATH = 60,
+    CLOSEFIGURE = 61,
+    FILLPATH = 62,
+    STROKEPATH = 64,
+    STRETCHDIBITS = 81,
+    EXTCREATEFONT = 82,
+    EXTTEXTOUTW = 84,
+    EXTCREATEPEN = 95
 };
 constexpr int32_t kNullPen = int32_t(0x80000008u);
 constexpr int32_t kBlackBrush = int32_t(0x80000004u);
@@ -119,7 +147,10 @@ TEST(MetafileRender, NullBrushAndStockObjects)
 TEST(MetafileRender, AnisotropicMappingScales)
 {
     EmfBuilder b;
-    b.rec(SETMAPMODE, {8}).rec(SETWINDOWORGEX, {-5, -5}).rec(SETWINDOWEXTEX, {10, 10}).rec(SETVIEWPORTEXTEX, {100, 100});
+    b.rec(SETMAPMODE, {8})
+        .rec(SETWINDOWORGEX, {-5, -5})
+        .rec(SETWINDOWEXTEX, {10, 10})
+        .rec(SETVIEWPORTEXTEX, {100, 100});
     fillWith(b, rgb(0, 128, 0)).rec(RECTANGLE, {-3, -3, 3, 3});
     QImage img = render(b.build());
     EXPECT_EQ(at(img, 50, 50), QColor(0, 128, 0));
@@ -226,7 +257,8 @@ TEST(MetafileRender, IntersectAndExcludeClip)
 TEST(MetafileRender, RestoreDcBringsBackTheBrushAndClip)
 {
     EmfBuilder b;
-    b.rec(CREATEBRUSH, {1, 0, int32_t(rgb(255, 0, 0)), 0}).rec(CREATEBRUSH, {2, 0, int32_t(rgb(0, 0, 255)), 0});
+    b.rec(CREATEBRUSH, {1, 0, int32_t(rgb(255, 0, 0)), 0})
+        .rec(CREATEBRUSH, {2, 0, int32_t(rgb(0, 0, 255)), 0});
     b.rec(SELECTOBJECT, {1}).rec(SELECTOBJECT, {kNullPen}).rec(SAVEDC, {});
     b.rec(SELECTOBJECT, {2}).rec(INTERSECTCLIPRECT, {0, 0, 10, 10}).rec(RESTOREDC, {-1});
     b.rec(RECTANGLE, {20, 20, 80, 80});
@@ -400,10 +432,10 @@ TEST(MetafileRender, ZeroSizedRecordEndsThePicture)
 TEST(MetafileRender, WmfWindowMapsOntoTheTarget)
 {
     WmfBuilder w(0, 0, 1000, 1000, 1000);
-    w.rec(0x020B, {0, 0}).rec(0x020C, {200, 200});                     // window 200 x 200
-    w.rec(0x02FC, {0, 0x00FF, 0x0000, 0}).rec(0x012D, {0});            // red brush
-    w.rec(0x02FA, {5, 0, 0, 0, 0}).rec(0x012D, {1});                   // null pen
-    w.rec(0x041B, {150, 150, 50, 50});                                 // bottom, right, top, left
+    w.rec(0x020B, {0, 0}).rec(0x020C, {200, 200});          // window 200 x 200
+    w.rec(0x02FC, {0, 0x00FF, 0x0000, 0}).rec(0x012D, {0}); // red brush
+    w.rec(0x02FA, {5, 0, 0, 0, 0}).rec(0x012D, {1});        // null pen
+    w.rec(0x041B, {150, 150, 50, 50});                      // bottom, right, top, left
     QImage img = render(w.build());
     EXPECT_EQ(at(img, 50, 50), QColor(255, 0, 0));
     EXPECT_EQ(at(img, 26, 26), QColor(255, 0, 0));
@@ -414,11 +446,11 @@ TEST(MetafileRender, WmfWindowMapsOntoTheTarget)
 TEST(MetafileRender, WmfReusesTheLowestFreeObjectSlot)
 {
     WmfBuilder w(0, 0, 100, 100, 96);
-    w.rec(0x02FA, {5, 0, 0, 0, 0});                        // slot 0: null pen
-    w.rec(0x02FC, {0, 0xFF00, 0x0000, 0});                 // slot 1: green brush
-    w.rec(0x02FC, {0, 0x0000, 0x00FF, 0});                 // slot 2: blue brush
-    w.rec(0x01F0, {1});                                    // frees slot 1
-    w.rec(0x02FC, {0, 0x00FF, 0x0000, 0});                 // red brush takes slot 1
+    w.rec(0x02FA, {5, 0, 0, 0, 0});        // slot 0: null pen
+    w.rec(0x02FC, {0, 0xFF00, 0x0000, 0}); // slot 1: green brush
+    w.rec(0x02FC, {0, 0x0000, 0x00FF, 0}); // slot 2: blue brush
+    w.rec(0x01F0, {1});                    // frees slot 1
+    w.rec(0x02FC, {0, 0x00FF, 0x0000, 0}); // red brush takes slot 1
     w.rec(0x012D, {0}).rec(0x012D, {1});
     w.rec(0x041B, {80, 80, 20, 20});
     w.rec(0x012D, {2}).rec(0x041B, {10, 10, 0, 0});
@@ -508,7 +540,7 @@ TEST(MetafileRender, DrawingsMadeByOtherPrograms)
     for (const char* name : {"splitter-office.emf", "splitter-office.wmf"}) {
         SCOPED_TRACE(name);
         Metafile m = Metafile::loadFile(dir + name);
-        EXPECT_NEAR(m.width(), 1853, 1);  // the drawing's 18.5 x 14.5 mm bounding box
+        EXPECT_NEAR(m.width(), 1853, 1); // the drawing's 18.5 x 14.5 mm bounding box
         EXPECT_NEAR(m.height(), 1453, 1);
         QImage img = renderSymbol(m, 88);
         // Filled triangle left of centre, green ellipse right, red curve below, dashed
@@ -526,9 +558,9 @@ TEST(MetafileRender, DrawingsMadeByOtherPrograms)
     Metafile coupler = Metafile::loadFile(dir + "coupler-pstoedit.emf");
     EXPECT_EQ(coupler.form(), Metafile::Form::Emf);
     EXPECT_EQ(coupler.width(), 3750);
-    QImage c = renderSymbol(coupler, 88);  // over 2000 wide: fitted to the box
-    EXPECT_GT(countColor(c, QRect(30, 27, 28, 28), qRgb(204, 230, 255)), 500);  // the circle's fill
+    QImage c = renderSymbol(coupler, 88); // over 2000 wide: fitted to the box
+    EXPECT_GT(countColor(c, QRect(30, 27, 28, 28), qRgb(204, 230, 255)), 500); // the circle's fill
     EXPECT_GT(countColor(c, QRect(59, 11, 14, 5), qRgb(255, 0, 0)), 15);       // the red arc
-    EXPECT_GE(countDark(c, QRect(0, 40, 10, 4)), 10);                          // the lead enters at the left edge
-    EXPECT_GE(countDark(c, QRect(80, 40, 8, 4)), 8);                           // and leaves at the right
+    EXPECT_GE(countDark(c, QRect(0, 40, 10, 4)), 10); // the lead enters at the left edge
+    EXPECT_GE(countDark(c, QRect(80, 40, 8, 4)), 8);  // and leaves at the right
 }

@@ -15,13 +15,22 @@ using namespace dorvin;
 
 namespace {
 
-QString q(const char* utf8) { return QString::fromUtf8(utf8); }
+QString q(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
 // Windows-1251 bytes of UTF-8 source text.
-std::string cp(const char* utf8) { return toCp1251(q(utf8)); }
+std::string cp(const char* utf8)
+{
+    return toCp1251(q(utf8));
+}
 
 class ProfileFileTest : public ::testing::Test {
 protected:
-    QString path(const char* name = "Dorvin.ini") const { return m_dir.path() + u'/' + QString::fromLatin1(name); }
+    QString path(const char* name = "Dorvin.ini") const
+    {
+        return m_dir.path() + u'/' + QString::fromLatin1(name);
+    }
 
     void writeBytes(const std::string& bytes, const char* name = "Dorvin.ini") const
     {
@@ -115,8 +124,9 @@ TEST_F(ProfileFileTest, WritesWindows1251WithCrLfByteForByte)
     ini.writeString(q("Bases"), q("Сеть"), q("$(ProgDirectory)\\Сеть.CBB"));
     ini.writeString(q("Bases"), q("Main"), q("D:\\Data\\Main.CBB"));
     ini.flush();
-    const std::string expected = cp("[CurBase]\r\nРабочая база=Сеть\r\n[Bases]\r\nСеть=$(ProgDirectory)\\Сеть.CBB\r\n"
-                                    "Main=D:\\Data\\Main.CBB\r\n");
+    const std::string expected =
+        cp("[CurBase]\r\nРабочая база=Сеть\r\n[Bases]\r\nСеть=$(ProgDirectory)\\Сеть.CBB\r\n"
+           "Main=D:\\Data\\Main.CBB\r\n");
     EXPECT_EQ(readBytes(), expected);
     // Windows-1251: "Сеть" is four single bytes.
     EXPECT_NE(readBytes().find("\xD1\xE5\xF2\xFC"), std::string::npos);
@@ -204,7 +214,8 @@ TEST_F(ProfileFileTest, OddFilesNeitherCrashNorLoseTheReadableParts)
     std::string garbage;
     for (int i = 0; i < 5000; ++i)
         garbage += static_cast<char>((i * 7919) % 256);
-    writeBytes(garbage + "\n[Bases]\nok=1\n" + std::string(300000, 'x') + "\n[" + std::string(1, '\0') + "]\nz=2");
+    writeBytes(garbage + "\n[Bases]\nok=1\n" + std::string(300000, 'x') + "\n[" + std::string(1, '\0')
+               + "]\nz=2");
     const ProfileFile ini = ProfileFile::open(path());
     EXPECT_EQ(ini.readString(q("Bases"), q("ok")), q("1"));
     // An unterminated header still names a section.
@@ -236,7 +247,8 @@ TEST_F(ProfileFileTest, AFailedFlushLeavesTheOldFile)
     writeBytes("[A]\r\nk=old\r\n");
     ProfileFile ini = ProfileFile::open(path());
     ini.writeString(q("A"), q("k"), q("new"));
-    ProfileFile elsewhere = ProfileFile::fromBytes(m_dir.path() + q("/no/such/dir/Dorvin.ini"), ini.toBytes());
+    ProfileFile elsewhere =
+        ProfileFile::fromBytes(m_dir.path() + q("/no/such/dir/Dorvin.ini"), ini.toBytes());
     EXPECT_THROW(elsewhere.flush(), Error);
     EXPECT_EQ(readBytes(), "[A]\r\nk=old\r\n");
     ini.flush();
@@ -253,7 +265,9 @@ TEST_F(ProfileFileTest, AValueInItsOwnQuotesReadsBackWithThem)
     ini.writeString(q("Bases"), q("Одна"), q("\"начало"));
     EXPECT_EQ(ini.readString(q("Bases"), q("Кавычки")), q("\"C:\\Мои базы\\Сеть.CBB\""));
     ini.flush();
-    EXPECT_EQ(readBytes(), cp("[Bases]\r\nКавычки=\"\"C:\\Мои базы\\Сеть.CBB\"\"\r\nПустые=\"\"\"\"\r\nОдна=\"начало\r\n"));
+    EXPECT_EQ(
+        readBytes(),
+        cp("[Bases]\r\nКавычки=\"\"C:\\Мои базы\\Сеть.CBB\"\"\r\nПустые=\"\"\"\"\r\nОдна=\"начало\r\n"));
     const ProfileFile again = ProfileFile::open(path());
     EXPECT_EQ(again.readString(q("Bases"), q("Кавычки")), q("\"C:\\Мои базы\\Сеть.CBB\""));
     EXPECT_EQ(again.readString(q("Bases"), q("Пустые")), q("\"\""));

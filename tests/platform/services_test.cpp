@@ -25,7 +25,10 @@ using namespace dorvin;
 
 namespace {
 
-QString q(const char* utf8) { return QString::fromUtf8(utf8); }
+QString q(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
 
 QString shippedHelpFile()
 {
@@ -113,7 +116,8 @@ TEST(QtServicesBoxes, WarningKeepsItsCaptionAndErrorsShowTheStopIcon)
     QtServices qt;
     SeenBox warn;
     answerNextBox(warn, QMessageBox::Ok);
-    qt.warning(q("Файл с УГО элемента должен быть метафайлом ('*.WMF','*.EMF')."), q("Неверный формат файла!"));
+    qt.warning(q("Файл с УГО элемента должен быть метафайлом ('*.WMF','*.EMF')."),
+               q("Неверный формат файла!"));
     EXPECT_EQ(warn.caption, q("Неверный формат файла!"));
     EXPECT_EQ(warn.icon, QMessageBox::Warning);
     SeenBox error;
@@ -135,7 +139,8 @@ TEST(QtServicesClipboard, PlainTextRoundTrip)
 
 TEST(FileDialogFilters, PairsBecomeQtNameFilters)
 {
-    EXPECT_EQ(qtNameFilters(q("Метафайлы (*.emf;*.wmf)|*.emf;*.wmf")), QStringList{q("Метафайлы (*.emf *.wmf)")});
+    EXPECT_EQ(qtNameFilters(q("Метафайлы (*.emf;*.wmf)|*.emf;*.wmf")),
+              QStringList{q("Метафайлы (*.emf *.wmf)")});
     EXPECT_EQ(qtNameFilters(q("Файлы экспорта (*.exp)|*.exp|Все|*.*")),
               (QStringList{q("Файлы экспорта (*.exp)"), q("Все (*.*)")}));
     EXPECT_EQ(qtNameFilters(q("Картинки|*.bmp")), QStringList{q("Картинки (*.bmp)")});
@@ -188,8 +193,8 @@ TEST(HelpViewer, OpensTheShippedFileAtItsContentsAndTopics)
     EXPECT_TRUE(viewer->isVisible());
     EXPECT_FALSE(viewer->isModal());
     EXPECT_EQ(viewer->currentAnchor(), QString());
-    EXPECT_TRUE(viewer->browser()->toPlainText().contains(q("База элементов")) ||
-                viewer->browser()->toPlainText().contains(q("база элементов")));
+    EXPECT_TRUE(viewer->browser()->toPlainText().contains(q("База элементов"))
+                || viewer->browser()->toPlainText().contains(q("база элементов")));
     for (int context : {100, 101, 102}) {
         ASSERT_TRUE(viewer->openContext(file, context));
         EXPECT_EQ(viewer->currentAnchor(), HelpViewer::anchorForContext(context));

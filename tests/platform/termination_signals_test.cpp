@@ -26,8 +26,7 @@ Handler handlerOf(int sig)
 
 // Processes events until the condition holds (or a generous limit passes, which fails the
 // caller's check rather than hanging).
-template <class F>
-void processUntil(F done)
+template <class F> void processUntil(F done)
 {
     QElapsedTimer t;
     t.start();
@@ -48,7 +47,7 @@ public:
             sigaction(sigs[i], &saved[i], nullptr);
     }
     const int sigs[3] = {SIGTERM, SIGHUP, SIGINT};
-    struct sigaction saved[3] {};
+    struct sigaction saved[3]{};
 };
 
 volatile std::sig_atomic_t previousCalls = 0;

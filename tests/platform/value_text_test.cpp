@@ -3,8 +3,8 @@
 #include "platform/value_text.h"
 #include "storage/error.h"
 
-#include <QLocale>
 #include "qt_printers.h"
+#include <QLocale>
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,10 @@ namespace {
 
 class ScopedLocale {
 public:
-    explicit ScopedLocale(const char* name) : m_previous(QLocale()) { QLocale::setDefault(QLocale(QString::fromLatin1(name))); }
+    explicit ScopedLocale(const char* name) : m_previous(QLocale())
+    {
+        QLocale::setDefault(QLocale(QString::fromLatin1(name)));
+    }
     ~ScopedLocale() { QLocale::setDefault(m_previous); }
 
 private:
@@ -35,7 +38,10 @@ protected:
     ScopedLocale locale{"en_US"};
 };
 
-QString q(const char* utf8) { return QString::fromUtf8(utf8); }
+QString q(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
 
 } // namespace
 
@@ -96,8 +102,8 @@ TEST_F(CommaLocale, ReadsTheLocaleForm)
 
 TEST_F(CommaLocale, RefusesWhatTheLocaleDoesNotWrite)
 {
-    for (const char* text : {"12.5", "", "   ", "1 000", "1,2,3", "abc", "12,5x", "1E", "1E+", "E5",
-                             ",", "-", "+-1", "--1", "1,5 E3", "0x10", "nan", "inf", "1\t"}) {
+    for (const char* text : {"12.5", "", "   ", "1 000", "1,2,3", "abc", "12,5x", "1E", "1E+", "E5", ",", "-",
+                             "+-1", "--1", "1,5 E3", "0x10", "nan", "inf", "1\t"}) {
         EXPECT_FALSE(parseValueText(q(text)).has_value()) << text;
     }
 }
@@ -198,7 +204,8 @@ TEST_F(CommaLocale, ShownTextIsWithinHalfAThousandthForManyValues)
         const QString text = formatValueText(v);
         const auto back = parseValueText(text);
         ASSERT_TRUE(back.has_value()) << text.toStdString();
-        EXPECT_LE(std::fabs(*back - v), 0.0005 * (1 + 1e-9) + std::fabs(v) * 1e-15) << v << " " << text.toStdString();
+        EXPECT_LE(std::fabs(*back - v), 0.0005 * (1 + 1e-9) + std::fabs(v) * 1e-15)
+            << v << " " << text.toStdString();
         const qsizetype comma = text.indexOf(u',');
         ASSERT_GE(comma, 1) << text.toStdString();
         EXPECT_EQ(text.size() - comma - 1, 3) << text.toStdString();
@@ -214,7 +221,8 @@ TEST_F(CommaLocale, ArbitraryTextNeverBreaksTheReader)
         const int length = static_cast<int>(state % 12);
         for (int k = 0; k < length; ++k) {
             state = state * 1664525u + 1013904223u;
-            text += alphabet[static_cast<qsizetype>((state >> 16) % static_cast<std::uint32_t>(alphabet.size()))];
+            text +=
+                alphabet[static_cast<qsizetype>((state >> 16) % static_cast<std::uint32_t>(alphabet.size()))];
         }
         state = state * 1664525u + 1013904223u;
         const auto value = parseValueText(text);

@@ -25,19 +25,19 @@ namespace dorvin::test {
 // One request that reached the services, with what it showed or asked.
 struct ServiceCall {
     enum Kind {
-        Message,        // text
-        Question,       // text, caption (empty: application title)
-        Warning,        // text, caption (empty: application title)
-        ErrorReport,    // text
-        OpenFiles,      // options; text = options.title
-        SaveFile,       // options; text = options.title
+        Message,     // text
+        Question,    // text, caption (empty: application title)
+        Warning,     // text, caption (empty: application title)
+        ErrorReport, // text
+        OpenFiles,   // options; text = options.title
+        SaveFile,    // options; text = options.title
         Beep,
         ClipboardRead,  // text = what was read
         ClipboardWrite, // text = what was written
         DesktopOpen,    // text = the target, unchanged
         HelpContents,
-        HelpContext,    // context
-        Print,          // image, text = document name
+        HelpContext, // context
+        Print,       // image, text = document name
     };
     Kind kind;
     QString text;

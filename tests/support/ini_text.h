@@ -11,7 +11,8 @@ namespace dorvin::test {
 
 inline QByteArray iniBytes(const QString& text)
 {
-    const std::string bytes = dorvin::toCp1251(QString(text).replace(QStringLiteral("\n"), QStringLiteral("\r\n")));
+    const std::string bytes =
+        dorvin::toCp1251(QString(text).replace(QStringLiteral("\n"), QStringLiteral("\r\n")));
     return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 

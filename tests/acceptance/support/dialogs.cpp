@@ -112,8 +112,8 @@ void Dialogs::poll()
         // The window manager gives the keyboard back to the window the box belonged to;
         // a platform without one does not.
         QTimer::singleShot(30, &m_timer, [target, owner] {
-            if (owner && owner->isVisible() && (!target || !target->isVisible()) && !QApplication::activeModalWidget()
-                && QApplication::activeWindow() != owner)
+            if (owner && owner->isVisible() && (!target || !target->isVisible())
+                && !QApplication::activeModalWidget() && QApplication::activeWindow() != owner)
                 owner->activateWindow();
         });
     });
@@ -133,8 +133,8 @@ QString Dialogs::describe() const
     QStringList lines;
     for (const SeenDialog& d : m_seen)
         lines << QStringLiteral("%1%2 \"%3\": %4 [%5]")
-                     .arg(d.expected ? QString() : QStringLiteral("UNEXPECTED "), d.kind, d.title,
-                          d.text, d.buttons.join(QLatin1Char('|')));
+                     .arg(d.expected ? QString() : QStringLiteral("UNEXPECTED "), d.kind, d.title, d.text,
+                          d.buttons.join(QLatin1Char('|')));
     return lines.join(QLatin1Char('\n'));
 }
 

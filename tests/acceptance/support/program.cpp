@@ -20,7 +20,8 @@ namespace acceptance {
 SavedBase::SavedBase(const QString& path)
 {
     QProcess tool;
-    tool.start(QStringLiteral(DORVIN_BIN_DIR "/cbbtool"), {QStringLiteral("dump"), QStringLiteral("--json"), path});
+    tool.start(QStringLiteral(DORVIN_BIN_DIR "/cbbtool"),
+               {QStringLiteral("dump"), QStringLiteral("--json"), path});
     if (!tool.waitForFinished(30000) || tool.exitCode() != 0) {
         m_error = QString::fromUtf8(tool.readAllStandardError());
         return;
@@ -86,8 +87,7 @@ double SavedBase::paramValue(int group, int elem, int param, int k) const
     return std::numeric_limits<double>::quiet_NaN();
 }
 
-Program::Program(const std::function<void(TDataM&)>& setup)
-    : Program(QStringLiteral("Test.CBB"), false)
+Program::Program(const std::function<void(TDataM&)>& setup) : Program(QStringLiteral("Test.CBB"), false)
 {
     TDataM dm;
     if (setup)

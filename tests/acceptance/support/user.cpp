@@ -3,11 +3,11 @@
 #include "widgets/text_grid.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
+#include <QEventLoop>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
-#include <QApplication>
-#include <QEventLoop>
 #include <QTimer>
 #include <QtTest>
 
@@ -99,8 +99,8 @@ void User::pressButton(QWidget* widget, QPoint at)
 void User::moveTo(QWidget* widget, QPoint at)
 {
     // QTest::mouseMove does not carry the held button in Qt 6; send the move itself.
-    QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
     QSpontaneKeyEvent::setSpontaneous(&move);
     QApplication::sendEvent(widget, &move);
     settle(10);
@@ -202,10 +202,12 @@ void rightClickForMenu(QWidget* widget, QPoint at)
 bool choosePopupItem(const QString& itemText)
 {
     QMenu* menu = nullptr;
-    waitFor([&menu] {
-        menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        return menu && menu->isVisible();
-    }, 2000);
+    waitFor(
+        [&menu] {
+            menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            return menu && menu->isVisible();
+        },
+        2000);
     if (!menu)
         return false;
     for (QAction* a : menu->actions()) {

@@ -21,8 +21,7 @@ namespace acceptance {
 void settle(int ms = 40);
 
 // Waits until cond holds or timeoutMs has passed, settling meanwhile; returns cond().
-template <class Cond>
-bool waitFor(Cond&& cond, int timeoutMs = 3000);
+template <class Cond> bool waitFor(Cond&& cond, int timeoutMs = 3000);
 
 class User {
 public:
@@ -63,8 +62,7 @@ QPoint cellCentre(dorvin::TextGrid* grid, int col, int row);
 // The text a cell shows.
 QString cellText(QAbstractItemView* view, int row, int column);
 
-template <class Cond>
-bool waitFor(Cond&& cond, int timeoutMs)
+template <class Cond> bool waitFor(Cond&& cond, int timeoutMs)
 {
     for (int waited = 0; waited < timeoutMs; waited += 20) {
         if (cond())
