@@ -2,12 +2,12 @@
 // inserting elements from such files.
 #include "app/main_form.h"
 #include "elements/exchange.h"
-#include "elements/exchange_tables.h"
 #include "elements/find_form.h"
 #include "platform/file_names.h"
 #include "platform/services.h"
 #include "storage/cp1251.h"
 #include "storage/data_module.h"
+#include "storage/element_exchange.h"
 #include "storage/error.h"
 
 #include "dbaware/db_grid.h"
@@ -56,7 +56,7 @@ bool locateElement(TMainForm& form, const QString& field, const QString& text)
     if (!form.DataM || !form.DataM->ClElemsTable.active())
         return false;
     ClientTable& elems = form.DataM->ClElemsTable;
-    endPendingEdit(elems);
+    elems.finishPendingEdit();
     return elems.locate(field.toStdString(), utf8ToCp1251(text.toStdString()));
 }
 
@@ -98,7 +98,7 @@ void TMainForm::CopyBtnClick()
         // Gathering the rows moves the parameter table through them, so it ends on the
         // last one and the parameter pane shows it.
         const dorvin::ExchangeElement element =
-            dorvin::elements::elementFromTables(DataM->ClElemsTable, DataM->ClParamsTable);
+            dorvin::elementFromTables(DataM->ClElemsTable, DataM->ClParamsTable);
         dorvin::writeExchangeFile(fsPath(path), element);
     } catch (const std::exception&) {
         reportFailure(QStringLiteral("Не удалось сохранить элемент в файл"), path);
@@ -133,7 +133,6 @@ namespace {
 
 void insertElementFromFile(TMainForm& form, const QString& file)
 {
-    using namespace dorvin::elements;
     // The whole file is read and checked before any table changes, so a damaged file
     // leaves no element and no parameter rows behind.
     const dorvin::ExchangeElement element = dorvin::readExchangeFile(fsPath(file));
@@ -145,7 +144,7 @@ void insertElementFromFile(TMainForm& form, const QString& file)
     // Numbered within the file's type: the master link shows only the current type's
     // elements, and a number taken there could already belong to an element of the
     // file's type, which would then lose its parameter rows to this one.
-    const std::int64_t largest = maxElementNumber(elems, element.gr);
+    const std::int64_t largest = dorvin::maxElementNumber(elems, element.gr);
     if (largest >= std::numeric_limits<std::int32_t>::max())
         throw dorvin::Error("Номер нового элемента вышел за пределы допустимых значений");
     const std::int64_t number = largest + 1;
@@ -154,7 +153,7 @@ void insertElementFromFile(TMainForm& form, const QString& file)
     elems.append();
     if (elems.state() != dorvin::TableState::Insert)
         throw dorvin::Error("Не удалось добавить строку элемента");
-    insertElementRows(elems, params, element, number);
+    dorvin::insertElementRows(elems, params, element, number);
 
     const bool sameType = !groups.isEmpty() && form.DataM->ClGroupsTableGROUP.asInteger() == element.gr;
     if (!sameType)

@@ -1,6 +1,8 @@
 // The table's lifecycle: opening, closing, emptying, the state, and the observers it tells.
 #include "storage/client_table_internal.h"
 
+#include <utility>
+
 namespace dorvin {
 
 using namespace table_detail;
@@ -14,13 +16,16 @@ std::string table_error::fieldNotFound(std::string_view name) {
 ClientTable::ClientTable(std::string name) : name_(std::move(name)) {}
 
 ClientTable::~ClientTable() {
-    if (master_) {
-        auto& d = master_->details_;
-        d.erase(std::remove(d.begin(), d.end(), this), d.end());
-    }
-    for (DataSource* s : sources_) {
-        s->table_ = nullptr;
-    }
+    detachMaster();
+    for (DataSource* s : sources_) s->table_ = nullptr;
+}
+
+void ClientTable::detachMaster() {
+    if (!master_) return;
+    auto& d = master_->details_;
+    d.erase(std::remove(d.begin(), d.end(), this), d.end());
+    master_ = nullptr;
+    link_.reset();
 }
 
 void ClientTable::checkActive() const {
@@ -31,13 +36,41 @@ void ClientTable::checkEditing() const {
     if (state_ != TableState::Edit && state_ != TableState::Insert) notEditing();
 }
 
-void ClientTable::addObserver(TableObserver* observer) {
-    if (std::find(observers_.begin(), observers_.end(), observer) == observers_.end())
-        observers_.push_back(observer);
+// ---------------------------------------------------------------- observers
+
+ObserverConnection ClientTable::observe(TableObserver& observer) {
+    observerList_->observers.push_back(&observer);
+    return ObserverConnection(observerList_, &observer);
 }
 
-void ClientTable::removeObserver(TableObserver* observer) {
-    observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
+ObserverConnection::ObserverConnection(ObserverConnection&& other) noexcept
+    : list_(std::move(other.list_)), observer_(std::exchange(other.observer_, nullptr)) {
+    other.list_.reset();
+}
+
+ObserverConnection& ObserverConnection::operator=(ObserverConnection&& other) noexcept {
+    if (this != &other) {
+        disconnect();
+        list_ = std::move(other.list_);
+        other.list_.reset();
+        observer_ = std::exchange(other.observer_, nullptr);
+    }
+    return *this;
+}
+
+void ObserverConnection::disconnect() {
+    if (auto list = list_.lock()) {
+        auto& v = list->observers;
+        // One entry per connection: the same observer attached twice stays once.
+        auto it = std::find(v.begin(), v.end(), observer_);
+        if (it != v.end()) v.erase(it);
+    }
+    list_.reset();
+    observer_ = nullptr;
+}
+
+bool ObserverConnection::connected() const {
+    return observer_ && !list_.expired();
 }
 
 void ClientTable::setState(TableState s) {

@@ -115,4 +115,38 @@ std::int64_t ClientTable::integerAt(int shownIndex, const Field& f) const {
     const double v = floatAt(shownIndex, f);
     return std::isfinite(v) && std::abs(v) < 9e18 ? static_cast<std::int64_t>(std::llround(v)) : 0;
 }
+// ---------------------------------------------------------------- every posted row
+
+void ClientTable::forEachRow(const std::function<void(const RowView&)>& visit) const {
+    checkActive();
+    const Index* order = activeOrder();
+    if (!order) return;
+    // A copy: the order's list must not move under the visit, whatever the visitor does.
+    const std::vector<std::uint32_t> ids = order->ids;
+    for (std::uint32_t slot : ids) visit(RowView(*this, slot));
+}
+
+const Field& RowView::checked(const Field& field) const {
+    if (&field.table() != table_ || field.isAggregate())
+        throw Error("Field '" + field.name() + "' is not a field of table '" + table_->name() + "'");
+    return field;
+}
+
+bool RowView::isNull(const Field& field) const {
+    return table_->cellNull(static_cast<std::size_t>(checked(field).index()), slot_);
+}
+
+std::string RowView::text(const Field& field) const {
+    return table_->cellText(checked(field), slot_);
+}
+
+double RowView::number(const Field& field) const {
+    return table_->cellNumber(checked(field), slot_);
+}
+
+std::int64_t RowView::integer(const Field& field) const {
+    const double v = number(field);
+    return std::isfinite(v) && std::abs(v) < 9e18 ? static_cast<std::int64_t>(std::llround(v)) : 0;
+}
+
 } // namespace dorvin

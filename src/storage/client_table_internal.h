@@ -84,9 +84,12 @@ struct ClientTable::MasterLink {
 // when its turn comes is told once.
 template <class F>
 void ClientTable::forObservers(F f) {
-    const auto copy = observers_;
+    // The list may go with the table while an observer is told; the copy keeps it.
+    const std::shared_ptr<table_detail::ObserverList> keep = observerList_;
+    const auto& now = keep->observers;
+    const auto copy = now;
     for (TableObserver* o : copy)
-        if (std::find(observers_.begin(), observers_.end(), o) != observers_.end()) f(o);
+        if (std::find(now.begin(), now.end(), o) != now.end()) f(o);
 }
 
 } // namespace dorvin

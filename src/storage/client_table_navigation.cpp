@@ -30,6 +30,10 @@ void ClientTable::endPendingEdit() {
     }
 }
 
+void ClientTable::finishPendingEdit() {
+    if (isEditing()) endPendingEdit();
+}
+
 void ClientTable::moveTo(int target, bool alwaysNotify) {
     if (shown_.empty()) return;
     target = std::clamp(target, 0, static_cast<int>(shown_.size()) - 1);

@@ -133,12 +133,7 @@ void ClientTable::notifyDetails(bool scrolled) {
 
 void ClientTable::setMasterLink(DataSource* master, std::string_view masterFields,
                                 std::string_view detailFields) {
-    if (master_) {
-        auto& d = master_->details_;
-        d.erase(std::remove(d.begin(), d.end(), this), d.end());
-        master_ = nullptr;
-        link_.reset();
-    }
+    detachMaster();
     if (master) {
         auto link = std::make_unique<MasterLink>();
         link->masterNames = splitList(masterFields);

@@ -14,10 +14,7 @@ DataSource::DataSource(std::string name, ClientTable* table) : name_(std::move(n
 DataSource::~DataSource() {
     setDataSet(nullptr);
     const auto details = details_;
-    for (ClientTable* d : details) {
-        d->master_ = nullptr;
-        d->link_.reset();
-    }
+    for (ClientTable* d : details) d->detachMaster();
 }
 
 void DataSource::setDataSet(ClientTable* table) {

@@ -108,11 +108,10 @@ struct SignalDuringWriteBack : dorvin::TableObserver {
     QPointer<TMainForm> window; // the table goes with it
     dorvin::ClientTable* table;
     int raised = 0;
-    explicit SignalDuringWriteBack(TMainForm* w) : window(w), table(&w->DataM->ClElemsTable) { table->addObserver(this); }
-    ~SignalDuringWriteBack() override
+    dorvin::ObserverConnection connection; // safe when the table goes first
+    explicit SignalDuringWriteBack(TMainForm* w) : window(w), table(&w->DataM->ClElemsTable)
     {
-        if (window)
-            table->removeObserver(this);
+        connection = table->observe(*this);
     }
     void rowChanged(int) override { once(); }
     void rowsReset() override { once(); }
