@@ -17,14 +17,14 @@
 //               row with the master's values, afterInsert, afterScroll
 //   delete:     beforeDelete, beforeScroll, the deletion, afterScroll
 //   post:       neither scroll notification
+//   open/load:  state change, then afterScroll when a row is shown
+// A before-handler cancels its operation silently by throwing dorvin::Abort: the
+// operation stops with nothing changed and the Abort reaches the caller.
 // Observers (storage/table_observer.h) hear of a row entering or leaving the shown rows
 // after every before-handler has let the change through: the about-to notification right
 // before the shown rows change, then the state change, then rowInserted / rowRemoved. A
 // post that moves its row in the order tells a removal from the old place and an
 // insertion at the new one.
-//   open/load:  state change, then afterScroll when a row is shown
-// A before-handler cancels its operation silently by throwing dorvin::Abort: the
-// operation stops with nothing changed and the Abort reaches the caller.
 #include "storage/data_source.h"
 #include "storage/packet.h"
 #include "storage/table_field.h"

@@ -172,11 +172,12 @@ void ClientTable::deleteRecord() {
     if (beforeDelete) beforeDelete(*this);
     if (beforeScroll) beforeScroll(*this);
     TableData& d = *data_;
-    if (state_ == TableState::Edit) freeSlot(editSlot_);
     const int pos = cur_;
+    // Nothing from here on can fail: the views may read the row as it stands one last time.
+    forObservers([pos](TableObserver* o) { o->rowAboutToBeRemoved(pos); });
+    if (state_ == TableState::Edit) freeSlot(editSlot_);
     const std::uint32_t slot = shown_[static_cast<std::size_t>(pos)];
     for (auto& idx : liveIndexes_) indexErase(d, idx->ids, idx->fields, slot);
-    forObservers([pos](TableObserver* o) { o->rowAboutToBeRemoved(pos); });
     freeSlot(slot);
     ++changes_;
     shown_.erase(shown_.begin() + pos);
