@@ -218,8 +218,8 @@ void TableModel::rowInserted(int)
     }
     const int rows = m_table->active() ? m_table->recordCount() : 0;
     m_rows = m_rows + 1;
-    m_change = RowChange::None;
     endInsertRows();
+    m_change = RowChange::None;
     if (rows != m_rows)
         rowsReset();
 }
@@ -242,8 +242,8 @@ void TableModel::rowRemoved(int)
     }
     const int rows = m_table->active() ? m_table->recordCount() : 0;
     m_rows = m_rows - 1;
-    m_change = RowChange::None;
     endRemoveRows();
+    m_change = RowChange::None;
     if (rows != m_rows)
         rowsReset();
 }
