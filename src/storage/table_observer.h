@@ -12,7 +12,8 @@ namespace dorvin {
 // about-to notification comes once the change is certain, just before the shown rows
 // change (the shown rows are still the old ones), and rowInserted / rowRemoved after,
 // with the same index. Between the two a view may hear stateChanged, and nothing else of
-// the rows. Everything that moves many rows at once (load, emptying, order, filter,
+// the rows. A view reads the table in an about-to notification but never changes it or
+// moves its current row: the change under way would go wrong. Everything that moves many rows at once (load, emptying, order, filter,
 // master range, closing) comes as rowsReset alone.
 class TableObserver {
 public:
