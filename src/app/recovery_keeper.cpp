@@ -65,8 +65,8 @@ std::string utf8(const QString& s)
 struct RecoveryKeeper::Watch : TableObserver {
     RecoveryKeeper* keeper;
     ClientTable* table;
-    Watch(RecoveryKeeper* k, ClientTable* t) : keeper(k), table(t) { table->addObserver(this); }
-    ~Watch() override { table->removeObserver(this); }
+    ObserverConnection connection;
+    Watch(RecoveryKeeper* k, ClientTable* t) : keeper(k), table(t) { connection = table->observe(*this); }
     void rowsReset() override { keeper->tablesChanged(); }
     void rowChanged(int) override { keeper->tablesChanged(); }
     void rowRemoved(int) override { keeper->tablesChanged(); }

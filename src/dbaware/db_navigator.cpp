@@ -116,10 +116,8 @@ TDBNavigator::~TDBNavigator()
 
 void TDBNavigator::setDataSource(DataSource* source)
 {
-    if (m_source && m_source->dataSet() && m_observer)
-        m_source->dataSet()->removeObserver(m_observer);
-    delete m_observer;
-    m_observer = nullptr;
+    m_connection.disconnect();
+    m_observer.reset();
     m_source = source;
     if (!source || !source->dataSet()) {
         operation = nullptr;
@@ -158,8 +156,8 @@ void TDBNavigator::setDataSource(DataSource* source)
         }
         return false;
     };
-    m_observer = new NavigatorObserver(this);
-    table->addObserver(m_observer);
+    m_observer = std::make_unique<NavigatorObserver>(this);
+    m_connection = table->observe(*m_observer);
     refreshButtons();
 }
 

@@ -3,10 +3,13 @@
 // confirm or cancel its edits. Pressing a button runs, in this order, the before-action
 // hook (which may throw dorvin::Abort to cancel the press silently), the table operation,
 // and the click hook, each with the button.
+#include "storage/table_observer.h"
+
 #include <QList>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QToolButton;
 class QHBoxLayout;
@@ -14,7 +17,6 @@ class QHBoxLayout;
 namespace dorvin {
 
 class DataSource;
-class TableObserver;
 
 enum class NavigateBtn { First, Prior, Next, Last, Insert, Delete, Post, Cancel };
 
@@ -63,7 +65,8 @@ private:
     void layoutButtons();
 
     DataSource* m_source = nullptr;
-    TableObserver* m_observer = nullptr;
+    std::unique_ptr<TableObserver> m_observer;
+    ObserverConnection m_connection; // detaches before the observer goes
     QList<NavigateBtn> m_order;
     QList<QToolButton*> m_buttons;
 };

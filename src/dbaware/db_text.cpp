@@ -36,15 +36,13 @@ TDBText::~TDBText()
 
 void TDBText::setDataSource(DataSource* source, const std::string& fieldName)
 {
-    if (m_source && m_source->dataSet() && m_observer)
-        m_source->dataSet()->removeObserver(m_observer);
-    delete m_observer;
-    m_observer = nullptr;
+    m_connection.disconnect();
+    m_observer.reset();
     m_source = source;
     m_field = fieldName;
     if (source && source->dataSet()) {
-        m_observer = new TextObserver(this);
-        source->dataSet()->addObserver(m_observer);
+        m_observer = std::make_unique<TextObserver>(this);
+        m_connection = source->dataSet()->observe(*m_observer);
     }
     refresh();
 }

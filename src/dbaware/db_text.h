@@ -1,13 +1,16 @@
 #pragma once
 // A read-only label that shows one field of the current row of a data source.
+#include "storage/table_observer.h"
+
 #include <QLabel>
+
+#include <memory>
 
 #include <string>
 
 namespace dorvin {
 
 class DataSource;
-class TableObserver;
 
 class TDBText : public QLabel {
     Q_OBJECT
@@ -25,7 +28,8 @@ public:
 private:
     DataSource* m_source = nullptr;
     std::string m_field;
-    TableObserver* m_observer = nullptr;
+    std::unique_ptr<TableObserver> m_observer;
+    ObserverConnection m_connection; // detaches before the observer goes
 };
 
 } // namespace dorvin

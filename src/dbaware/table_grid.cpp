@@ -189,7 +189,9 @@ void TableGrid::followTable()
 void TableGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
 {
     QTableView::currentChanged(current, previous);
-    if (m_following || !m_model || !current.isValid())
+    // The view moves its current index itself while rows come and go; the table tells
+    // where its current row went once they have.
+    if (m_following || !m_model || !current.isValid() || m_model->changingRows())
         return;
     ClientTable& t = m_model->table();
     if (t.active() && t.currentIndex() != current.row())

@@ -96,13 +96,10 @@ TableModel::TableModel(ClientTable& table, const std::vector<std::string>& field
     for (const std::string& name : fieldNames)
         m_fields.push_back(&table.fieldByName(name));
     m_rows = table.active() ? table.recordCount() : 0;
-    table.addObserver(this);
+    m_connection = table.observe(*this);
 }
 
-TableModel::~TableModel()
-{
-    m_table->removeObserver(this);
-}
+TableModel::~TableModel() = default;
 
 int TableModel::rowCount(const QModelIndex& parent) const
 {
@@ -172,6 +169,11 @@ bool TableModel::setData(const QModelIndex& index, const QVariant& value, int ro
 
 void TableModel::rowsReset()
 {
+    if (m_change == RowChange::Inserting)
+        endInsertRows();
+    else if (m_change == RowChange::Removing)
+        endRemoveRows();
+    m_change = RowChange::None;
     beginResetModel();
     m_rows = m_table->active() ? m_table->recordCount() : 0;
     endResetModel();
@@ -190,21 +192,62 @@ void TableModel::rowChanged(int shownIndex)
         emit dataChanged(index(shownIndex, 0), index(shownIndex, columnCount() - 1));
 }
 
+// A row entering or leaving is passed on as one, so the views keep their selection and
+// scroll position. When the counts do not agree with what the views know, a reset
+// follows instead.
+void TableModel::rowAboutToBeInserted(int shownIndex)
+{
+    if (m_change != RowChange::None || shownIndex < 0 || shownIndex > m_rows
+        || m_table->recordCount() != m_rows)
+        return;
+    // Set first: the views react while the change begins.
+    m_change = RowChange::Inserting;
+    beginInsertRows({}, shownIndex, shownIndex);
+}
+
 void TableModel::rowInserted(int)
 {
-    // The table has already changed; a reset keeps the views consistent with it.
-    rowsReset();
+    if (m_change != RowChange::Inserting) {
+        rowsReset();
+        return;
+    }
+    const int rows = m_table->active() ? m_table->recordCount() : 0;
+    m_rows = m_rows + 1;
+    endInsertRows();
+    m_change = RowChange::None;
+    if (rows != m_rows)
+        rowsReset();
+}
+
+void TableModel::rowAboutToBeRemoved(int shownIndex)
+{
+    if (m_change != RowChange::None || shownIndex < 0 || shownIndex >= m_rows
+        || m_table->recordCount() != m_rows)
+        return;
+    // Set first: the views react while the change begins.
+    m_change = RowChange::Removing;
+    beginRemoveRows({}, shownIndex, shownIndex);
 }
 
 void TableModel::rowRemoved(int)
 {
-    rowsReset();
+    if (m_change != RowChange::Removing) {
+        rowsReset();
+        return;
+    }
+    const int rows = m_table->active() ? m_table->recordCount() : 0;
+    m_rows = m_rows - 1;
+    endRemoveRows();
+    m_change = RowChange::None;
+    if (rows != m_rows)
+        rowsReset();
 }
 
 void TableModel::stateChanged()
 {
+    // Inside a row's insertion or removal the counts differ until it ends.
     const int rows = m_table->active() ? m_table->recordCount() : 0;
-    if (rows != m_rows)
+    if (rows != m_rows && m_change == RowChange::None)
         rowsReset();
     emit tableStateChanged();
 }

@@ -47,6 +47,10 @@ public:
     // can write the text its open cell editor holds first. Errors it throws stop the post.
     std::function<void()> onUpdateRecord;
 
+    // Rows are being inserted or removed: the views have been told the change begins and
+    // not yet that it ended. A view does not move the table meanwhile.
+    bool changingRows() const { return m_change != RowChange::None; }
+
 signals:
     // The table's current row moved (or the rows were replaced).
     void tableCurrentChanged();
@@ -56,15 +60,20 @@ private:
     void rowsReset() override;
     void currentChanged() override;
     void rowChanged(int shownIndex) override;
+    void rowAboutToBeInserted(int shownIndex) override;
     void rowInserted(int shownIndex) override;
+    void rowAboutToBeRemoved(int shownIndex) override;
     void rowRemoved(int shownIndex) override;
     void stateChanged() override;
     void updateRecord() override;
 
     ClientTable* m_table;
+    ObserverConnection m_connection;
     std::vector<Field*> m_fields;
     bool m_readOnly = false;
     int m_rows = 0; // the row count the views were last told about
+    enum class RowChange { None, Inserting, Removing };
+    RowChange m_change = RowChange::None;
 };
 
 } // namespace dorvin

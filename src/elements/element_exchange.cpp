@@ -3,7 +3,6 @@
 #include "elements/element_exchange.h"
 
 #include "elements/element_list_pane.h"
-#include "elements/exchange_tables.h"
 #include "elements/find_form.h"
 #include "panes/pane_host.h"
 #include "platform/file_names.h"
@@ -11,6 +10,7 @@
 #include "platform/text_codec.h"
 #include "storage/cp1251.h"
 #include "storage/data_module.h"
+#include "storage/element_exchange.h"
 #include "storage/error.h"
 
 #include <QDir>
@@ -86,7 +86,7 @@ void ElementExchange::CopyBtnClick()
         // Gathering the rows moves the parameter table through them, so it ends on the
         // last one and the parameter pane shows it.
         const dorvin::ExchangeElement element =
-            dorvin::elements::elementFromTables(dm.ClElemsTable, dm.ClParamsTable);
+            dorvin::elementFromTables(dm.ClElemsTable, dm.ClParamsTable);
         dorvin::writeExchangeFile(fsPath(path), element);
     } catch (const std::exception&) {
         reportFailure(QStringLiteral("Не удалось сохранить элемент в файл"), path);
@@ -113,7 +113,6 @@ void ElementExchange::InsertFromFile()
 
 void ElementExchange::insertElementFromFile(const QString& file)
 {
-    using namespace dorvin::elements;
     // The whole file is read and checked before any table changes, so a damaged file
     // leaves no element and no parameter rows behind.
     const dorvin::ExchangeElement element = dorvin::readExchangeFile(fsPath(file));
@@ -126,7 +125,7 @@ void ElementExchange::insertElementFromFile(const QString& file)
     // Numbered within the file's type: the master link shows only the current type's
     // elements, and a number taken there could already belong to an element of the
     // file's type, which would then lose its parameter rows to this one.
-    const std::int64_t largest = maxElementNumber(elems, element.gr);
+    const std::int64_t largest = dorvin::maxElementNumber(elems, element.gr);
     if (largest >= std::numeric_limits<std::int32_t>::max())
         throw dorvin::Error("Номер нового элемента вышел за пределы допустимых значений");
     const std::int64_t number = largest + 1;
@@ -135,7 +134,7 @@ void ElementExchange::insertElementFromFile(const QString& file)
     elems.append();
     if (elems.state() != dorvin::TableState::Insert)
         throw dorvin::Error("Не удалось добавить строку элемента");
-    insertElementRows(elems, params, element, number);
+    dorvin::insertElementRows(elems, params, element, number);
 
     const bool sameType = !groups.isEmpty() && dm.ClGroupsTableGROUP.asInteger() == element.gr;
     if (!sameType)

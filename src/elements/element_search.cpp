@@ -2,7 +2,6 @@
 
 #include "dbaware/table_grid.h"
 #include "elements/element_list_pane.h"
-#include "elements/exchange_tables.h"
 #include "platform/text_codec.h"
 #include "storage/data_module.h"
 
@@ -14,7 +13,7 @@ bool locateElement(ElementListPane& pane, const QString& field, const QString& t
     if (!dm || !dm->ClElemsTable.active())
         return false;
     ClientTable& elems = dm->ClElemsTable;
-    endPendingEdit(elems);
+    elems.finishPendingEdit();
     return elems.locate(field.toStdString(), toCp1251(text));
 }
 

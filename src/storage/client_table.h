@@ -20,7 +20,15 @@
 //   open/load:  state change, then afterScroll when a row is shown
 // A before-handler cancels its operation silently by throwing dorvin::Abort: the
 // operation stops with nothing changed and the Abort reaches the caller.
+// Observers (storage/table_observer.h) hear of a row entering or leaving the shown rows
+// after every before-handler has let the change through: the about-to notification right
+// before the shown rows change, then the state change, then rowInserted / rowRemoved. A
+// post that moves its row in the order tells a removal from the old place and an
+// insertion at the new one.
+#include "storage/data_source.h"
 #include "storage/packet.h"
+#include "storage/table_field.h"
+#include "storage/table_observer.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -70,101 +78,6 @@ std::string fieldNotFound(std::string_view name);  // "Field 'NAME' not found"
 
 enum class TableState : std::uint8_t { Inactive, Browse, Edit, Insert };
 
-struct FieldDef {
-    std::string name;
-    FieldKind kind = FieldKind::Integer;
-    std::uint32_t size = 0;     // string: maximum characters; blob: declared size (0 or 1)
-    int displayWidth = 0;       // characters a grid column shows; 0 = the field's natural width
-    std::string displayLabel{}; // column title; empty = the name
-    bool visible = true;
-};
-
-// A field of a table. Its object lives as long as the table (declared fields and
-// aggregates) or until the next load (extra columns a packet brought along), so owners may
-// keep references. Reads and writes address the table's current row; with no current row
-// every read gives null.
-class Field {
-public:
-    Field(const Field&) = delete;
-    Field& operator=(const Field&) = delete;
-
-    const std::string& name() const { return def_.name; }
-    FieldKind kind() const { return def_.kind; }
-    std::uint32_t size() const { return def_.size; }
-    int displayWidth() const;
-    const std::string& displayLabel() const { return def_.displayLabel.empty() ? def_.name : def_.displayLabel; }
-    bool visible() const { return def_.visible; }
-    // Position among the table's fields, from 0; -1 for an aggregate.
-    int index() const { return index_; }
-    bool isAggregate() const { return aggregate_; }
-    ClientTable& table() const { return *table_; }
-
-    bool isNull() const;
-    // A null reads as empty text, 0 or false. Text of numbers is locale-free ('.' decimal).
-    std::string asString() const;
-    std::int64_t asInteger() const;
-    double asFloat() const;
-    double asMoney() const { return asFloat(); }
-    bool asBoolean() const;
-    std::string asBytes() const { return asString(); }
-
-    // Writes need edit or insert state. Empty text writes null. Text longer than a string
-    // field's size is cut to the size.
-    void setString(std::string_view text);
-    void setInteger(std::int64_t value);
-    void setFloat(double value);
-    void setMoney(double value) { setFloat(value); }
-    void setBoolean(bool value);
-    void setBytes(std::string_view bytes) { setString(bytes); }
-    void clear();
-
-private:
-    friend class ClientTable;
-    Field(ClientTable& table, FieldDef def, int index, bool aggregate);
-
-    ClientTable* table_;
-    FieldDef def_;
-    int index_;
-    bool aggregate_;
-    std::string expression_;  // aggregates only
-};
-
-// Reads the bytes a blob field held when the stream was opened.
-class BlobReader {
-public:
-    explicit BlobReader(const Field& field);
-    std::size_t size() const { return bytes_.size(); }
-    // Copies up to n bytes into out; returns how many were copied (0 at the end).
-    std::size_t read(void* out, std::size_t n);
-    const std::string& bytes() const { return bytes_; }
-
-private:
-    std::string bytes_;
-    std::size_t pos_ = 0;
-};
-
-// Collects bytes for a blob field of the current row; close() stores them as the field's
-// value, replacing what it held. Opening needs edit or insert state; so does close(),
-// which throws when the table left that state meanwhile. The destructor closes an open
-// writer and drops the bytes when storing fails.
-class BlobWriter {
-public:
-    explicit BlobWriter(Field& field);
-    ~BlobWriter();
-    BlobWriter(const BlobWriter&) = delete;
-    BlobWriter& operator=(const BlobWriter&) = delete;
-
-    void write(const void* data, std::size_t n);
-    void write(std::string_view bytes) { write(bytes.data(), bytes.size()); }
-    void write(std::span<const std::uint8_t> bytes) { write(bytes.data(), bytes.size()); }
-    void close();
-
-private:
-    Field* field_;
-    std::string bytes_;
-    bool open_ = true;
-};
-
 struct IndexDef {
     std::string name;
     std::string fields;  // "F1;F2"
@@ -172,21 +85,23 @@ struct IndexDef {
     bool primary = false;
 };
 
-// Views (grid models, navigator bars, bound labels) follow a table through this interface.
-// Shown indexes count from 0 in the shown rows.
-class TableObserver {
+// One posted row of a table, read without making it current (ClientTable::forEachRow).
+// Valid only while the visit that handed it out runs. The fields must be the table's
+// own, not aggregates.
+class RowView {
 public:
-    virtual ~TableObserver() = default;
-    virtual void rowsReset() {}                 // load, empty, order, filter or master range
-    virtual void currentChanged() {}            // the current row moved
-    virtual void rowChanged(int /*shownIndex*/) {}
-    virtual void rowInserted(int /*shownIndex*/) {}
-    virtual void rowRemoved(int /*shownIndex*/) {}
-    virtual void stateChanged() {}
-    // The row being edited or inserted is about to be posted, or its pending edit ended:
-    // a view holding typed text for the current row writes it into the fields now. It may
-    // throw to stop the post, which leaves the row in its state.
-    virtual void updateRecord() {}
+    bool isNull(const Field& field) const;
+    // As Field reads them: a null reads as empty text or 0.
+    std::string text(const Field& field) const;
+    double number(const Field& field) const;
+    std::int64_t integer(const Field& field) const;
+
+private:
+    friend class ClientTable;
+    RowView(const ClientTable& table, std::uint32_t slot) : table_(&table), slot_(slot) {}
+    const Field& checked(const Field& field) const;
+    const ClientTable* table_;
+    std::uint32_t slot_;
 };
 
 class ClientTable {
@@ -286,6 +201,10 @@ public:
     void cancel();
     void deleteRecord();
     bool modified() const { return modified_; }
+    bool isEditing() const { return state_ == TableState::Edit || state_ == TableState::Insert; }
+    // Ends this table's pending edit, if it has one, as endPendingEdit does; a browsing
+    // table is left alone, its detail tables too.
+    void finishPendingEdit();
 
     // ---- fields ----
     int fieldCount() const { return static_cast<int>(fields_.size()); }
@@ -301,8 +220,12 @@ public:
     std::string textAt(int shownIndex, const Field& field) const;
     double floatAt(int shownIndex, const Field& field) const;
     std::int64_t integerAt(int shownIndex, const Field& field) const;
-    void addObserver(TableObserver* observer);
-    void removeObserver(TableObserver* observer);
+    // Visits every posted row in the active order, also those the master link or the
+    // filter hide; a pending edit or insertion is not among them (an edited row is seen
+    // as it was posted). Needs an open table. The visit must not change the table.
+    void forEachRow(const std::function<void(const RowView&)>& visit) const;
+    // Attaches an observer until the connection ends (see ObserverConnection).
+    [[nodiscard]] ObserverConnection observe(TableObserver& observer);
 
     // ---- notifications ----
     Handler beforeInsert, afterInsert, beforeDelete, afterDelete, beforeScroll, afterScroll;
@@ -311,6 +234,7 @@ private:
     friend class Field;
     friend class DataSource;
     friend class BlobWriter;
+    friend class RowView;
     struct Index;
     struct MasterLink;
 
@@ -327,12 +251,19 @@ private:
     void checkEditing() const;
     void rebuildIndexes();
     void refreshShown(bool keepCurrentSlot);
+    void detachMaster();               // leaves the master's detail list, drops the link
     void rangeChanged();               // master moved: end edit, new range, first row
     void masterRecordChanged(bool scrolled);
     void notifyDetails(bool scrolled);
     void setState(TableState s);
     void moveTo(int shownIndex, bool alwaysNotify);
     void doInsert(bool append);
+    void setStateTellingRemoval(TableState s, int pos);
+    int postedPosition(int from, std::uint32_t slot) const;
+    void moveShownRow(int from, int to);
+    void showPosted(std::uint32_t slot, int oldPos, bool told);
+    static int indexOf(const std::vector<std::uint32_t>& rows, std::uint32_t slot);
+    static bool sameBut(const std::vector<std::uint32_t>& a, int i, const std::vector<std::uint32_t>& b, int j);
     void resetAfterLoad();
     int findShown(std::uint32_t slot) const;
     std::uint32_t newSlot();
@@ -373,29 +304,7 @@ private:
     DataSource* master_ = nullptr;
     std::unique_ptr<MasterLink> link_;
     std::vector<DataSource*> sources_;
-    std::vector<TableObserver*> observers_;
-};
-
-// Binds a table to views and to detail tables. Master links go through the master's data
-// source; stateChange runs whenever the bound table's state changes.
-class DataSource {
-public:
-    explicit DataSource(std::string name = {}, ClientTable* table = nullptr);
-    ~DataSource();
-    DataSource(const DataSource&) = delete;
-    DataSource& operator=(const DataSource&) = delete;
-
-    const std::string& name() const { return name_; }
-    ClientTable* dataSet() const { return table_; }
-    void setDataSet(ClientTable* table);
-
-    std::function<void(DataSource&)> stateChange;
-
-private:
-    friend class ClientTable;
-    std::string name_;
-    ClientTable* table_ = nullptr;
-    std::vector<ClientTable*> details_;
+    std::shared_ptr<table_detail::ObserverList> observerList_ = std::make_shared<table_detail::ObserverList>();
 };
 
 } // namespace dorvin

@@ -9,6 +9,9 @@
 #include "storage/error.h"
 #include "support/fake_services.h"
 
+#include <QAbstractItemModelTester>
+#include <QScrollBar>
+#include <QTableView>
 #include <QToolButton>
 #include <QtTest>
 
@@ -49,6 +52,8 @@ private slots:
     void modelReadsRowsOnDemand();
     void modelWritesTypedText();
     void modelFollowsInsertAndDelete();
+    void viewKeepsItsPlaceAcrossInsertAndDelete();
+    void gridFollowsTheTableWhenItsRowIsDeleted();
     void gridAndTableShareTheCurrentRow();
     void navigatorEnablingAndHooks();
     void boundLabelShowsTheCurrentRow();
@@ -120,6 +125,101 @@ void DbAwareControlsTest::modelFollowsInsertAndDelete()
     f.table.deleteRecord();
     QCOMPARE(model.rowCount(), 1);
     QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("Элемент 2"));
+}
+
+// Rows that come and go one at a time reach the view as such: its current row, its
+// selection and, for changes out of its sight, its scroll position stay.
+void DbAwareControlsTest::viewKeepsItsPlaceAcrossInsertAndDelete()
+{
+    Fixture f(40);
+    TableModel model(f.table, {"NUM", "NAME"});
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QTableView view;
+    view.resize(300, 150);
+    view.setModel(&model);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    const QModelIndex mark = model.index(30, 1);
+    view.selectionModel()->setCurrentIndex(mark, QItemSelectionModel::ClearAndSelect);
+    view.scrollTo(mark, QAbstractItemView::PositionAtTop);
+    const int scroll = view.verticalScrollBar()->value();
+    QVERIFY(scroll > 0);
+    const QString marked = QStringLiteral("Элемент 31");
+    auto markedRow = [&] {
+        const QModelIndex current = view.currentIndex();
+        return current.data().toString() == marked && view.selectionModel()->isSelected(current)
+            ? current.row() : -1;
+    };
+
+    // Below what the view shows: an insertion and its cancel.
+    f.table.setRecNo(39);
+    f.table.insert();
+    QCOMPARE(model.rowCount(), 41);
+    QCOMPARE(model.index(38, 0).data().toString(), QString());
+    QCOMPARE(markedRow(), 30);
+    QCOMPARE(view.verticalScrollBar()->value(), scroll);
+    f.table.cancel();
+    QCOMPARE(model.rowCount(), 40);
+    QCOMPARE(markedRow(), 30);
+    QCOMPARE(view.verticalScrollBar()->value(), scroll);
+
+    // Above it: the marked row moves down one, then back once the posted row has gone
+    // to its place at the end (rows keep the order they were added in).
+    f.table.first();
+    f.table.insert();
+    QCOMPARE(markedRow(), 31);
+    f.table.post();
+    QCOMPARE(model.rowCount(), 41);
+    QCOMPARE(markedRow(), 30);
+    QCOMPARE(f.table.currentIndex(), 40);
+    QCOMPARE(model.index(0, 0).data().toString(), QStringLiteral("1"));
+
+    // Deletions above and below.
+    f.table.setRecNo(3);
+    f.table.deleteRecord();
+    QCOMPARE(markedRow(), 29);
+    f.table.last();
+    f.table.deleteRecord();
+    QCOMPARE(model.rowCount(), 39);
+    QCOMPARE(markedRow(), 29);
+    QCOMPARE(model.index(38, 0).data().toString(), QStringLiteral("40"));
+    QCOMPARE(resets.count(), 0);
+}
+
+// The view drops its current row with the deleted one; the table, not the view, says
+// where the current row goes.
+void DbAwareControlsTest::gridFollowsTheTableWhenItsRowIsDeleted()
+{
+    FakeServices fake;
+    ServicesGuard guard(fake);
+    Fixture f(10);
+    TableGrid grid;
+    grid.resize(300, 150);
+    grid.setDataSource(&f.source, {"NUM", "NAME"});
+    QAbstractItemModelTester tester(grid.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    f.table.setRecNo(5);
+    QCOMPARE(grid.currentIndex().row(), 4);
+    f.table.deleteRecord();
+    QCOMPARE(f.table.recordCount(), 9);
+    QCOMPARE(f.table.currentIndex(), 4);
+    QCOMPARE(f.table.fieldByName("NUM").asInteger(), 6);
+    QCOMPARE(grid.currentIndex().row(), 4);
+    f.table.last();
+    f.table.deleteRecord();
+    QCOMPARE(f.table.currentIndex(), 7);
+    QCOMPARE(grid.currentIndex().row(), 7);
+    // An insertion at the current row becomes the grid's current row.
+    f.table.setRecNo(2);
+    f.table.insert();
+    QCOMPARE(grid.currentIndex().row(), 1);
+    QCOMPARE(grid.model()->rowCount(), 9);
+    f.table.cancel();
+    QCOMPARE(grid.currentIndex().row(), 1);
+    QCOMPARE(f.table.fieldByName("NUM").asInteger(), 2);
+    QVERIFY2(fake.calls.empty(), qPrintable(fake.describe()));
 }
 
 void DbAwareControlsTest::gridAndTableShareTheCurrentRow()

@@ -110,14 +110,10 @@ struct SignalDuringWriteBack : dorvin::TableObserver {
     QPointer<TMainForm> window; // the table goes with it
     dorvin::ClientTable* table;
     int raised = 0;
+    dorvin::ObserverConnection connection; // safe when the table goes first
     explicit SignalDuringWriteBack(TMainForm* w) : window(w), table(&w->DataM->ClElemsTable)
     {
-        table->addObserver(this);
-    }
-    ~SignalDuringWriteBack() override
-    {
-        if (window)
-            table->removeObserver(this);
+        connection = table->observe(*this);
     }
     void rowChanged(int) override { once(); }
     void rowsReset() override { once(); }

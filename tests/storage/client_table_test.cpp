@@ -625,7 +625,7 @@ TEST(ClientTableNotifications, ObserversSeeRowsByShownIndexWithoutMoving) {
         void rowRemoved(int i) override { l.push_back("rem " + std::to_string(i)); }
         void rowsReset() override { l.push_back("reset"); }
     } obs(log);
-    t.addObserver(&obs);
+    auto connection = t.observe(obs);
     addGroup(t, 1, "b");
     addGroup(t, 2, "a");
     t.last();
@@ -640,7 +640,7 @@ TEST(ClientTableNotifications, ObserversSeeRowsByShownIndexWithoutMoving) {
     EXPECT_EQ(log.front(), "ins 0");
     EXPECT_EQ(log.back(), "rem 1");
     EXPECT_THROW(t.textAt(5, t.fieldByName("GRNAME")), Error);
-    t.removeObserver(&obs);
+    connection.disconnect();
 }
 
 // A view holding typed text writes it when the row is posted or its pending edit ends
@@ -665,7 +665,7 @@ TEST(ClientTableNotifications, UpdateRecordLetsAViewWriteTypedTextBeforeThePost)
     addGroup(t, 2, "two");
     TypedText view;
     view.table = &t;
-    t.addObserver(&view);
+    auto connection = t.observe(view);
 
     // Post: the typed name is stored.
     t.first();
@@ -698,5 +698,5 @@ TEST(ClientTableNotifications, UpdateRecordLetsAViewWriteTypedTextBeforeThePost)
     const int before = view.calls;
     t.next();  // browsing: nothing pending, the view is not asked
     EXPECT_EQ(view.calls, before);
-    t.removeObserver(&view);
+    connection.disconnect();
 }

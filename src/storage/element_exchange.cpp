@@ -1,25 +1,14 @@
-#include "elements/exchange_tables.h"
+// Elements to and from exchange records, over the element and parameter tables.
+#include "storage/element_exchange.h"
 
-#include "elements/element_list.h"
 #include "storage/client_table.h"
-#include "storage/packet.h"
 
+#include <algorithm>
 #include <string>
 
-namespace dorvin::elements {
+namespace dorvin {
 
 namespace {
-
-constexpr int noColumn = -1;
-
-int columnIndex(const PacketReader& reader, std::string_view name)
-{
-    const auto& columns = reader.columns();
-    for (std::size_t i = 0; i < columns.size(); ++i)
-        if (columns[i].name == name)
-            return static_cast<int>(i);
-    return noColumn;
-}
 
 // Position of N1; the value fields follow it without a gap.
 int firstValueField(ClientTable& params)
@@ -27,18 +16,21 @@ int firstValueField(ClientTable& params)
     return params.fieldByName("N1").index();
 }
 
-bool editing(const ClientTable& table)
+// Deletes the rows the table shows, stopping should a deletion take nothing away.
+void deleteShown(ClientTable& table)
 {
-    return table.state() == TableState::Edit || table.state() == TableState::Insert;
+    table.first();
+    int count = table.recordCount();
+    while (count > 0) {
+        table.deleteRecord();
+        const int now = table.recordCount();
+        if (now >= count)
+            break;
+        count = now;
+    }
 }
 
 } // namespace
-
-void endPendingEdit(ClientTable& table)
-{
-    if (editing(table))
-        table.endPendingEdit();
-}
 
 ExchangeElement elementFromTables(ClientTable& elems, ClientTable& params)
 {
@@ -71,23 +63,18 @@ ExchangeElement elementFromTables(ClientTable& elems, ClientTable& params)
 
 std::int64_t maxElementNumber(ClientTable& elems, std::int64_t gr)
 {
-    // The master link hides the other types' elements, so the whole table is scanned in its
-    // saved form, which holds every row.
-    const std::vector<std::uint8_t> bytes = elems.saveToBytes();
-    PacketReader reader(bytes);
-    const int grColumn = columnIndex(reader, "GR");
-    const int elemColumn = columnIndex(reader, "ELEM");
-    if (grColumn == noColumn || elemColumn == noColumn)
+    elems.endPendingEdit();
+    const Field* grField = elems.findField("GR");
+    const Field* elemField = elems.findField("ELEM");
+    if (!grField || !elemField || grField->isAggregate() || elemField->isAggregate())
         return 0;
-    const auto g = static_cast<std::size_t>(grColumn);
-    const auto e = static_cast<std::size_t>(elemColumn);
     std::int64_t largest = 0;
-    while (reader.nextRow()) {
-        if (!isLiveRow(reader.rowStatus()) || !reader.hasValue(g) || !reader.hasValue(e))
-            continue;
-        if (reader.integerValue(g) == gr && reader.integerValue(e) > largest)
-            largest = reader.integerValue(e);
-    }
+    // Every posted row, also those of other types the master link hides.
+    elems.forEachRow([&](const RowView& row) {
+        if (row.isNull(*grField) || row.isNull(*elemField) || row.integer(*grField) != gr)
+            return;
+        largest = std::max(largest, row.integer(*elemField));
+    });
     return largest;
 }
 
@@ -97,8 +84,8 @@ void insertElementRows(ClientTable& elems, ClientTable& params, const ExchangeEl
     try {
         // The rows the new element received for the current type (its template) go first,
         // while the parameter table still shows them.
-        endPendingEdit(params);
-        deleteShownRows(params);
+        params.finishPendingEdit();
+        deleteShown(params);
 
         elems.fieldByName("GR").setInteger(element.gr);
         elems.fieldByName("ELEM").setInteger(number);
@@ -108,7 +95,7 @@ void insertElementRows(ClientTable& elems, ClientTable& params, const ExchangeEl
 
         // Now the parameter table shows what carries the file's type and the new number:
         // rows left by an element that was added and cancelled. They belong to nobody.
-        deleteShownRows(params);
+        deleteShown(params);
 
         const int n1 = firstValueField(params);
         Field& group = params.fieldByName("GROUP");
@@ -138,10 +125,10 @@ void insertElementRows(ClientTable& elems, ClientTable& params, const ExchangeEl
         // Take back whatever this element got so far, so a failed insertion leaves no
         // trace; the original error is what the caller reports.
         try {
-            if (editing(params))
+            if (params.isEditing())
                 params.cancel();
             if (elems.state() == TableState::Insert) {
-                deleteShownRows(params);
+                deleteShown(params);
                 elems.cancel();
             }
         } catch (...) {
@@ -150,4 +137,4 @@ void insertElementRows(ClientTable& elems, ClientTable& params, const ExchangeEl
     }
 }
 
-} // namespace dorvin::elements
+} // namespace dorvin
