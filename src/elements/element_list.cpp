@@ -1,6 +1,5 @@
 #include "elements/element_list.h"
 
-#include "storage/client_table.h"
 
 #include <charconv>
 #include <limits>
@@ -24,19 +23,6 @@ std::optional<std::int32_t> nextElementNumber(std::string_view text)
 QString deleteElementQuestion(const QString& model)
 {
     return QStringLiteral("Удалить элемент: ") + model + QStringLiteral("?");
-}
-
-void deleteShownRows(ClientTable& table)
-{
-    table.first();
-    int count = table.recordCount();
-    while (count > 0) {
-        table.deleteRecord();
-        const int now = table.recordCount();
-        if (now >= count)
-            break;
-        count = now;
-    }
 }
 
 } // namespace dorvin

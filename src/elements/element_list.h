@@ -11,8 +11,6 @@
 
 namespace dorvin {
 
-class ClientTable;
-
 // Name of the dynamic property of ElemDBNavigator that holds the add gate (its "tag").
 inline constexpr const char* kAddGateProperty = "tag";
 
@@ -26,9 +24,5 @@ std::optional<std::int32_t> nextElementNumber(std::string_view maxElNumText);
 
 // The deletion question for an element whose model name is `model`.
 QString deleteElementQuestion(const QString& model);
-
-// Deletes every row the table shows. Stops (rather than spinning) should a deletion
-// ever leave the count unchanged.
-void deleteShownRows(ClientTable& table);
 
 } // namespace dorvin

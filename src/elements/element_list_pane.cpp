@@ -10,6 +10,7 @@
 #include "platform/text_codec.h"
 #include "storage/cp1251.h"
 #include "storage/data_module.h"
+#include "storage/element_exchange.h"
 #include "storage/error.h"
 #include "widgets/caption_colour.h"
 #include "widgets/focus_watch.h"

@@ -16,8 +16,9 @@ int firstValueField(ClientTable& params)
     return params.fieldByName("N1").index();
 }
 
-// Deletes the rows the table shows, stopping should a deletion take nothing away.
-void deleteShown(ClientTable& table)
+} // namespace
+
+void deleteShownRows(ClientTable& table)
 {
     table.first();
     int count = table.recordCount();
@@ -29,8 +30,6 @@ void deleteShown(ClientTable& table)
         count = now;
     }
 }
-
-} // namespace
 
 ExchangeElement elementFromTables(ClientTable& elems, ClientTable& params)
 {
@@ -85,7 +84,7 @@ void insertElementRows(ClientTable& elems, ClientTable& params, const ExchangeEl
         // The rows the new element received for the current type (its template) go first,
         // while the parameter table still shows them.
         params.finishPendingEdit();
-        deleteShown(params);
+        deleteShownRows(params);
 
         elems.fieldByName("GR").setInteger(element.gr);
         elems.fieldByName("ELEM").setInteger(number);
@@ -95,7 +94,7 @@ void insertElementRows(ClientTable& elems, ClientTable& params, const ExchangeEl
 
         // Now the parameter table shows what carries the file's type and the new number:
         // rows left by an element that was added and cancelled. They belong to nobody.
-        deleteShown(params);
+        deleteShownRows(params);
 
         const int n1 = firstValueField(params);
         Field& group = params.fieldByName("GROUP");
@@ -128,7 +127,7 @@ void insertElementRows(ClientTable& elems, ClientTable& params, const ExchangeEl
             if (params.isEditing())
                 params.cancel();
             if (elems.state() == TableState::Insert) {
-                deleteShown(params);
+                deleteShownRows(params);
                 elems.cancel();
             }
         } catch (...) {

@@ -26,4 +26,8 @@ std::int64_t maxElementNumber(ClientTable& elems, std::int64_t gr);
 void insertElementRows(ClientTable& elems, ClientTable& params, const ExchangeElement& element,
                        std::int64_t number);
 
+// Deletes every row the table shows. Stops (rather than spinning) should a deletion
+// ever leave the count unchanged.
+void deleteShownRows(ClientTable& table);
+
 } // namespace dorvin
