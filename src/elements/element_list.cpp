@@ -1,6 +1,5 @@
 #include "elements/element_list.h"
 
-
 #include <charconv>
 #include <limits>
 
