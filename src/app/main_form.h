@@ -20,6 +20,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <array>
 #include <vector>
 
 class QAction;
@@ -287,6 +288,8 @@ private:
     ElementListPane* m_elements = nullptr;
     ElementExchange* m_exchange = nullptr;
     ParamsPane* m_params = nullptr;
+    // The three panes in the order they are bound, connected and let go.
+    std::array<dorvin::Pane*, 3> panes() const { return {m_types, m_elements, m_params}; }
     std::vector<ActionRule> m_actionRules;
     QString m_applicationHint;
     QString m_openBaseName; // the name under which the open base was opened

@@ -292,9 +292,8 @@ void TMainForm::connectControls()
     connect(AliasComboBox, &QComboBox::activated, this,
             [this] { runGuarded([this] { AliasComboBoxClick(); }); });
 
-    m_types->connectControls();
-    m_elements->connectControls();
-    m_params->connectControls();
+    for (dorvin::Pane* pane : panes())
+        pane->connectControls();
 
     // The popup menus are the window's; the panes' controls ask for them.
     connect(ElemDBGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {

@@ -24,9 +24,8 @@ void TMainForm::createDataModule()
     DataM = new TDataM();
     new dorvin::RecoveryKeeper(*DataM, this);
     // The data-bound controls refer to the module's sources.
-    m_types->attach(*DataM);
-    m_elements->attach(*DataM);
-    m_params->attach(*DataM);
+    for (dorvin::Pane* pane : panes())
+        pane->attach(*DataM);
 }
 
 void TMainForm::attachTableHandlers()
@@ -81,9 +80,8 @@ void TMainForm::destroyDataModule()
     if (!DataM)
         return;
     // Nothing of the window may run while the tables go.
-    m_types->detach();
-    m_elements->detach();
-    m_params->detach();
+    for (dorvin::Pane* pane : panes())
+        pane->detach();
     for (ClientTable* t : {&DataM->ClGroupsTable, &DataM->ClElemsTable, &DataM->ClParamsTable,
                            &DataM->BaseFreqs, &DataM->ParamsTemplate, &DataM->BaseFile}) {
         t->beforeInsert = t->afterInsert = t->beforeDelete = t->afterDelete = nullptr;
@@ -109,8 +107,7 @@ TMainForm::~TMainForm()
         watch->onEnter = nullptr;
         watch->onExit = nullptr;
     }
-    m_types->disconnectControls();
-    m_elements->disconnectControls();
-    m_params->disconnectControls();
+    for (dorvin::Pane* pane : panes())
+        pane->disconnectControls();
     destroyDataModule();
 }

@@ -2,6 +2,8 @@
 // The element list pane: the elements of the current type with their add, confirm, cancel
 // and delete rules, the navigator bar under them, and the add gate that lets only the
 // window's own insertions through.
+#include "panes/pane.h"
+
 #include <QChar>
 #include <QObject>
 
@@ -17,23 +19,19 @@ class TDBNavigator;
 enum class NavigateBtn;
 } // namespace dorvin
 
-class ElementListPane : public QObject {
+class ElementListPane : public dorvin::Pane {
     Q_OBJECT
 public:
     ElementListPane(dorvin::PaneHost& host, QObject* parent);
 
-    // Builds the pane's box inside `parent` and returns it; connectControls() then ties
-    // its controls to the handlers.
+    // Builds the pane's box inside `parent` and returns it.
     QGroupBox* build(QWidget* parent);
-    void connectControls();
-    // Unties them again (the window does this before its controls are destroyed, so that
-    // nothing a control reports while it goes reaches a handler) and enables or disables
-    // the pane as a whole.
-    void disconnectControls();
-    void setEnabled(bool enabled);
-    // The data module's element table and its source; detach() lets them go.
-    void attach(TDataM& dm);
-    void detach();
+    void connectControls() override;
+    void disconnectControls() override;
+    void setEnabled(bool enabled) override;
+    // Binds the data module's element table and its source.
+    void attach(TDataM& dm) override;
+    void detach() override;
     TDataM* dataModule() const { return m_dm; }
 
     // Components (objectName = member name); the pane alone changes them.

@@ -6,6 +6,7 @@
 // Besides the pane itself, the small rules its handlers are built from, kept apart so
 // they can be checked on their own.
 #include "metafile/metafile.h"
+#include "panes/pane.h"
 #include "platform/services.h"
 #include "widgets/caption_colour.h"
 
@@ -55,24 +56,20 @@ QImage symbolFilePreview(const QString& path, const QSize& box);
 
 } // namespace dorvin
 
-class TypePane : public QObject {
+class TypePane : public dorvin::Pane {
     Q_OBJECT
 public:
     // The pane's widgets are made by build(); until attach() it shows no table.
     TypePane(dorvin::PaneHost& host, QObject* parent);
 
-    // Builds the pane's box inside `parent` and returns it; connectControls() then ties
-    // its controls to the handlers.
+    // Builds the pane's box inside `parent` and returns it.
     QGroupBox* build(QWidget* parent);
-    void connectControls();
-    // Unties them again (the window does this before its controls are destroyed, so that
-    // nothing a control reports while it goes reaches a handler) and enables or disables
-    // the pane as a whole.
-    void disconnectControls();
-    void setEnabled(bool enabled);
-    // The data module's type table and its source; detach() lets them go.
-    void attach(TDataM& dm);
-    void detach();
+    void connectControls() override;
+    void disconnectControls() override;
+    void setEnabled(bool enabled) override;
+    // Binds the data module's type table and its source.
+    void attach(TDataM& dm) override;
+    void detach() override;
 
     // Components (objectName = member name); the pane alone changes them.
     QGroupBox* GroupBox2 = nullptr;

@@ -3,6 +3,7 @@
 // row per frequency point, the tool bar of row moves and confirm/cancel buttons, and the
 // frequency response chart with the band of the grid's selection. The pane keeps the
 // drag state of a range selection and its auto-scroll.
+#include "panes/pane.h"
 #include "platform/services.h"
 
 #include <QObject>
@@ -44,7 +45,7 @@ struct RowRange {
 
 } // namespace dorvin
 
-class ParamsPane : public QObject {
+class ParamsPane : public dorvin::Pane {
     Q_OBJECT
 public:
     // `window` parents the pane's timer; the pane's widgets are made by build().
@@ -54,15 +55,12 @@ public:
     // `toolImages`) and returns it; connectControls() then ties its controls to the
     // handlers.
     QGroupBox* build(QWidget* parent, const dorvin::TImageList& toolImages);
-    void connectControls();
-    // Unties them again (the window does this before its controls are destroyed, so that
-    // nothing a control reports while it goes reaches a handler) and enables or disables
-    // the pane as a whole.
-    void disconnectControls();
-    void setEnabled(bool enabled);
-    // The data module's parameter table and its source; detach() lets them go.
-    void attach(TDataM& dm);
-    void detach();
+    void connectControls() override;
+    void disconnectControls() override;
+    void setEnabled(bool enabled) override;
+    // Binds the data module's parameter table and its source.
+    void attach(TDataM& dm) override;
+    void detach() override;
 
     // Components (objectName = member name); the pane alone changes them.
     QGroupBox* ParamsGroupBox = nullptr;
