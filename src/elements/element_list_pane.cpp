@@ -34,7 +34,7 @@ bool isEditing(const dorvin::ClientTable& table)
 // The pane
 // ---------------------------------------------------------------------------------------
 
-ElementListPane::ElementListPane(dorvin::PaneHost& host, QObject* parent) : QObject(parent), m_host(host)
+ElementListPane::ElementListPane(dorvin::PaneHost& host, QObject* parent) : dorvin::Pane(parent), m_host(host)
 {
     setObjectName(QStringLiteral("ElementListPane"));
 }

@@ -72,7 +72,7 @@ QImage symbolFilePreview(const QString& path, const QSize& box)
 // The pane
 // ---------------------------------------------------------------------------------------
 
-TypePane::TypePane(dorvin::PaneHost& host, QObject* parent) : QObject(parent), m_host(host)
+TypePane::TypePane(dorvin::PaneHost& host, QObject* parent) : dorvin::Pane(parent), m_host(host)
 {
     setObjectName(QStringLiteral("TypePane"));
     OpenPictureDialog1.title = QStringLiteral("Открыть файл УГО элемента");

@@ -36,7 +36,7 @@ constexpr int kValueColumn = 2;
 } // namespace
 
 ParamsPane::ParamsPane(dorvin::PaneHost& host, QWidget* window)
-    : QObject(window), m_host(host), m_window(window)
+    : dorvin::Pane(window), m_host(host), m_window(window)
 {
     setObjectName(QStringLiteral("ParamsPane"));
     SavePictureDialog1.filter = QStringLiteral("Картинки (*.bmp)|*.bmp");
