@@ -13,9 +13,31 @@
 // the live rows whole, streamed, or in slices.
 namespace dorvin {
 
-std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_t> bytes,
-                                                     const std::function<void(std::size_t)>& consumed) const {
-    PacketReader reader(bytes);
+std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_t> bytes) const {
+    ByteInput input(bytes);
+    return decodePacket(input, bytes.size());
+}
+
+namespace {
+
+std::uint64_t loadLE64(const std::uint8_t* p) {
+    std::uint64_t bits = 0;
+    if constexpr (std::endian::native == std::endian::little)
+        std::memcpy(&bits, p, 8);
+    else
+        for (int b = 0; b < 8; ++b) bits |= std::uint64_t(p[b]) << (8 * b);
+    return bits;
+}
+
+// Rows decoded at once: their statuses and value offsets fit the first cache levels, and
+// each column is then filled over the whole batch in one go, so the arrays are written
+// one after another rather than a cell of every column per row.
+constexpr std::size_t kBatchRows = 64;
+
+} // namespace
+
+std::shared_ptr<TableData> ClientTable::decodePacket(ByteInput& input, std::uint64_t length) const {
+    PacketReader reader(input, length);
     const auto& columns = reader.columns();
     for (std::size_t i = 0; i < columns.size(); ++i)
         for (std::size_t j = 0; j < i; ++j)
@@ -54,23 +76,18 @@ std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_
         defs.push_back(std::move(extra));
     }
 
-    // The arrays are sized once. The header's row count is a bound (history rows make
-    // it larger than the live rows); the reader has already checked it against the bytes
-    // at hand. When the arrays it asks for would be larger than twice the packet, a
-    // first pass counts the live rows, so a damaged packet never allocates much.
+    // The arrays are sized once for the header's row count (history rows make it larger
+    // than the live rows), which the reader has checked against the packet's length. A
+    // damaged packet may still declare many tiny rows: the arrays first get no more than
+    // about twice the packet's bytes, and grow only as rows really arrive.
     std::size_t cellBytes = 1;  // the live flag
     for (const auto& d : defs)
         cellBytes += 1 + (d.kind == FieldKind::String || d.kind == FieldKind::Blob ? sizeof(std::string) : sizeof(double));
-    std::size_t rows = reader.rowCount();
-    if (std::uint64_t(rows) * cellBytes > 2 * std::uint64_t(bytes.size()) + 65536) {
-        PacketReader counter(bytes);
-        rows = 0;
-        while (counter.nextRow()) rows += isLiveRow(counter.rowStatus()) ? 1 : 0;
-    }
-    // Room for rows added later, so the first new row does not move every array.
-    const std::size_t capacity = rows + std::max<std::size_t>(16, rows / 16);
+    const std::size_t declaredRows = reader.rowCount();
+    const std::uint64_t affordable = (2 * length + 65536) / cellBytes;
+    std::size_t rows = static_cast<std::size_t>(std::min<std::uint64_t>(declaredRows, affordable));
 
-    // What each packet column becomes: one plan per column, so the loop below does no
+    // What each packet column becomes: one plan per column, so the loops below do no
     // lookups.
     struct Target {
         TableData::Column* col;
@@ -78,63 +95,74 @@ std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_
     };
     auto data = std::make_shared<TableData>(defs);
     std::vector<Target> plan(columns.size());
-    for (std::size_t j = 0; j < columns.size(); ++j) {
-        auto& col = data->cols[static_cast<std::size_t>(target[j])];
-        col.sizeForOverwrite(rows, capacity);
-        plan[j] = {&col, col.kind};
-    }
-    data->alive.reserve(capacity);
-    data->alive.resize(rows);
+    for (std::size_t j = 0; j < columns.size(); ++j)
+        plan[j] = {&data->cols[static_cast<std::size_t>(target[j])], data->cols[static_cast<std::size_t>(target[j])].kind};
+    auto sizeAll = [&](std::size_t n, std::size_t capacity) {
+        for (auto& c : data->cols) c.sizeForOverwrite(n, capacity);
+        data->alive.reserve(capacity);
+        data->alive.resize(n);
+    };
+    // Room for rows added later, so the first new row does not move every array.
+    sizeAll(rows, rows + std::max<std::size_t>(16, rows / 16));
 
-    constexpr std::size_t releaseStep = std::size_t(8) << 20;
-    std::size_t nextRelease = releaseStep;
+    std::size_t liveRows[kBatchRows];
     std::size_t slot = 0;
-    while (reader.nextRow()) {
-        if (!isLiveRow(reader.rowStatus())) continue;
+    while (const std::size_t batch = reader.nextRows(kBatchRows)) {
+        std::size_t live = 0;
+        for (std::size_t r = 0; r < batch; ++r)
+            if (isLiveRow(reader.rowStatus(r))) liveRows[live++] = r;
+        if (live == 0) continue;
+        if (slot + live > rows) {
+            rows = std::min(declaredRows, std::max(slot + live, rows * 2));
+            sizeAll(rows, rows + std::max<std::size_t>(16, rows / 16));
+        }
         for (std::size_t j = 0; j < plan.size(); ++j) {
             TableData::Column& col = *plan[j].col;
-            if (!reader.hasValue(j)) {
-                col.null[slot] = 1;
-                if (!col.textual) col.num[slot] = 0;
-                continue;
-            }
-            col.null[slot] = 0;
+            std::uint8_t* null = col.null.data() + slot;
             // fieldKindOf matched each kind to one type and width, so the bytes are read
             // straight.
-            const std::uint8_t* p = reader.valueData(j);
+            if (col.textual) {
+                std::string* str = col.str.data() + slot;
+                for (std::size_t k = 0; k < live; ++k) {
+                    const std::size_t r = liveRows[k];
+                    if (reader.fieldStatus(r, j) != field_status::value) {
+                        null[k] = 1;
+                        continue;
+                    }
+                    null[k] = 0;
+                    str[k].assign(reinterpret_cast<const char*>(reader.valueData(r, j)), reader.valueSize(r, j));
+                }
+                continue;
+            }
+            double* num = col.num.data() + slot;
+            auto fill = [&](auto decode) {
+                for (std::size_t k = 0; k < live; ++k) {
+                    const std::size_t r = liveRows[k];
+                    const bool has = reader.fieldStatus(r, j) == field_status::value;
+                    null[k] = has ? 0 : 1;
+                    num[k] = has ? decode(reader.valueData(r, j)) : 0.0;
+                }
+            };
             switch (plan[j].kind) {
-            case FieldKind::String:
-            case FieldKind::Blob: {
-                const std::string_view v = reader.bytesValue(j);
-                col.str[slot].assign(v.data(), v.size());
-                break;
-            }
             case FieldKind::Float:
-            case FieldKind::Money: {
-                std::uint64_t bits = 0;
-                if constexpr (std::endian::native == std::endian::little)
-                    std::memcpy(&bits, p, 8);
-                else
-                    for (int b = 0; b < 8; ++b) bits |= std::uint64_t(p[b]) << (8 * b);
-                col.num[slot] = std::bit_cast<double>(bits);
-                break;
-            }
+            case FieldKind::Money: fill([](const std::uint8_t* p) { return std::bit_cast<double>(loadLE64(p)); }); break;
             case FieldKind::SmallInt:
-                col.num[slot] = static_cast<std::int16_t>(std::uint16_t(p[0] | (p[1] << 8)));
+                fill([](const std::uint8_t* p) {
+                    return double(static_cast<std::int16_t>(std::uint16_t(p[0] | (p[1] << 8))));
+                });
                 break;
             case FieldKind::Integer:
-                col.num[slot] = static_cast<std::int32_t>(std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) |
-                                                          (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24));
+                fill([](const std::uint8_t* p) {
+                    return double(static_cast<std::int32_t>(std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) |
+                                                            (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24)));
+                });
                 break;
-            case FieldKind::Boolean: col.num[slot] = (p[0] | p[1]) != 0 ? 1 : 0; break;
+            case FieldKind::Boolean: fill([](const std::uint8_t* p) { return (p[0] | p[1]) != 0 ? 1.0 : 0.0; }); break;
+            default: break;
             }
         }
-        data->alive[slot] = 1;
-        ++slot;
-        if (consumed && reader.position() >= nextRelease) {
-            consumed(reader.position());
-            nextRelease = reader.position() + releaseStep;
-        }
+        std::memset(data->alive.data() + slot, 1, live);
+        slot += live;
     }
     for (auto& c : data->cols) c.truncate(slot);
     data->alive.resize(slot);
@@ -163,7 +191,8 @@ void ClientTable::loadFromBytes(std::span<const std::uint8_t> bytes) {
 }
 
 void ClientTable::loadFromFile(const std::filesystem::path& path) {
-    loadFromBytes(files::readFile(path).bytes());
+    const auto input = files::openInput(path);
+    adopt(decodePacket(*input, input->size()));
 }
 
 namespace {

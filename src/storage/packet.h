@@ -12,10 +12,12 @@
 // Every reader entry point checks the bytes completely: a packet that is not well formed
 // throws dorvin::Error with a readable text, never reads outside the input and never
 // allocates more than the input's size justifies.
+#include "storage/byte_input.h"
 #include "storage/byte_sink.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -132,11 +134,20 @@ PacketProperty liveChangeLog(std::uint32_t rowCount);
 
 // Streaming reader. The constructor checks the signature, reads the fixed header, the
 // column descriptors and the table properties, and checks the header length field
-// against the position reached. nextRow() then reads one row at a time; after the last
-// row it checks that nothing follows.
+// against the position reached. nextRow() then reads one row at a time (nextRows() a
+// batch of them); after the last row it checks that nothing follows.
+//
+// Over a span every value stays where it is. Over a ByteInput the packet is read through
+// the input's window, so a row may arrive in pieces; the values of the rows last read
+// stay valid until the next nextRow(), nextRows() or streamed call.
 class PacketReader {
 public:
     explicit PacketReader(std::span<const std::uint8_t> bytes);
+    // The packet of `length` bytes at the input's position; reading moves the input on.
+    PacketReader(ByteInput& input, std::uint64_t length);
+    ~PacketReader();
+    PacketReader(const PacketReader&) = delete;
+    PacketReader& operator=(const PacketReader&) = delete;
 
     const std::vector<PacketColumn>& columns() const { return columns_; }
     const std::vector<PacketProperty>& tableProperties() const { return tableProperties_; }
@@ -146,18 +157,30 @@ public:
 
     // Reads the next row; false when every row has been read.
     bool nextRow();
+    // Reads up to `most` rows that are at hand at once (at least one while any is left),
+    // for decoders that fill columns a batch of rows at a time; 0 when every row has
+    // been read.
+    std::size_t nextRows(std::size_t most);
     // How far the rows have been read, counted from the start of the packet.
-    std::size_t position() const { return pos_; }
+    std::size_t position() const;
 
-    // Of the row last read:
-    std::uint8_t rowStatus() const { return rowStatus_; }
+    // Of row `r` of the batch last read:
+    std::uint8_t rowStatus(std::size_t r) const { return rowStatus_[r]; }
+    std::uint8_t fieldStatus(std::size_t r, std::size_t column) const { return fieldStatus_[r * stride_ + column]; }
+    const std::uint8_t* valueData(std::size_t r, std::size_t column) const {
+        return base_ + valueOffset_[r * stride_ + column];
+    }
+    std::size_t valueSize(std::size_t r, std::size_t column) const { return valueSize_[r * stride_ + column]; }
+
+    // Of the row last read (by nextRow()):
+    std::uint8_t rowStatus() const { return rowStatus_[0]; }
     std::uint8_t fieldStatus(std::size_t column) const { return fieldStatus_[column]; }
     bool hasValue(std::size_t column) const { return fieldStatus_[column] == field_status::value; }
     // The value bytes of a column with field status 0: for a varying value without its
     // length prefix, for an array with its count.
     std::span<const std::uint8_t> raw(std::size_t column) const;
     // The first byte of raw(column), for decoders that know the column's width.
-    const std::uint8_t* valueData(std::size_t column) const { return data_.data() + valueOffset_[column]; }
+    const std::uint8_t* valueData(std::size_t column) const { return base_ + valueOffset_[column]; }
     std::int64_t integerValue(std::size_t column) const;  // kinds 0x01 and 0x02
     double floatValue(std::size_t column) const;          // kind 0x04
     bool booleanValue(std::size_t column) const;          // kind 0x03
@@ -165,19 +188,49 @@ public:
     // The value decoded by the column's type; monostate for a null field.
     PacketValue value(std::size_t column) const;
 
+    // Rows too large to hold, read field by field: beginRowStreamed() reads a row's
+    // status and field map (false when every row has been read), then each
+    // nextValueStreamed() moves past what is left of the value before and stops at the
+    // next column holding one, the input at the value's first byte (for a varying value
+    // after its length prefix, for an array at its count). The caller may read the value
+    // through the input, not beyond it. nullopt after the row's last value.
+    struct StreamedValue {
+        std::size_t column;
+        std::uint64_t size;
+    };
+    bool beginRowStreamed();
+    std::optional<StreamedValue> nextValueStreamed();
+    ByteInput& input() { return *in_; }
+
 private:
-    std::span<const std::uint8_t> data_;
-    std::size_t pos_ = 0;
+    void readHeader();
+    bool readRow(std::size_t r, std::size_t& at);
+    void growWindow();
+    void checkEnd() const;
+    std::uint64_t packetLeft() const;
+
+    std::unique_ptr<ByteInput> own_;
+    ByteInput* in_ = nullptr;
+    std::uint64_t start_ = 0;   // where the packet starts in the input
+    std::uint64_t length_ = 0;
     std::vector<PacketColumn> columns_;
     std::vector<PacketProperty> tableProperties_;
     std::uint32_t rowCount_ = 0;
     std::uint32_t rowsRead_ = 0;
     std::size_t rowsOffset_ = 0;
-    std::uint8_t rowStatus_ = 0;
+    std::size_t mapBytes_ = 0;
+    std::size_t stride_ = 0;  // the column count
+    // The batch last read: its values are counted from base_.
+    const std::uint8_t* base_ = nullptr;
+    std::vector<std::uint8_t> rowStatus_;
     std::vector<std::uint8_t> fieldStatus_;
     std::vector<std::uint16_t> fixedWidth_;  // per column: the width of a fixed value, else 0
     std::vector<std::size_t> valueOffset_;
     std::vector<std::size_t> valueSize_;
+    // The row read field by field.
+    bool inStreamedRow_ = false;
+    std::size_t streamColumn_ = 0;
+    std::uint64_t valueEnd_ = 0;  // in the input
 };
 
 // Streaming writer. The constructor lays out the fixed header, the descriptors and the
