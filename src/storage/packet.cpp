@@ -33,11 +33,13 @@ std::uint64_t readLE(const std::uint8_t* p, std::size_t n) {
     return v;
 }
 
-void appendLE(std::vector<std::uint8_t>& out, std::uint64_t v, std::size_t n) {
+template <class Out>
+void appendLE(Out& out, std::uint64_t v, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
-void storeLE(std::vector<std::uint8_t>& out, std::size_t at, std::uint64_t v, std::size_t n) {
+template <class Out>
+void storeLE(Out& out, std::size_t at, std::uint64_t v, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
@@ -150,7 +152,8 @@ PacketProperty readProperty(Cursor& c) {
 }
 
 // Encodes a value by type and width. Throws when the value does not suit the type.
-void encodeValue(std::vector<std::uint8_t>& out, const PacketValue& v, std::uint16_t type,
+template <class Out>
+void encodeValue(Out& out, const PacketValue& v, std::uint16_t type,
                  std::uint16_t width, bool isProperty, const std::string& owner) {
     auto bad = [&]() -> void {
         throw Error("Cannot write '" + owner + "': the value does not suit type " + hex(type) +
@@ -225,7 +228,8 @@ void encodeValue(std::vector<std::uint8_t>& out, const PacketValue& v, std::uint
     bad();
 }
 
-void writeProperty(std::vector<std::uint8_t>& out, const PacketProperty& p) {
+template <class Out>
+void writeProperty(Out& out, const PacketProperty& p) {
     if (p.name.size() > 255) throw Error("Cannot write property '" + p.name + "': the name is too long");
     out.push_back(static_cast<std::uint8_t>(p.name.size()));
     out.insert(out.end(), p.name.begin(), p.name.end());
@@ -453,6 +457,18 @@ void PacketReader::readHeader() {
         const bool fixed = !(col.type & (packet_type::arrayBit | packet_type::varyingBit)) && col.width > 0;
         fixedWidth_.push_back(fixed ? col.width : 0);
     }
+    groupWidth_.assign(mapBytes_, 0);
+    groupStart_.assign(stride_, 0);
+    for (std::size_t g = 0; g < mapBytes_; ++g) {
+        std::uint32_t width = 0;
+        bool fixed = true;
+        for (std::size_t i = 4 * g; i < std::min(stride_, 4 * g + 4); ++i) {
+            groupStart_[i] = width;
+            width += fixedWidth_[i];
+            fixed = fixed && fixedWidth_[i] != 0;
+        }
+        groupWidth_[g] = fixed ? width : 0;
+    }
     base_ = in_->data();
     if (rowCount_ == 0 && position() != length_)
         damaged(std::to_string(length_ - position()) + " лишних байт после заголовка");
@@ -486,26 +502,38 @@ std::size_t PacketReader::nextRows(std::size_t most) {
                 c.need(mapBytes_, "a field status map");
                 const std::uint8_t* map = c.p + c.pos;
                 c.pos += mapBytes_;
-                for (std::size_t i = 0; i < stride_; ++i) {
-                    const std::uint8_t st = (map[i / 4] >> (2 * (i % 4))) & 3;
-                    fieldStatus_[at + i] = st;
-                    if (st != field_status::value) {
-                        if (st == 3)
-                            damaged("строка " + std::to_string(rowsRead_ + rows + 1) + ": недопустимый признак поля");
+                for (std::size_t g = 0; g < mapBytes_; ++g) {
+                    const std::size_t first = 4 * g;
+                    if (map[g] == 0 && groupWidth_[g] != 0) {
+                        // Four fixed values, the bulk of a large table: one bound for all.
+                        c.need(groupWidth_[g], "a value");
+                        const std::size_t last = std::min(stride_, first + 4);
+                        for (std::size_t i = first; i < last; ++i) {
+                            fieldStatus_[at + i] = field_status::value;
+                            valueOffset_[at + i] = c.pos + groupStart_[i];
+                        }
+                        c.pos += groupWidth_[g];
                         continue;
                     }
-                    if (const std::size_t width = fixedWidth_[i]) {
-                        // Fixed values, the bulk of a large table, are measured without the
-                        // general path; the bound is checked all the same.
-                        c.need(width, "a value");
-                        valueOffset_[at + i] = c.pos;
-                        valueSize_[at + i] = width;
-                        c.pos += width;
-                        continue;
+                    for (std::size_t i = first; i < std::min(stride_, first + 4); ++i) {
+                        const std::uint8_t st = (map[g] >> (2 * (i - first))) & 3;
+                        fieldStatus_[at + i] = st;
+                        if (st != field_status::value) {
+                            if (st == 3)
+                                damaged("строка " + std::to_string(rowsRead_ + rows + 1) +
+                                        ": недопустимый признак поля");
+                            continue;
+                        }
+                        if (const std::size_t width = fixedWidth_[i]) {
+                            c.need(width, "a value");
+                            valueOffset_[at + i] = c.pos;
+                            c.pos += width;
+                            continue;
+                        }
+                        auto [off, size] = skipValue(c, columns_[i].type, columns_[i].width, columns_[i].name);
+                        valueOffset_[at + i] = off;
+                        valueSize_[at + i] = size;
                     }
-                    auto [off, size] = skipValue(c, columns_[i].type, columns_[i].width, columns_[i].name);
-                    valueOffset_[at + i] = off;
-                    valueSize_[at + i] = size;
                 }
                 done = c.pos;
                 ++rows;
@@ -586,7 +614,7 @@ std::optional<PacketReader::StreamedValue> PacketReader::nextValueStreamed() {
 }
 
 std::span<const std::uint8_t> PacketReader::raw(std::size_t column) const {
-    return {base_ + valueOffset_[column], valueSize_[column]};
+    return {base_ + valueOffset_[column], valueSize(0, column)};
 }
 
 std::int64_t PacketReader::integerValue(std::size_t column) const {
@@ -613,13 +641,13 @@ bool PacketReader::booleanValue(std::size_t column) const {
 }
 
 std::string_view PacketReader::bytesValue(std::size_t column) const {
-    return {reinterpret_cast<const char*>(base_ + valueOffset_[column]), valueSize_[column]};
+    return {reinterpret_cast<const char*>(base_ + valueOffset_[column]), valueSize(0, column)};
 }
 
 PacketValue PacketReader::value(std::size_t column) const {
     if (fieldStatus_[column] != field_status::value) return std::monostate{};
     const auto& col = columns_[column];
-    return decodeValue(base_ + valueOffset_[column], valueSize_[column], col.type, col.width, false);
+    return decodeValue(base_ + valueOffset_[column], valueSize(0, column), col.type, col.width, false);
 }
 
 // ---------------------------------------------------------------- writer
@@ -653,7 +681,7 @@ PacketWriter::PacketWriter(std::vector<PacketColumn> columns, std::uint32_t rowC
     }
     const std::size_t propsStart = out_.size();
     auto writeTableProps = [&](bool withChangeLog) {
-        out_.resize(propsStart);
+        out_.truncate(propsStart);
         std::size_t n = 0;
         for (const auto& p : tableProperties)
             if (withChangeLog || p.name != kChangeLog) ++n;
@@ -673,8 +701,15 @@ PacketWriter::PacketWriter(std::vector<PacketColumn> columns, std::uint32_t rowC
     }
     storeLE(out_, 22, out_.size(), 2);
     headerSize_ = out_.size();
-    for (const auto& col : columns_)
+    for (const auto& col : columns_) {
         eightByteFloat_.push_back(col.type == packet_type::floating && col.width == 8);
+        signedWidth_.push_back(col.type == packet_type::signedInt && col.width >= 1 && col.width <= 8
+                                   ? static_cast<std::uint8_t>(col.width) : 0);
+        booleanWidth_.push_back(col.type == packet_type::boolean && col.width >= 1 && col.width <= 8
+                                    ? static_cast<std::uint8_t>(col.width) : 0);
+        const bool varying = (col.type & packet_type::varyingBit) && !(col.type & packet_type::arrayBit);
+        prefixWidth_.push_back(varying && isPrefixWidth(col.width) ? static_cast<std::uint8_t>(col.width) : 0);
+    }
 }
 
 const PacketColumn& PacketWriter::nextColumn() {
@@ -698,7 +733,8 @@ void PacketWriter::beginRow(std::uint8_t status) {
     mapSent_ = false;
     out_.push_back(status);
     mapOffset_ = out_.size();
-    out_.resize(out_.size() + (2 * columns_.size() + 7) / 8, 0);
+    const std::size_t mapBytes = (2 * columns_.size() + 7) / 8;
+    std::memset(out_.grow(mapBytes), 0, mapBytes);
     column_ = 0;
     inRow_ = true;
 }
@@ -722,16 +758,13 @@ void PacketWriter::putValue(const PacketValue& v) {
     ++column_;
 }
 
-void PacketWriter::putInteger(std::int64_t v) { putValue(v); }
-void PacketWriter::putBoolean(bool v) { putValue(v); }
-
-void PacketWriter::storeFloat(std::uint8_t* at, double v) {
-    const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(at, &bits, 8);
-    } else {
-        for (int i = 0; i < 8; ++i) at[i] = static_cast<std::uint8_t>(bits >> (8 * i));
+void PacketWriter::putBoolean(bool v) {
+    if (inRow_ && column_ < columns_.size() && booleanWidth_[column_] != 0) {
+        putLE(grow(booleanWidth_[column_]), v ? 1 : 0, booleanWidth_[column_]);
+        ++column_;
+        return;
     }
+    putValue(v);
 }
 
 void PacketWriter::putFloatChecked(double v) {
@@ -742,7 +775,7 @@ void PacketWriter::putFloatChecked(double v) {
         putValue(v);
 }
 
-void PacketWriter::putBytes(std::string_view v) {
+void PacketWriter::putBytesChecked(std::string_view v) {
     const PacketColumn& col = nextColumn();
     if (col.type & packet_type::varyingBit && !(col.type & packet_type::arrayBit)) {
         if (col.width < 8 && (std::uint64_t(v.size()) >> (8 * col.width)) != 0)
@@ -790,7 +823,7 @@ void PacketWriter::streamTo(ByteSink sink, std::size_t chunk) {
 
 void PacketWriter::flush() {
     if (out_.empty()) return;
-    sink_(out_);
+    sink_(out_.bytes());
     out_.clear();  // keeps the capacity: the memory is reused for the next piece
 }
 
@@ -801,7 +834,7 @@ std::vector<std::uint8_t> PacketWriter::finish() {
         flush();
         return {};
     }
-    return std::move(out_);
+    return out_.take();
 }
 
 // ---------------------------------------------------------------- whole packets

@@ -15,8 +15,11 @@
 #include "storage/byte_input.h"
 #include "storage/byte_sink.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <span>
@@ -170,7 +173,9 @@ public:
     const std::uint8_t* valueData(std::size_t r, std::size_t column) const {
         return base_ + valueOffset_[r * stride_ + column];
     }
-    std::size_t valueSize(std::size_t r, std::size_t column) const { return valueSize_[r * stride_ + column]; }
+    std::size_t valueSize(std::size_t r, std::size_t column) const {
+        return fixedWidth_[column] ? fixedWidth_[column] : valueSize_[r * stride_ + column];
+    }
 
     // Of the row last read (by nextRow()):
     std::uint8_t rowStatus() const { return rowStatus_[0]; }
@@ -225,8 +230,12 @@ private:
     std::vector<std::uint8_t> rowStatus_;
     std::vector<std::uint8_t> fieldStatus_;
     std::vector<std::uint16_t> fixedWidth_;  // per column: the width of a fixed value, else 0
+    // Per byte of the field map, for its four columns: the bytes of their values when
+    // all four are fixed (0 otherwise), and where each starts within them.
+    std::vector<std::uint32_t> groupWidth_;
+    std::vector<std::uint32_t> groupStart_;
     std::vector<std::size_t> valueOffset_;
-    std::vector<std::size_t> valueSize_;
+    std::vector<std::size_t> valueSize_;  // of values that are not fixed
     // The row read field by field.
     bool inStreamedRow_ = false;
     std::size_t streamColumn_ = 0;
@@ -245,7 +254,19 @@ public:
 
     void beginRow(std::uint8_t status = row_status::inserted);
     void putNull(std::uint8_t fieldStatus = field_status::null);
-    void putInteger(std::int64_t v);
+    void putInteger(std::int64_t v) {
+        // The common case inline: a signed integer column of 1 to 8 bytes inside a row,
+        // the value within its range.
+        if (inRow_ && column_ < columns_.size()) {
+            const unsigned w = signedWidth_[column_];
+            if (w != 0 && (w == 8 || (v >= -(std::int64_t(1) << (8 * w - 1)) && v < (std::int64_t(1) << (8 * w - 1))))) {
+                putLE(grow(w), static_cast<std::uint64_t>(v), w);
+                ++column_;
+                return;
+            }
+        }
+        putValue(v);
+    }
     void putFloat(double v) {
         // The common case inline: a float column of 8 bytes inside a row.
         if (inRow_ && column_ < columns_.size() && eightByteFloat_[column_]) {
@@ -255,7 +276,18 @@ public:
         putFloatChecked(v);
     }
     void putBoolean(bool v);
-    void putBytes(std::string_view v);
+    void putBytes(std::string_view v) {
+        // The common case inline: a string or bytes value inside a row.
+        if (inRow_ && column_ < columns_.size() && prefixWidth_[column_] != 0 &&
+            (prefixWidth_[column_] >= 8 || (std::uint64_t(v.size()) >> (8 * prefixWidth_[column_])) == 0)) {
+            std::uint8_t* at = grow(prefixWidth_[column_] + v.size());
+            putLE(at, v.size(), prefixWidth_[column_]);
+            if (!v.empty()) std::memcpy(at + prefixWidth_[column_], v.data(), v.size());
+            ++column_;
+            return;
+        }
+        putBytesChecked(v);
+    }
     void putValue(const PacketValue& v);  // monostate writes field status 1
 
     // Makes room for a packet of about this many bytes, to spare reallocations.
@@ -277,13 +309,21 @@ public:
     std::vector<std::uint8_t> finish();
 
 private:
+    static void putLE(std::uint8_t* at, std::uint64_t v, unsigned n) {
+        for (unsigned i = 0; i < n; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    }
+    // Room for `n` more bytes at the end of the output.
+    std::uint8_t* grow(std::size_t n) { return out_.grow(n); }
+    void putBytesChecked(std::string_view v);
     const PacketColumn& nextColumn();
     void putFloatChecked(double v);
-    static void storeFloat(std::uint8_t* at, double v);
+    static void storeFloat(std::uint8_t* at, double v) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &v, 8);
+        putLE(at, bits, 8);
+    }
     void appendFloat(double v) {
-        std::uint8_t bytes[8];
-        storeFloat(bytes, v);
-        out_.insert(out_.end(), bytes, bytes + 8);
+        storeFloat(grow(8), v);
         ++column_;
     }
     void endRow();
@@ -291,6 +331,9 @@ private:
 
     std::vector<PacketColumn> columns_;
     std::vector<std::uint8_t> eightByteFloat_;  // per column
+    std::vector<std::uint8_t> signedWidth_;     // per column: the width of a signed integer, else 0
+    std::vector<std::uint8_t> booleanWidth_;    // per column: the width of a boolean, else 0
+    std::vector<std::uint8_t> prefixWidth_;     // per column: the length width of a varying value, else 0
     std::uint32_t rowCount_ = 0;
     std::uint32_t rowsBegun_ = 0;
     std::size_t column_ = 0;
@@ -299,7 +342,49 @@ private:
     bool changeLogOmitted_ = false;
     bool mapSent_ = false;
     std::size_t headerSize_ = 0;
-    std::vector<std::uint8_t> out_;
+    // The bytes written and not yet handed on. Its memory is kept between pieces and
+    // only ever grows, so the values of a row are stored without per-value reallocation
+    // or clearing of fresh bytes.
+    class Output {
+    public:
+        struct End {};
+        std::size_t size() const { return size_; }
+        bool empty() const { return size_ == 0; }
+        std::size_t capacity() const { return bytes_.size(); }
+        std::uint8_t* data() { return bytes_.data(); }
+        std::uint8_t& operator[](std::size_t i) { return bytes_[i]; }
+        std::uint8_t* grow(std::size_t n) {
+            if (n > bytes_.size() - size_) enlarge(size_ + n);
+            std::uint8_t* at = bytes_.data() + size_;
+            size_ += n;
+            return at;
+        }
+        void push_back(std::uint8_t b) { *grow(1) = b; }
+        End end() const { return {}; }
+        template <class It>
+        void insert(End, It first, It last) {
+            const auto n = static_cast<std::size_t>(std::distance(first, last));
+            std::uint8_t* at = grow(n);
+            for (; first != last; ++first) *at++ = static_cast<std::uint8_t>(*first);
+        }
+        void truncate(std::size_t n) { size_ = std::min(size_, n); }
+        void clear() { size_ = 0; }
+        void reserve(std::size_t n) {
+            if (n > bytes_.size()) enlarge(n);
+        }
+        std::span<const std::uint8_t> bytes() const { return {bytes_.data(), size_}; }
+        std::vector<std::uint8_t> take() {
+            bytes_.resize(size_);
+            size_ = 0;
+            return std::move(bytes_);
+        }
+
+    private:
+        void enlarge(std::size_t atLeast) { bytes_.resize(std::max(atLeast, bytes_.size() * 2)); }
+        std::vector<std::uint8_t> bytes_;
+        std::size_t size_ = 0;
+    };
+    Output out_;
     ByteSink sink_;
     std::size_t chunk_ = 0;
 };
