@@ -812,6 +812,15 @@ void PacketWriter::putBytesStreamed(std::size_t length,
     ++column_;
 }
 
+std::uint8_t* PacketWriter::putRawRows(std::size_t rows, std::size_t bytes) {
+    endRow();
+    if (rows > rowCount_ - rowsBegun_) throw Error("Packet writer: more rows than announced");
+    if (sink_ && out_.size() >= chunk_) flush();
+    rowsBegun_ += static_cast<std::uint32_t>(rows);
+    mapSent_ = false;
+    return out_.grow(bytes);
+}
+
 void PacketWriter::reserve(std::size_t totalBytes) { out_.reserve(totalBytes); }
 
 void PacketWriter::streamTo(ByteSink sink, std::size_t chunk) {

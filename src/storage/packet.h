@@ -173,6 +173,12 @@ public:
     const std::uint8_t* valueData(std::size_t r, std::size_t column) const {
         return base_ + valueOffset_[r * stride_ + column];
     }
+    // The same for loops over a batch that keep the arrays in locals: row r's entry of a
+    // column is at [r * batchStride() + column], a value at batchBase() + its offset.
+    const std::uint8_t* batchStatuses() const { return fieldStatus_.data(); }
+    const std::size_t* batchOffsets() const { return valueOffset_.data(); }
+    const std::uint8_t* batchBase() const { return base_; }
+    std::size_t batchStride() const { return stride_; }
     std::size_t valueSize(std::size_t r, std::size_t column) const {
         return fixedWidth_[column] ? fixedWidth_[column] : valueSize_[r * stride_ + column];
     }
@@ -290,6 +296,10 @@ public:
     }
     void putValue(const PacketValue& v);  // monostate writes field status 1
 
+    // Room for `rows` whole rows of `bytes` bytes in all, which the caller lays out
+    // itself (status, field map, values) before the next call: for encoders that fill a
+    // batch of rows column by column. The rows count as written.
+    std::uint8_t* putRawRows(std::size_t rows, std::size_t bytes);
     // Makes room for a packet of about this many bytes, to spare reallocations.
     void reserve(std::size_t totalBytes);
     // The bytes of the fixed header, descriptors and table properties.
