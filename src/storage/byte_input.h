@@ -18,7 +18,7 @@ using ByteSource = std::function<std::size_t(std::uint8_t* to, std::size_t n)>;
 class ByteInput {
 public:
     // The size of the buffer a streamed input reads into.
-    static constexpr std::size_t defaultChunk = std::size_t(4) << 20;
+    static constexpr std::size_t defaultChunk = std::size_t(1) << 20;
 
     explicit ByteInput(std::span<const std::uint8_t> all);
     // `size` bytes that `source` hands over: a source that ends sooner leaves the input

@@ -103,7 +103,7 @@ std::shared_ptr<TableData> ClientTable::decodePacket(ByteInput& input, std::uint
         data->alive.resize(n);
     };
     // Room for rows added later, so the first new row does not move every array.
-    sizeAll(rows, rows + std::max<std::size_t>(16, rows / 16));
+    sizeAll(rows, rows + std::max<std::size_t>(16, rows / 64));
 
     std::size_t liveRows[kBatchRows];
     std::size_t slot = 0;
@@ -114,7 +114,7 @@ std::shared_ptr<TableData> ClientTable::decodePacket(ByteInput& input, std::uint
         if (live == 0) continue;
         if (slot + live > rows) {
             rows = std::min(declaredRows, std::max(slot + live, rows * 2));
-            sizeAll(rows, rows + std::max<std::size_t>(16, rows / 16));
+            sizeAll(rows, rows + std::max<std::size_t>(16, rows / 64));
         }
         for (std::size_t j = 0; j < plan.size(); ++j) {
             TableData::Column& col = *plan[j].col;
