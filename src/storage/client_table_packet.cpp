@@ -222,12 +222,20 @@ PacketWriter packetWriterFor(const TableData& d, std::uint32_t count) {
 // The exact size of the live rows once written.
 std::size_t rowBytes(const TableData& d, std::uint32_t count) {
     std::size_t n = std::size_t(count) * (1 + (2 * d.cols.size() + 7) / 8);
+    const std::size_t slots = d.alive.size();
+    const std::uint8_t* const alive = d.alive.data();
     for (const auto& c : d.cols) {
         std::size_t values = 0, text = 0;
-        for (std::uint32_t s = 0; s < d.alive.size(); ++s) {
-            if (!d.alive[s] || c.null[s]) continue;
-            ++values;
-            if (c.textual) text += c.str[s].size();
+        const std::uint8_t* const null = c.null.data();
+        if (c.textual) {
+            for (std::size_t s = 0; s < slots; ++s) {
+                if (!alive[s] || null[s]) continue;
+                ++values;
+                text += c.str[s].size();
+            }
+        } else {
+            // Without branches, so the count runs over many cells at once.
+            for (std::size_t s = 0; s < slots; ++s) values += static_cast<std::size_t>((alive[s] != 0) & (null[s] == 0));
         }
         switch (c.kind) {
         case FieldKind::String: n += values + text; break;
