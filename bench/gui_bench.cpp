@@ -10,6 +10,7 @@
 #include "platform/profile_file.h"
 #include "storage/data_module.h"
 #include "support/fake_services.h"
+#include "support/large_base.h"
 
 #include <QApplication>
 #include <QFile>
@@ -17,6 +18,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -77,6 +79,59 @@ void BM_ShowEditorOnDemoBase(benchmark::State& state)
     }
 }
 BENCHMARK(BM_ShowEditorOnDemoBase)->Unit(benchmark::kMillisecond);
+
+// The editor over the huge base (100,000 elements, 500,000 parameter rows, about
+// 412 MB): the window shown from start (the base loaded), and closing it, which writes
+// the base back. The base is generated once into the program folder.
+struct HugeBaseProgram {
+    FakeServices fake;
+    ServicesGuard guard{fake};
+    TempProgramDir dir;
+    HugeBaseProgram()
+    {
+        bench::writeLargeBase(100000, dir.file("Huge.CBB").toStdString());
+        writeIni(dir, dir.file("Huge.CBB"));
+        dorvin::setProgramDirectoryForTests(dir.path());
+    }
+    ~HugeBaseProgram() { dorvin::setProgramDirectoryForTests({}); }
+};
+
+std::unique_ptr<HugeBaseProgram> g_hugeBase;
+
+HugeBaseProgram& hugeBase()
+{
+    if (!g_hugeBase)
+        g_hugeBase = std::make_unique<HugeBaseProgram>();
+    return *g_hugeBase;
+}
+
+void BM_ShowEditorOnHugeBase(benchmark::State& state)
+{
+    hugeBase();
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        auto w = std::make_unique<TMainForm>();
+        w->show();
+        benchmark::DoNotOptimize(QTest::qWaitForWindowExposed(w.get()));
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        w->close();
+    }
+}
+BENCHMARK(BM_ShowEditorOnHugeBase)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_CloseEditorOnHugeBase(benchmark::State& state)
+{
+    hugeBase();
+    for (auto _ : state) {
+        auto w = std::make_unique<TMainForm>();
+        w->show();
+        QTest::qWaitForWindowExposed(w.get());
+        const auto start = std::chrono::steady_clock::now();
+        w->close();
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+}
+BENCHMARK(BM_CloseEditorOnHugeBase)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // The main window over a base with 20,000 elements in one type, built once.
 struct LargeTypeWindow {
@@ -248,5 +303,6 @@ int main(int argc, char** argv)
     benchmark::Shutdown();
     g_largeTypeWindow.reset();
     g_demoWindow.reset();
+    g_hugeBase.reset();
     return 0;
 }

@@ -36,9 +36,23 @@ struct BaseFile {
     std::uint64_t fileSize = 0;
 };
 
-const BaseFile& baseOfSize(std::int64_t arg) {
+BaseFile* baseFiles() {
     static BaseFile files[2];
-    BaseFile& b = files[arg == 0 ? 0 : 1];
+    return files;
+}
+
+// The generated bases and everything written beside them go when the run ends.
+void removeBaseFiles() {
+    for (const char* name : {"dorvin_bench_large.CBB", "dorvin_bench_huge.CBB"}) {
+        const std::string file = (std::filesystem::temp_directory_path() / name).string();
+        std::error_code ec;
+        for (const char* suffix : {"", ".tool", ".plain", ".saved", ".copy"})
+            std::filesystem::remove(file + suffix, ec);
+    }
+}
+
+const BaseFile& baseOfSize(std::int64_t arg) {
+    BaseFile& b = baseFiles()[arg == 0 ? 0 : 1];
     if (b.fileSize == 0) {
         const int elements = arg == 0 ? 20000 : 100000;
         b.file = std::filesystem::temp_directory_path() /
@@ -394,5 +408,6 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    removeBaseFiles();
     return 0;
 }

@@ -151,10 +151,10 @@ public:
     void loadFromFile(const std::filesystem::path& path);
     // Two-step load for callers that must check several packets before changing any
     // table: decodePacket checks and decodes (changing nothing), adopt installs.
-    // `consumed`, when given, is told now and then how far the packet has been read:
-    // the bytes before that offset are not looked at again.
-    std::shared_ptr<TableData> decodePacket(std::span<const std::uint8_t> bytes,
-                                            const std::function<void(std::size_t)>& consumed = {}) const;
+    // The second form decodes the packet of `length` bytes at the input's position as
+    // it is read, so a large one is never held whole.
+    std::shared_ptr<TableData> decodePacket(std::span<const std::uint8_t> bytes) const;
+    std::shared_ptr<TableData> decodePacket(ByteInput& input, std::uint64_t length) const;
     void adopt(std::shared_ptr<TableData> data);
     // Ends a pending edit, then writes every row (also hidden ones) with no history.
     std::vector<std::uint8_t> saveToBytes();

@@ -13,9 +13,31 @@
 // the live rows whole, streamed, or in slices.
 namespace dorvin {
 
-std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_t> bytes,
-                                                     const std::function<void(std::size_t)>& consumed) const {
-    PacketReader reader(bytes);
+std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_t> bytes) const {
+    ByteInput input(bytes);
+    return decodePacket(input, bytes.size());
+}
+
+namespace {
+
+std::uint64_t loadLE64(const std::uint8_t* p) {
+    std::uint64_t bits = 0;
+    if constexpr (std::endian::native == std::endian::little)
+        std::memcpy(&bits, p, 8);
+    else
+        for (int b = 0; b < 8; ++b) bits |= std::uint64_t(p[b]) << (8 * b);
+    return bits;
+}
+
+// Rows decoded at once: their statuses and value offsets fit the first cache levels, and
+// each column is then filled over the whole batch in one go, so the arrays are written
+// one after another rather than a cell of every column per row.
+constexpr std::size_t kBatchRows = 64;
+
+} // namespace
+
+std::shared_ptr<TableData> ClientTable::decodePacket(ByteInput& input, std::uint64_t length) const {
+    PacketReader reader(input, length);
     const auto& columns = reader.columns();
     for (std::size_t i = 0; i < columns.size(); ++i)
         for (std::size_t j = 0; j < i; ++j)
@@ -54,23 +76,18 @@ std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_
         defs.push_back(std::move(extra));
     }
 
-    // The arrays are sized once. The header's row count is a bound (history rows make
-    // it larger than the live rows); the reader has already checked it against the bytes
-    // at hand. When the arrays it asks for would be larger than twice the packet, a
-    // first pass counts the live rows, so a damaged packet never allocates much.
+    // The arrays are sized once for the header's row count (history rows make it larger
+    // than the live rows), which the reader has checked against the packet's length. A
+    // damaged packet may still declare many tiny rows: the arrays first get no more than
+    // about twice the packet's bytes, and grow only as rows really arrive.
     std::size_t cellBytes = 1;  // the live flag
     for (const auto& d : defs)
         cellBytes += 1 + (d.kind == FieldKind::String || d.kind == FieldKind::Blob ? sizeof(std::string) : sizeof(double));
-    std::size_t rows = reader.rowCount();
-    if (std::uint64_t(rows) * cellBytes > 2 * std::uint64_t(bytes.size()) + 65536) {
-        PacketReader counter(bytes);
-        rows = 0;
-        while (counter.nextRow()) rows += isLiveRow(counter.rowStatus()) ? 1 : 0;
-    }
-    // Room for rows added later, so the first new row does not move every array.
-    const std::size_t capacity = rows + std::max<std::size_t>(16, rows / 16);
+    const std::size_t declaredRows = reader.rowCount();
+    const std::uint64_t affordable = (2 * length + 65536) / cellBytes;
+    std::size_t rows = static_cast<std::size_t>(std::min<std::uint64_t>(declaredRows, affordable));
 
-    // What each packet column becomes: one plan per column, so the loop below does no
+    // What each packet column becomes: one plan per column, so the loops below do no
     // lookups.
     struct Target {
         TableData::Column* col;
@@ -78,63 +95,80 @@ std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_
     };
     auto data = std::make_shared<TableData>(defs);
     std::vector<Target> plan(columns.size());
-    for (std::size_t j = 0; j < columns.size(); ++j) {
-        auto& col = data->cols[static_cast<std::size_t>(target[j])];
-        col.sizeForOverwrite(rows, capacity);
-        plan[j] = {&col, col.kind};
-    }
-    data->alive.reserve(capacity);
-    data->alive.resize(rows);
+    for (std::size_t j = 0; j < columns.size(); ++j)
+        plan[j] = {&data->cols[static_cast<std::size_t>(target[j])], data->cols[static_cast<std::size_t>(target[j])].kind};
+    auto sizeAll = [&](std::size_t n, std::size_t capacity) {
+        for (auto& c : data->cols) c.sizeForOverwrite(n, capacity);
+        data->alive.reserve(capacity);
+        data->alive.resize(n);
+    };
+    // Room for rows added later, so the first new row does not move every array.
+    sizeAll(rows, rows + std::max<std::size_t>(16, rows / 64));
 
-    constexpr std::size_t releaseStep = std::size_t(8) << 20;
-    std::size_t nextRelease = releaseStep;
+    std::size_t liveRows[kBatchRows];
     std::size_t slot = 0;
-    while (reader.nextRow()) {
-        if (!isLiveRow(reader.rowStatus())) continue;
+    while (const std::size_t batch = reader.nextRows(kBatchRows)) {
+        std::size_t live = 0;
+        for (std::size_t r = 0; r < batch; ++r)
+            if (isLiveRow(reader.rowStatus(r))) liveRows[live++] = r;
+        if (live == 0) continue;
+        if (slot + live > rows) {
+            rows = std::min(declaredRows, std::max(slot + live, rows * 2));
+            sizeAll(rows, rows + std::max<std::size_t>(16, rows / 64));
+        }
         for (std::size_t j = 0; j < plan.size(); ++j) {
             TableData::Column& col = *plan[j].col;
-            if (!reader.hasValue(j)) {
-                col.null[slot] = 1;
-                if (!col.textual) col.num[slot] = 0;
-                continue;
-            }
-            col.null[slot] = 0;
+            std::uint8_t* null = col.null.data() + slot;
             // fieldKindOf matched each kind to one type and width, so the bytes are read
             // straight.
-            const std::uint8_t* p = reader.valueData(j);
+            if (col.textual) {
+                std::string* str = col.str.data() + slot;
+                for (std::size_t k = 0; k < live; ++k) {
+                    const std::size_t r = liveRows[k];
+                    if (reader.fieldStatus(r, j) != field_status::value) {
+                        null[k] = 1;
+                        continue;
+                    }
+                    null[k] = 0;
+                    str[k].assign(reinterpret_cast<const char*>(reader.valueData(r, j)), reader.valueSize(r, j));
+                }
+                continue;
+            }
+            double* num = col.num.data() + slot;
+            // The arrays in locals: the stores below are of bytes, which the compiler
+            // must otherwise assume change the reader's members.
+            const std::uint8_t* const statuses = reader.batchStatuses() + j;
+            const std::size_t* const offsets = reader.batchOffsets() + j;
+            const std::uint8_t* const base = reader.batchBase();
+            const std::size_t stride = reader.batchStride();
+            auto fill = [&](auto decode) {
+                for (std::size_t k = 0; k < live; ++k) {
+                    const std::size_t r = liveRows[k] * stride;
+                    const bool has = statuses[r] == field_status::value;
+                    null[k] = has ? 0 : 1;
+                    num[k] = has ? decode(base + offsets[r]) : 0.0;
+                }
+            };
             switch (plan[j].kind) {
-            case FieldKind::String:
-            case FieldKind::Blob: {
-                const std::string_view v = reader.bytesValue(j);
-                col.str[slot].assign(v.data(), v.size());
-                break;
-            }
             case FieldKind::Float:
-            case FieldKind::Money: {
-                std::uint64_t bits = 0;
-                if constexpr (std::endian::native == std::endian::little)
-                    std::memcpy(&bits, p, 8);
-                else
-                    for (int b = 0; b < 8; ++b) bits |= std::uint64_t(p[b]) << (8 * b);
-                col.num[slot] = std::bit_cast<double>(bits);
-                break;
-            }
+            case FieldKind::Money: fill([](const std::uint8_t* p) { return std::bit_cast<double>(loadLE64(p)); }); break;
             case FieldKind::SmallInt:
-                col.num[slot] = static_cast<std::int16_t>(std::uint16_t(p[0] | (p[1] << 8)));
+                fill([](const std::uint8_t* p) {
+                    return double(static_cast<std::int16_t>(std::uint16_t(p[0] | (p[1] << 8))));
+                });
                 break;
             case FieldKind::Integer:
-                col.num[slot] = static_cast<std::int32_t>(std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) |
-                                                          (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24));
+                fill([](const std::uint8_t* p) {
+                    return double(static_cast<std::int32_t>(std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) |
+                                                            (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24)));
+                });
                 break;
-            case FieldKind::Boolean: col.num[slot] = (p[0] | p[1]) != 0 ? 1 : 0; break;
+            case FieldKind::Boolean: fill([](const std::uint8_t* p) { return (p[0] | p[1]) != 0 ? 1.0 : 0.0; }); break;
+            default: break;
             }
         }
-        data->alive[slot] = 1;
-        ++slot;
-        if (consumed && reader.position() >= nextRelease) {
-            consumed(reader.position());
-            nextRelease = reader.position() + releaseStep;
-        }
+        std::memset(data->alive.data() + slot, 1, live);
+        slot += live;
     }
     for (auto& c : data->cols) c.truncate(slot);
     data->alive.resize(slot);
@@ -163,7 +197,8 @@ void ClientTable::loadFromBytes(std::span<const std::uint8_t> bytes) {
 }
 
 void ClientTable::loadFromFile(const std::filesystem::path& path) {
-    loadFromBytes(files::readFile(path).bytes());
+    const auto input = files::openInput(path);
+    adopt(decodePacket(*input, input->size()));
 }
 
 namespace {
@@ -187,12 +222,20 @@ PacketWriter packetWriterFor(const TableData& d, std::uint32_t count) {
 // The exact size of the live rows once written.
 std::size_t rowBytes(const TableData& d, std::uint32_t count) {
     std::size_t n = std::size_t(count) * (1 + (2 * d.cols.size() + 7) / 8);
+    const std::size_t slots = d.alive.size();
+    const std::uint8_t* const alive = d.alive.data();
     for (const auto& c : d.cols) {
         std::size_t values = 0, text = 0;
-        for (std::uint32_t s = 0; s < d.alive.size(); ++s) {
-            if (!d.alive[s] || c.null[s]) continue;
-            ++values;
-            if (c.textual) text += c.str[s].size();
+        const std::uint8_t* const null = c.null.data();
+        if (c.textual) {
+            for (std::size_t s = 0; s < slots; ++s) {
+                if (!alive[s] || null[s]) continue;
+                ++values;
+                text += c.str[s].size();
+            }
+        } else {
+            // Without branches, so the count runs over many cells at once.
+            for (std::size_t s = 0; s < slots; ++s) values += static_cast<std::size_t>((alive[s] != 0) & (null[s] == 0));
         }
         switch (c.kind) {
         case FieldKind::String: n += values + text; break;
@@ -208,9 +251,137 @@ std::size_t rowBytes(const TableData& d, std::uint32_t count) {
 
 void writeRow(const TableData& d, PacketWriter& w, std::uint32_t s);
 
+// The bytes of a value's length prefix (0 for a number), as packetColumn lays it out.
+unsigned prefixWidthOf(FieldKind kind) {
+    return kind == FieldKind::String ? 1 : kind == FieldKind::Blob ? 4 : 0;
+}
+unsigned numberWidthOf(FieldKind kind) {
+    switch (kind) {
+    case FieldKind::SmallInt:
+    case FieldKind::Boolean: return 2;
+    case FieldKind::Integer: return 4;
+    case FieldKind::Float:
+    case FieldKind::Money: return 8;
+    default: return 0;
+    }
+}
+
+void storeLE(std::uint8_t* at, std::uint64_t v, unsigned n) {
+    for (unsigned i = 0; i < n; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// Writes the rows of `slots` as writeRow would, a column at a time: each column's arrays
+// are read front to back over the batch instead of a cell of every column per row.
+// False, with nothing written, when a value needs the checks of the row writer (a
+// number or text that its column cannot hold), which then reports it.
+bool writeBatch(const TableData& d, PacketWriter& w, const std::uint32_t* slots, std::size_t n) {
+    constexpr std::size_t most = 64;
+    const std::size_t columns = d.cols.size();
+    const std::size_t mapBytes = (2 * columns + 7) / 8;
+    std::size_t size[most];
+    for (std::size_t k = 0; k < n; ++k) size[k] = 1 + mapBytes;
+    for (const auto& c : d.cols) {
+        const unsigned prefix = prefixWidthOf(c.kind), width = numberWidthOf(c.kind);
+        for (std::size_t k = 0; k < n; ++k) {
+            const std::uint32_t s = slots[k];
+            if (c.null[s]) continue;
+            if (prefix) {
+                const std::size_t len = c.str[s].size();
+                if (prefix < 8 && (std::uint64_t(len) >> (8 * prefix)) != 0) return false;
+                size[k] += prefix + len;
+                continue;
+            }
+            if (c.kind == FieldKind::SmallInt || c.kind == FieldKind::Integer) {
+                const auto v = static_cast<std::int64_t>(c.num[s]);
+                const std::int64_t half = std::int64_t(1) << (8 * width - 1);
+                if (v < -half || v >= half) return false;
+            }
+            size[k] += width;
+        }
+    }
+    std::size_t total = 0, at[most], mapAt[most];
+    for (std::size_t k = 0; k < n; ++k) {
+        mapAt[k] = total + 1;
+        at[k] = total + 1 + mapBytes;
+        total += size[k];
+    }
+    std::uint8_t* out = w.putRawRows(n, total);
+    for (std::size_t k = 0; k < n; ++k) {
+        out[mapAt[k] - 1] = row_status::inserted;
+        std::memset(out + mapAt[k], 0, mapBytes);
+    }
+    for (std::size_t j = 0; j < columns; ++j) {
+        const auto& c = d.cols[j];
+        const unsigned prefix = prefixWidthOf(c.kind), width = numberWidthOf(c.kind);
+        const std::size_t mapByte = j / 4;
+        const auto nullBits = static_cast<std::uint8_t>(field_status::null << (2 * (j % 4)));
+        // The arrays in locals: the stores below are of bytes, which the compiler must
+        // otherwise assume change the columns' members.
+        const std::uint8_t* const null = c.null.data();
+        const double* const num = c.num.data();
+        const std::string* const str = c.str.data();
+        auto fill = [&](auto store) {
+            for (std::size_t k = 0; k < n; ++k) {
+                const std::uint32_t s = slots[k];
+                if (null[s]) {
+                    out[mapAt[k] + mapByte] |= nullBits;
+                    continue;
+                }
+                at[k] += store(out + at[k], s);
+            }
+        };
+        if (prefix) {
+            fill([&](std::uint8_t* p, std::uint32_t s) {
+                const std::string& v = str[s];
+                storeLE(p, v.size(), prefix);
+                if (!v.empty()) std::memcpy(p + prefix, v.data(), v.size());
+                return prefix + v.size();
+            });
+            continue;
+        }
+        switch (c.kind) {
+        case FieldKind::Float:
+        case FieldKind::Money:
+            fill([&](std::uint8_t* p, std::uint32_t s) {
+                const std::uint64_t bits = std::bit_cast<std::uint64_t>(num[s]);
+                if constexpr (std::endian::native == std::endian::little)
+                    std::memcpy(p, &bits, 8);
+                else
+                    storeLE(p, bits, 8);
+                return std::size_t(8);
+            });
+            break;
+        case FieldKind::Boolean:
+            fill([&](std::uint8_t* p, std::uint32_t s) {
+                storeLE(p, num[s] != 0 ? 1 : 0, 2);
+                return std::size_t(2);
+            });
+            break;
+        default:
+            fill([&](std::uint8_t* p, std::uint32_t s) {
+                storeLE(p, static_cast<std::uint64_t>(static_cast<std::int64_t>(num[s])), width);
+                return std::size_t(width);
+            });
+            break;
+        }
+    }
+    return true;
+}
+
 void writeRows(const TableData& d, PacketWriter& w) {
-    for (std::uint32_t s = 0; s < d.alive.size(); ++s)
-        if (d.alive[s]) writeRow(d, w, s);
+    std::uint32_t slots[64];
+    std::size_t n = 0;
+    auto flush = [&] {
+        if (n != 0 && !writeBatch(d, w, slots, n))
+            for (std::size_t k = 0; k < n; ++k) writeRow(d, w, slots[k]);
+        n = 0;
+    };
+    for (std::uint32_t s = 0; s < d.alive.size(); ++s) {
+        if (!d.alive[s]) continue;
+        slots[n++] = s;
+        if (n == 64) flush();
+    }
+    flush();
 }
 
 void writeRow(const TableData& d, PacketWriter& w, std::uint32_t s) {

@@ -23,10 +23,9 @@ void declare(ClientTable& table, const std::vector<dorvin::FieldDef>& fields) {
 // The blobs of the container row, in the order they are written.
 constexpr const char* kBlobNames[4] = {"GROUPS", "ELEMENTS", "PARAMS", "FREQS"};
 
-// The four table packets held by an element base file, as views into its bytes.
-// Checks the container's columns against its declared fields as a table load would.
-std::array<std::string_view, 4> containerBlobs(std::span<const std::uint8_t> file) {
-    dorvin::PacketReader reader(file);
+// The columns of the four blobs in the container packet at the start of `reader`.
+// Checks them against the container's declared fields as a table load would.
+std::array<std::size_t, 4> containerColumns(const dorvin::PacketReader& reader) {
     std::array<int, 4> column{-1, -1, -1, -1};
     const auto& cols = reader.columns();
     for (int b = 0; b < 4; ++b) {
@@ -41,24 +40,11 @@ std::array<std::string_view, 4> containerBlobs(std::span<const std::uint8_t> fil
         if (dorvin::fieldKindOf(col) != FieldKind::Blob || col.declaredSize() != 0)
             throw Error(std::string("Поле '") + kBlobNames[b] + "' файла базы не является двоичным полем");
     }
-    while (reader.nextRow()) {
-        if (!dorvin::isLiveRow(reader.rowStatus())) continue;
-        std::array<std::string_view, 4> blobs;
-        for (int b = 0; b < 4; ++b) {
-            const auto c = static_cast<std::size_t>(column[b]);
-            if (reader.hasValue(c)) blobs[b] = reader.bytesValue(c);
-        }
-        // The rest of the packet is still checked, so a damaged tail is caught too.
-        while (reader.nextRow()) {
-        }
-        return blobs;
-    }
-    throw Error("Файл базы не содержит таблиц");
+    std::array<std::size_t, 4> out{};
+    for (int b = 0; b < 4; ++b) out[b] = static_cast<std::size_t>(column[b]);
+    return out;
 }
 
-std::span<const std::uint8_t> asBytes(std::string_view s) {
-    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
-}
 
 }  // namespace
 
@@ -159,22 +145,42 @@ void TDataM::RestoreBase(const std::string& copyPath, const std::string& basePat
 }
 
 void TDataM::loadFrom(const std::string& readPath, const std::string& path) {
-    // The decoder says how far it has read, so a file that is seen in place could let go
-    // of the pages behind it.
-    const dorvin::os::MappedFile file = dorvin::files::readFile(readPath);
+    // The file is read front to back in pieces and each table packet decoded as its
+    // bytes arrive, so the file is never held whole beside the tables it becomes.
+    const auto input = dorvin::files::openInput(dorvin::files::fromUtf8(readPath));
 
     // Read and check everything before any table changes.
-    const std::array<std::string_view, 4> blobs = containerBlobs(file.bytes());
     ClientTable* tables[4] = {&ClGroupsTable, &ClElemsTable, &ClParamsTable, &BaseFreqs};
     std::array<std::shared_ptr<dorvin::TableData>, 4> decoded;
-    for (int b = 0; b < 4; ++b) {
-        const std::size_t at = blobs[b].empty() ? 0 : reinterpret_cast<const std::uint8_t*>(blobs[b].data()) - file.data();
+    auto decode = [&](int b, auto&& how) {
         try {
-            decoded[b] = tables[b]->decodePacket(asBytes(blobs[b]),
-                                                 [&file, at](std::size_t read) { file.releaseBefore(at + read); });
+            decoded[b] = how(*tables[b]);
+        } catch (const dorvin::FileError&) {
+            throw;
         } catch (const Error& e) {
             throw Error(std::string("Таблица ") + kBlobNames[b] + " файла базы: " + e.what());
         }
+    };
+    {
+        dorvin::PacketReader container(*input, input->size());
+        const std::array<std::size_t, 4> columns = containerColumns(container);
+        bool found = false;
+        // Only the first live row holds the tables; the rows around it are read through
+        // all the same, so a damaged tail is caught too.
+        while (container.beginRowStreamed()) {
+            const bool first = !found && dorvin::isLiveRow(container.rowStatus());
+            while (const auto value = container.nextValueStreamed()) {
+                if (!first) continue;
+                for (int b = 0; b < 4; ++b)
+                    if (value->column == columns[b])
+                        decode(b, [&](ClientTable& t) { return t.decodePacket(*input, value->size); });
+            }
+            found = found || first;
+        }
+        if (!found) throw Error("Файл базы не содержит таблиц");
+        // A table whose blob is null is decoded from no bytes, which it refuses.
+        for (int b = 0; b < 4; ++b)
+            if (!decoded[b]) decode(b, [](ClientTable& t) { return t.decodePacket(std::span<const std::uint8_t>()); });
     }
 
     // From here on the new base replaces the old one. A handler attached to a table may

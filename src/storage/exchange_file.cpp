@@ -189,7 +189,7 @@ ExchangeElement readExchangeFile(const std::filesystem::path& path)
     // The file is seen in place, so a count that the file cannot back never turns into
     // an allocation: decoding compares it with the bytes that are there.
     try {
-        const os::MappedFile file = files::readFile(path);
+        const os::FileBytes file = files::readFile(path);
         return decodeExchange(std::string_view(reinterpret_cast<const char*>(file.data()), file.size()));
     } catch (const FileError& e) {
         const char* verb = e.stage() == FileError::Stage::Read ? "прочитать" : "открыть";

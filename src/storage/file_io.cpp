@@ -36,14 +36,33 @@ std::filesystem::path fromUtf8(const std::string& utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-os::MappedFile readFile(const std::filesystem::path& path) {
+os::FileBytes readFile(const std::filesystem::path& path) {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec))
         fail(FileError::Stage::Open, "Не удаётся открыть файл \"" + shown(path) + "\": это папка");
-    return os::MappedFile(path);
+    return os::FileBytes(path);
 }
 
-os::MappedFile readFile(const std::string& utf8Path) { return readFile(fromUtf8(utf8Path)); }
+os::FileBytes readFile(const std::string& utf8Path) { return readFile(fromUtf8(utf8Path)); }
+
+std::unique_ptr<ByteInput> openInput(const std::filesystem::path& path, std::size_t chunk) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        fail(FileError::Stage::Open, "Не удаётся открыть файл \"" + shown(path) + "\": это папка");
+    auto file = std::make_shared<os::InputFile>(path);
+    const std::uint64_t size = file->size();
+    const std::string name = shown(path);
+    // The input never asks for more than the size at opening, so a read that gives
+    // nothing means the file was shortened meanwhile.
+    return std::make_unique<ByteInput>(
+        [file, name](std::uint8_t* to, std::size_t n) {
+            const std::size_t got = file->read(to, n);
+            if (got == 0 && n > 0)
+                fail(FileError::Stage::Read, "Не удаётся прочитать файл \"" + name + "\": он стал короче, пока его читали");
+            return got;
+        },
+        size, chunk);
+}
 
 void replaceFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
     replaceFileStreamed(path, [bytes](const ByteSink& sink) { sink(bytes); });
@@ -98,7 +117,7 @@ void replaceFileStreamed(const std::string& utf8Path, const std::function<void(c
 
 bool sameContents(const std::string& utf8PathA, const std::string& utf8PathB) {
     try {
-        const os::MappedFile a = readFile(utf8PathA), b = readFile(utf8PathB);
+        const os::FileBytes a = readFile(utf8PathA), b = readFile(utf8PathB);
         return std::equal(a.begin(), a.end(), b.begin(), b.end());
     } catch (const Error&) {
         return false;

@@ -2,12 +2,14 @@
 // Reading whole files and replacing files safely: the one way storage and its tools touch
 // files. Paths given as std::string are UTF-8, so Cyrillic names work on every platform.
 // Failures throw dorvin::FileError naming the file.
+#include "storage/byte_input.h"
 #include "storage/byte_sink.h"
 #include "storage/os/mapped_memory.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -17,8 +19,14 @@ std::filesystem::path fromUtf8(const std::string& utf8);
 
 // The whole file, read into memory of its own (large files into huge pages where the
 // system has them). A file shortened while it is read is reported as unreadable.
-os::MappedFile readFile(const std::filesystem::path& path);
-os::MappedFile readFile(const std::string& utf8Path);
+os::FileBytes readFile(const std::filesystem::path& path);
+os::FileBytes readFile(const std::string& utf8Path);
+
+// The file as an input of its size at opening, read piece by piece as it is consumed, so
+// its bytes are never held whole. A file shortened while it is read makes the reading
+// throw dorvin::FileError (stage Read) naming the file.
+std::unique_ptr<ByteInput> openInput(const std::filesystem::path& path,
+                                     std::size_t chunk = ByteInput::defaultChunk);
 
 // True when both files can be read and hold the same bytes.
 bool sameContents(const std::string& utf8PathA, const std::string& utf8PathB);

@@ -33,34 +33,47 @@ std::uint64_t readLE(const std::uint8_t* p, std::size_t n) {
     return v;
 }
 
-void appendLE(std::vector<std::uint8_t>& out, std::uint64_t v, std::size_t n) {
+template <class Out>
+void appendLE(Out& out, std::uint64_t v, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
-void storeLE(std::vector<std::uint8_t>& out, std::size_t at, std::uint64_t v, std::size_t n) {
+template <class Out>
+void storeLE(Out& out, std::size_t at, std::uint64_t v, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 bool isPrefixWidth(std::uint16_t w) { return w == 1 || w == 2 || w == 4; }
 
-// Bounds-checked cursor over the input.
+// Thrown by a cursor over a window when the bytes it needs are in the packet but not yet
+// at hand: the reader makes the window larger and reads the piece again.
+struct NeedMore {};
+
+// Bounds-checked cursor over the bytes at hand. `remaining()` counts the rest of the
+// packet, at hand or not: what a declared count or length is checked against.
 struct Cursor {
-    std::span<const std::uint8_t> data;
+    const std::uint8_t* p = nullptr;
+    std::size_t avail = 0;      // bytes at hand from p, none beyond the packet
+    std::uint64_t limit = 0;    // bytes of the packet from p
+    bool more = false;          // bytes beyond `avail` can still come into the window
     std::size_t pos = 0;
 
-    std::size_t remaining() const { return data.size() - pos; }
+    std::uint64_t remaining() const { return limit - pos; }
     void need(std::size_t n, const char* what) const {
-        if (n > remaining()) damaged(std::string("обрывается в ") + what);
+        if (n > avail - pos) {
+            if (more && n <= limit - pos) throw NeedMore{};
+            damaged(std::string("обрывается в ") + what);
+        }
     }
     std::uint64_t uint(std::size_t n, const char* what) {
         need(n, what);
-        std::uint64_t v = readLE(data.data() + pos, n);
+        std::uint64_t v = readLE(p + pos, n);
         pos += n;
         return v;
     }
     std::string text(std::size_t n, const char* what) {
         need(n, what);
-        std::string s(reinterpret_cast<const char*>(data.data() + pos), n);
+        std::string s(reinterpret_cast<const char*>(p + pos), n);
         pos += n;
         return s;
     }
@@ -75,6 +88,7 @@ std::pair<std::size_t, std::size_t> skipValue(Cursor& c, std::uint16_t type, std
         std::size_t start = c.pos;
         std::uint64_t count = c.uint(4, "an array count");
         if (count > c.remaining() / width) damaged("массив '" + owner + "' длиннее пакета");
+        c.need(static_cast<std::size_t>(count) * width, "an array");
         c.pos += static_cast<std::size_t>(count) * width;
         return {start, c.pos - start};
     }
@@ -83,6 +97,7 @@ std::pair<std::size_t, std::size_t> skipValue(Cursor& c, std::uint16_t type, std
             damaged("у '" + owner + "' неподдерживаемая ширина длины " + std::to_string(width));
         std::uint64_t len = c.uint(width, "a value length");
         if (len > c.remaining()) damaged("значение '" + owner + "' длиннее пакета");
+        c.need(static_cast<std::size_t>(len), "a value");
         std::size_t start = c.pos;
         c.pos += static_cast<std::size_t>(len);
         return {start, static_cast<std::size_t>(len)};
@@ -93,9 +108,8 @@ std::pair<std::size_t, std::size_t> skipValue(Cursor& c, std::uint16_t type, std
     return {start, width};
 }
 
-PacketValue decodeValue(std::span<const std::uint8_t> data, std::size_t off, std::size_t size,
-                        std::uint16_t type, std::uint16_t width, bool isProperty) {
-    const std::uint8_t* p = data.data() + off;
+PacketValue decodeValue(const std::uint8_t* p, std::size_t size, std::uint16_t type, std::uint16_t width,
+                        bool isProperty) {
     if (type & packet_type::arrayBit) {
         std::size_t count = static_cast<std::size_t>(readLE(p, 4));
         if (width <= 8) {
@@ -133,12 +147,13 @@ PacketProperty readProperty(Cursor& c) {
     prop.width = static_cast<std::uint16_t>(c.uint(2, "a property"));
     prop.type = static_cast<std::uint16_t>(c.uint(2, "a property"));
     auto [off, size] = skipValue(c, prop.type, prop.width, prop.name);
-    prop.value = decodeValue(c.data, off, size, prop.type, prop.width, true);
+    prop.value = decodeValue(c.p + off, size, prop.type, prop.width, true);
     return prop;
 }
 
 // Encodes a value by type and width. Throws when the value does not suit the type.
-void encodeValue(std::vector<std::uint8_t>& out, const PacketValue& v, std::uint16_t type,
+template <class Out>
+void encodeValue(Out& out, const PacketValue& v, std::uint16_t type,
                  std::uint16_t width, bool isProperty, const std::string& owner) {
     auto bad = [&]() -> void {
         throw Error("Cannot write '" + owner + "': the value does not suit type " + hex(type) +
@@ -213,7 +228,8 @@ void encodeValue(std::vector<std::uint8_t>& out, const PacketValue& v, std::uint
     bad();
 }
 
-void writeProperty(std::vector<std::uint8_t>& out, const PacketProperty& p) {
+template <class Out>
+void writeProperty(Out& out, const PacketProperty& p) {
     if (p.name.size() > 255) throw Error("Cannot write property '" + p.name + "': the name is too long");
     out.push_back(static_cast<std::uint8_t>(p.name.size()));
     out.insert(out.end(), p.name.begin(), p.name.end());
@@ -341,100 +357,264 @@ PacketProperty liveChangeLog(std::uint32_t rowCount) {
 
 // ---------------------------------------------------------------- reader
 
-PacketReader::PacketReader(std::span<const std::uint8_t> bytes) : data_(bytes) {
-    if (bytes.size() < 4 || std::memcmp(bytes.data(), kSignature, 4) != 0)
-        throw Error("Это не пакет набора данных: нет сигнатуры");
-    if (bytes.size() < kFixedHeader) damaged("заголовок обрывается");
-    Cursor c{bytes, 12};
-    const std::size_t columnCount = static_cast<std::size_t>(c.uint(2, "the fixed header"));
-    rowCount_ = static_cast<std::uint32_t>(c.uint(4, "the fixed header"));
-    c.pos = 22;
-    const std::size_t headerLength = static_cast<std::size_t>(c.uint(2, "the fixed header"));
+PacketReader::PacketReader(std::span<const std::uint8_t> bytes)
+    : own_(std::make_unique<ByteInput>(bytes)), in_(own_.get()), length_(bytes.size()) {
+    readHeader();
+}
 
-    // Every descriptor takes at least 9 bytes, so the count is bounded by the input.
-    if (columnCount > c.remaining() / 9) damaged("объявлено больше столбцов, чем есть в пакете");
-    columns_.reserve(columnCount);
-    for (std::size_t i = 0; i < columnCount; ++i) {
-        PacketColumn col;
-        std::size_t len = static_cast<std::size_t>(c.uint(1, "a column descriptor"));
-        col.name = c.text(len, "a column name");
-        col.width = static_cast<std::uint16_t>(c.uint(2, "a column descriptor"));
-        col.type = static_cast<std::uint16_t>(c.uint(2, "a column descriptor"));
-        col.attributes = static_cast<std::uint16_t>(c.uint(2, "a column descriptor"));
-        std::size_t props = static_cast<std::size_t>(c.uint(2, "a column descriptor"));
-        if (props > c.remaining() / 5) damaged("объявлено больше свойств столбцов, чем есть в пакете");
-        for (std::size_t k = 0; k < props; ++k) col.properties.push_back(readProperty(c));
-        if ((col.type & packet_type::arrayBit) && col.width == 0)
-            damaged("у столбца '" + col.name + "' элементы массива нулевой ширины");
-        if ((col.type & packet_type::varyingBit) && !(col.type & packet_type::arrayBit) && !isPrefixWidth(col.width))
-            damaged("у столбца '" + col.name + "' неподдерживаемая ширина длины " + std::to_string(col.width));
-        columns_.push_back(std::move(col));
+PacketReader::PacketReader(ByteInput& input, std::uint64_t length)
+    : in_(&input), start_(input.position()), length_(std::min(length, input.remaining())) {
+    readHeader();
+}
+
+PacketReader::~PacketReader() = default;
+
+std::uint64_t PacketReader::packetLeft() const { return start_ + length_ - in_->position(); }
+
+std::size_t PacketReader::position() const { return static_cast<std::size_t>(in_->position() - start_); }
+
+// A cursor over what the window holds of the packet from the input's position.
+static Cursor windowCursor(const ByteInput& in, std::uint64_t packetLeft) {
+    Cursor c;
+    c.p = in.data();
+    c.limit = packetLeft;
+    c.avail = static_cast<std::size_t>(std::min<std::uint64_t>(in.available(), packetLeft));
+    c.more = c.avail < packetLeft && in.more();
+    return c;
+}
+
+void PacketReader::growWindow() {
+    const std::uint64_t left = packetLeft();
+    const std::size_t have = static_cast<std::size_t>(std::min<std::uint64_t>(in_->available(), left));
+    const std::uint64_t want = std::max<std::uint64_t>(std::uint64_t(have) * 2, 65536);
+    in_->require(static_cast<std::size_t>(std::min(want, left)));
+}
+
+void PacketReader::readHeader() {
+    for (;;) {
+        try {
+            Cursor c = windowCursor(*in_, packetLeft());
+            if (length_ < 4) throw Error("Это не пакет набора данных: нет сигнатуры");
+            c.need(4, "the signature");
+            if (std::memcmp(c.p, kSignature, 4) != 0) throw Error("Это не пакет набора данных: нет сигнатуры");
+            if (length_ < kFixedHeader) damaged("заголовок обрывается");
+            c.need(kFixedHeader, "the fixed header");
+            c.pos = 12;
+            const std::size_t columnCount = static_cast<std::size_t>(c.uint(2, "the fixed header"));
+            rowCount_ = static_cast<std::uint32_t>(c.uint(4, "the fixed header"));
+            c.pos = 22;
+            const std::size_t headerLength = static_cast<std::size_t>(c.uint(2, "the fixed header"));
+
+            // Every descriptor takes at least 9 bytes, so the count is bounded by the input.
+            if (columnCount > c.remaining() / 9) damaged("объявлено больше столбцов, чем есть в пакете");
+            columns_.clear();
+            tableProperties_.clear();
+            columns_.reserve(columnCount);
+            for (std::size_t i = 0; i < columnCount; ++i) {
+                PacketColumn col;
+                std::size_t len = static_cast<std::size_t>(c.uint(1, "a column descriptor"));
+                col.name = c.text(len, "a column name");
+                col.width = static_cast<std::uint16_t>(c.uint(2, "a column descriptor"));
+                col.type = static_cast<std::uint16_t>(c.uint(2, "a column descriptor"));
+                col.attributes = static_cast<std::uint16_t>(c.uint(2, "a column descriptor"));
+                std::size_t props = static_cast<std::size_t>(c.uint(2, "a column descriptor"));
+                if (props > c.remaining() / 5) damaged("объявлено больше свойств столбцов, чем есть в пакете");
+                for (std::size_t k = 0; k < props; ++k) col.properties.push_back(readProperty(c));
+                if ((col.type & packet_type::arrayBit) && col.width == 0)
+                    damaged("у столбца '" + col.name + "' элементы массива нулевой ширины");
+                if ((col.type & packet_type::varyingBit) && !(col.type & packet_type::arrayBit) &&
+                    !isPrefixWidth(col.width))
+                    damaged("у столбца '" + col.name + "' неподдерживаемая ширина длины " + std::to_string(col.width));
+                columns_.push_back(std::move(col));
+            }
+            std::size_t tableProps = static_cast<std::size_t>(c.uint(2, "the table properties"));
+            if (tableProps > c.remaining() / 5) damaged("объявлено больше свойств таблицы, чем есть в пакете");
+            for (std::size_t k = 0; k < tableProps; ++k) tableProperties_.push_back(readProperty(c));
+
+            rowsOffset_ = c.pos;
+            // A writer may have stored a header length over 65535 truncated to 16 bits; the
+            // position reached is what counts, the field has to agree with it in its 16 bits.
+            if (headerLength != (rowsOffset_ & 0xFFFF))
+                damaged("the header length field says " + std::to_string(headerLength) +
+                        " but the columns and properties end at " + std::to_string(rowsOffset_));
+            if (columns_.empty() && rowCount_ != 0) damaged("есть строки, но нет столбцов");
+            mapBytes_ = (2 * columns_.size() + 7) / 8;
+            if (rowCount_ != 0 && rowCount_ > c.remaining() / (1 + mapBytes_))
+                damaged("объявлено больше строк, чем есть в пакете");
+            in_->advance(c.pos);
+            break;
+        } catch (const NeedMore&) {
+            growWindow();
+        }
     }
-    std::size_t tableProps = static_cast<std::size_t>(c.uint(2, "the table properties"));
-    if (tableProps > c.remaining() / 5) damaged("объявлено больше свойств таблицы, чем есть в пакете");
-    for (std::size_t k = 0; k < tableProps; ++k) tableProperties_.push_back(readProperty(c));
-
-    rowsOffset_ = c.pos;
-    // A writer may have stored a header length over 65535 truncated to 16 bits; the
-    // position reached is what counts, the field has to agree with it in its 16 bits.
-    if (headerLength != (rowsOffset_ & 0xFFFF))
-        damaged("the header length field says " + std::to_string(headerLength) +
-                " but the columns and properties end at " + std::to_string(rowsOffset_));
-    if (columns_.empty() && rowCount_ != 0) damaged("есть строки, но нет столбцов");
-    const std::size_t mapBytes = (2 * columns_.size() + 7) / 8;
-    if (rowCount_ != 0 && rowCount_ > c.remaining() / (1 + mapBytes))
-        damaged("объявлено больше строк, чем есть в пакете");
-    fieldStatus_.assign(columns_.size(), field_status::null);
-    fixedWidth_.reserve(columns_.size());
+    stride_ = columns_.size();
+    rowStatus_.assign(1, 0);
+    fieldStatus_.assign(stride_, field_status::null);
+    valueOffset_.assign(stride_, 0);
+    valueSize_.assign(stride_, 0);
+    fixedWidth_.reserve(stride_);
     for (const auto& col : columns_) {
         const bool fixed = !(col.type & (packet_type::arrayBit | packet_type::varyingBit)) && col.width > 0;
         fixedWidth_.push_back(fixed ? col.width : 0);
     }
-    valueOffset_.assign(columns_.size(), 0);
-    valueSize_.assign(columns_.size(), 0);
-    pos_ = c.pos;
-    if (rowCount_ == 0 && pos_ != data_.size())
-        damaged(std::to_string(data_.size() - pos_) + " лишних байт после заголовка");
+    groupWidth_.assign(mapBytes_, 0);
+    groupStart_.assign(stride_, 0);
+    for (std::size_t g = 0; g < mapBytes_; ++g) {
+        std::uint32_t width = 0;
+        bool fixed = true;
+        for (std::size_t i = 4 * g; i < std::min(stride_, 4 * g + 4); ++i) {
+            groupStart_[i] = width;
+            width += fixedWidth_[i];
+            fixed = fixed && fixedWidth_[i] != 0;
+        }
+        groupWidth_[g] = fixed ? width : 0;
+    }
+    base_ = in_->data();
+    if (rowCount_ == 0 && position() != length_)
+        damaged(std::to_string(length_ - position()) + " лишних байт после заголовка");
 }
 
-bool PacketReader::nextRow() {
-    if (rowsRead_ == rowCount_) return false;
-    Cursor c{data_, pos_};
-    rowStatus_ = static_cast<std::uint8_t>(c.uint(1, "a row"));
-    const std::size_t columnCount = columns_.size();
-    const std::size_t mapBytes = (2 * columnCount + 7) / 8;
-    c.need(mapBytes, "a field status map");
-    const std::uint8_t* map = data_.data() + c.pos;
-    c.pos += mapBytes;
-    for (std::size_t i = 0; i < columnCount; ++i) {
-        const std::uint8_t st = (map[i / 4] >> (2 * (i % 4))) & 3;
-        fieldStatus_[i] = st;
-        if (st != field_status::value) {
-            if (st == 3) damaged("строка " + std::to_string(rowsRead_ + 1) + ": недопустимый признак поля");
-            continue;
-        }
-        if (const std::size_t width = fixedWidth_[i]) {
-            // Fixed values, the bulk of a large table, are measured without the general
-            // path; the bound is checked all the same.
-            c.need(width, "a value");
-            valueOffset_[i] = c.pos;
-            valueSize_[i] = width;
-            c.pos += width;
-            continue;
-        }
-        auto [off, size] = skipValue(c, columns_[i].type, columns_[i].width, columns_[i].name);
-        valueOffset_[i] = off;
-        valueSize_[i] = size;
+void PacketReader::checkEnd() const {
+    if (position() != length_)
+        damaged(std::to_string(length_ - position()) + " лишних байт после последней строки");
+}
+
+bool PacketReader::nextRow() { return nextRows(1) == 1; }
+
+std::size_t PacketReader::nextRows(std::size_t most) {
+    if (inStreamedRow_) throw Error("Packet reader: a row read field by field is not finished");
+    if (rowsRead_ == rowCount_ || most == 0) return 0;
+    most = std::min<std::size_t>(most, rowCount_ - rowsRead_);
+    if (rowStatus_.size() < most) {
+        rowStatus_.resize(most);
+        fieldStatus_.resize(most * stride_);
+        valueOffset_.resize(most * stride_);
+        valueSize_.resize(most * stride_);
     }
-    pos_ = c.pos;
-    ++rowsRead_;
-    if (rowsRead_ == rowCount_ && pos_ != data_.size())
-        damaged(std::to_string(data_.size() - pos_) + " лишних байт после последней строки");
+    std::size_t rows = 0;
+    for (;;) {
+        Cursor c = windowCursor(*in_, packetLeft());
+        std::size_t done = 0;  // the end of the last whole row
+        try {
+            while (rows < most) {
+                const std::size_t at = rows * stride_;
+                rowStatus_[rows] = static_cast<std::uint8_t>(c.uint(1, "a row"));
+                c.need(mapBytes_, "a field status map");
+                const std::uint8_t* map = c.p + c.pos;
+                c.pos += mapBytes_;
+                for (std::size_t g = 0; g < mapBytes_; ++g) {
+                    const std::size_t first = 4 * g;
+                    if (map[g] == 0 && groupWidth_[g] != 0) {
+                        // Four fixed values, the bulk of a large table: one bound for all.
+                        c.need(groupWidth_[g], "a value");
+                        const std::size_t last = std::min(stride_, first + 4);
+                        for (std::size_t i = first; i < last; ++i) {
+                            fieldStatus_[at + i] = field_status::value;
+                            valueOffset_[at + i] = c.pos + groupStart_[i];
+                        }
+                        c.pos += groupWidth_[g];
+                        continue;
+                    }
+                    for (std::size_t i = first; i < std::min(stride_, first + 4); ++i) {
+                        const std::uint8_t st = (map[g] >> (2 * (i - first))) & 3;
+                        fieldStatus_[at + i] = st;
+                        if (st != field_status::value) {
+                            if (st == 3)
+                                damaged("строка " + std::to_string(rowsRead_ + rows + 1) +
+                                        ": недопустимый признак поля");
+                            continue;
+                        }
+                        if (const std::size_t width = fixedWidth_[i]) {
+                            c.need(width, "a value");
+                            valueOffset_[at + i] = c.pos;
+                            c.pos += width;
+                            continue;
+                        }
+                        auto [off, size] = skipValue(c, columns_[i].type, columns_[i].width, columns_[i].name);
+                        valueOffset_[at + i] = off;
+                        valueSize_[at + i] = size;
+                    }
+                }
+                done = c.pos;
+                ++rows;
+            }
+        } catch (const NeedMore&) {
+            if (rows == 0) {
+                // Not even one row at hand: the window grows and the row is read again.
+                growWindow();
+                continue;
+            }
+        }
+        base_ = c.p;
+        in_->advance(done);
+        break;
+    }
+    rowsRead_ += static_cast<std::uint32_t>(rows);
+    if (rowsRead_ == rowCount_) checkEnd();
+    return rows;
+}
+
+bool PacketReader::beginRowStreamed() {
+    if (inStreamedRow_) throw Error("Packet reader: a row read field by field is not finished");
+    if (rowsRead_ == rowCount_) return false;
+    for (;;) {
+        try {
+            Cursor c = windowCursor(*in_, packetLeft());
+            rowStatus_[0] = static_cast<std::uint8_t>(c.uint(1, "a row"));
+            c.need(mapBytes_, "a field status map");
+            const std::uint8_t* map = c.p + c.pos;
+            for (std::size_t i = 0; i < stride_; ++i) fieldStatus_[i] = (map[i / 4] >> (2 * (i % 4))) & 3;
+            c.pos += mapBytes_;
+            in_->advance(c.pos);
+            break;
+        } catch (const NeedMore&) {
+            growWindow();
+        }
+    }
+    inStreamedRow_ = true;
+    streamColumn_ = 0;
+    valueEnd_ = in_->position();
     return true;
 }
 
+std::optional<PacketReader::StreamedValue> PacketReader::nextValueStreamed() {
+    if (!inStreamedRow_) throw Error("Packet reader: no row is being read field by field");
+    if (in_->position() > valueEnd_) throw Error("Packet reader: a value was read beyond its end");
+    if (!in_->skip(valueEnd_ - in_->position())) damaged("обрывается в a value");
+    while (streamColumn_ < stride_) {
+        const std::size_t i = streamColumn_++;
+        const std::uint8_t st = fieldStatus_[i];
+        if (st == 3) damaged("строка " + std::to_string(rowsRead_ + 1) + ": недопустимый признак поля");
+        if (st != field_status::value) continue;
+        const PacketColumn& col = columns_[i];
+        std::uint64_t left = packetLeft();
+        std::uint64_t size = 0;
+        if (const std::size_t width = fixedWidth_[i]) {
+            if (width > left) damaged("обрывается в a value");
+            size = width;
+        } else if (col.type & packet_type::arrayBit) {
+            if (left < 4 || !in_->require(4)) damaged("обрывается в an array count");
+            const std::uint64_t count = readLE(in_->data(), 4);
+            if (count > (left - 4) / col.width) damaged("массив '" + col.name + "' длиннее пакета");
+            size = 4 + count * col.width;
+        } else {
+            if (left < col.width || !in_->require(col.width)) damaged("обрывается в a value length");
+            size = readLE(in_->data(), col.width);
+            in_->advance(col.width);
+            left -= col.width;
+            if (size > left) damaged("значение '" + col.name + "' длиннее пакета");
+        }
+        valueEnd_ = in_->position() + size;
+        return StreamedValue{i, size};
+    }
+    inStreamedRow_ = false;
+    ++rowsRead_;
+    if (rowsRead_ == rowCount_) checkEnd();
+    return std::nullopt;
+}
+
 std::span<const std::uint8_t> PacketReader::raw(std::size_t column) const {
-    return data_.subspan(valueOffset_[column], valueSize_[column]);
+    return {base_ + valueOffset_[column], valueSize(0, column)};
 }
 
 std::int64_t PacketReader::integerValue(std::size_t column) const {
@@ -448,7 +628,7 @@ std::int64_t PacketReader::integerValue(std::size_t column) const {
 double PacketReader::floatValue(std::size_t column) const {
     const auto& col = columns_[column];
     if (col.type == packet_type::floating && col.width == 8)
-        return std::bit_cast<double>(readLE(data_.data() + valueOffset_[column], 8));
+        return std::bit_cast<double>(readLE(base_ + valueOffset_[column], 8));
     PacketValue v = value(column);
     if (auto* d = std::get_if<double>(&v)) return *d;
     if (auto* i = std::get_if<std::int64_t>(&v)) return static_cast<double>(*i);
@@ -461,13 +641,13 @@ bool PacketReader::booleanValue(std::size_t column) const {
 }
 
 std::string_view PacketReader::bytesValue(std::size_t column) const {
-    return {reinterpret_cast<const char*>(data_.data() + valueOffset_[column]), valueSize_[column]};
+    return {reinterpret_cast<const char*>(base_ + valueOffset_[column]), valueSize(0, column)};
 }
 
 PacketValue PacketReader::value(std::size_t column) const {
     if (fieldStatus_[column] != field_status::value) return std::monostate{};
     const auto& col = columns_[column];
-    return decodeValue(data_, valueOffset_[column], valueSize_[column], col.type, col.width, false);
+    return decodeValue(base_ + valueOffset_[column], valueSize(0, column), col.type, col.width, false);
 }
 
 // ---------------------------------------------------------------- writer
@@ -501,7 +681,7 @@ PacketWriter::PacketWriter(std::vector<PacketColumn> columns, std::uint32_t rowC
     }
     const std::size_t propsStart = out_.size();
     auto writeTableProps = [&](bool withChangeLog) {
-        out_.resize(propsStart);
+        out_.truncate(propsStart);
         std::size_t n = 0;
         for (const auto& p : tableProperties)
             if (withChangeLog || p.name != kChangeLog) ++n;
@@ -521,8 +701,15 @@ PacketWriter::PacketWriter(std::vector<PacketColumn> columns, std::uint32_t rowC
     }
     storeLE(out_, 22, out_.size(), 2);
     headerSize_ = out_.size();
-    for (const auto& col : columns_)
+    for (const auto& col : columns_) {
         eightByteFloat_.push_back(col.type == packet_type::floating && col.width == 8);
+        signedWidth_.push_back(col.type == packet_type::signedInt && col.width >= 1 && col.width <= 8
+                                   ? static_cast<std::uint8_t>(col.width) : 0);
+        booleanWidth_.push_back(col.type == packet_type::boolean && col.width >= 1 && col.width <= 8
+                                    ? static_cast<std::uint8_t>(col.width) : 0);
+        const bool varying = (col.type & packet_type::varyingBit) && !(col.type & packet_type::arrayBit);
+        prefixWidth_.push_back(varying && isPrefixWidth(col.width) ? static_cast<std::uint8_t>(col.width) : 0);
+    }
 }
 
 const PacketColumn& PacketWriter::nextColumn() {
@@ -546,7 +733,8 @@ void PacketWriter::beginRow(std::uint8_t status) {
     mapSent_ = false;
     out_.push_back(status);
     mapOffset_ = out_.size();
-    out_.resize(out_.size() + (2 * columns_.size() + 7) / 8, 0);
+    const std::size_t mapBytes = (2 * columns_.size() + 7) / 8;
+    std::memset(out_.grow(mapBytes), 0, mapBytes);
     column_ = 0;
     inRow_ = true;
 }
@@ -570,16 +758,13 @@ void PacketWriter::putValue(const PacketValue& v) {
     ++column_;
 }
 
-void PacketWriter::putInteger(std::int64_t v) { putValue(v); }
-void PacketWriter::putBoolean(bool v) { putValue(v); }
-
-void PacketWriter::storeFloat(std::uint8_t* at, double v) {
-    const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(at, &bits, 8);
-    } else {
-        for (int i = 0; i < 8; ++i) at[i] = static_cast<std::uint8_t>(bits >> (8 * i));
+void PacketWriter::putBoolean(bool v) {
+    if (inRow_ && column_ < columns_.size() && booleanWidth_[column_] != 0) {
+        putLE(grow(booleanWidth_[column_]), v ? 1 : 0, booleanWidth_[column_]);
+        ++column_;
+        return;
     }
+    putValue(v);
 }
 
 void PacketWriter::putFloatChecked(double v) {
@@ -590,7 +775,7 @@ void PacketWriter::putFloatChecked(double v) {
         putValue(v);
 }
 
-void PacketWriter::putBytes(std::string_view v) {
+void PacketWriter::putBytesChecked(std::string_view v) {
     const PacketColumn& col = nextColumn();
     if (col.type & packet_type::varyingBit && !(col.type & packet_type::arrayBit)) {
         if (col.width < 8 && (std::uint64_t(v.size()) >> (8 * col.width)) != 0)
@@ -627,6 +812,15 @@ void PacketWriter::putBytesStreamed(std::size_t length,
     ++column_;
 }
 
+std::uint8_t* PacketWriter::putRawRows(std::size_t rows, std::size_t bytes) {
+    endRow();
+    if (rows > rowCount_ - rowsBegun_) throw Error("Packet writer: more rows than announced");
+    if (sink_ && out_.size() >= chunk_) flush();
+    rowsBegun_ += static_cast<std::uint32_t>(rows);
+    mapSent_ = false;
+    return out_.grow(bytes);
+}
+
 void PacketWriter::reserve(std::size_t totalBytes) { out_.reserve(totalBytes); }
 
 void PacketWriter::streamTo(ByteSink sink, std::size_t chunk) {
@@ -638,7 +832,7 @@ void PacketWriter::streamTo(ByteSink sink, std::size_t chunk) {
 
 void PacketWriter::flush() {
     if (out_.empty()) return;
-    sink_(out_);
+    sink_(out_.bytes());
     out_.clear();  // keeps the capacity: the memory is reused for the next piece
 }
 
@@ -649,7 +843,7 @@ std::vector<std::uint8_t> PacketWriter::finish() {
         flush();
         return {};
     }
-    return std::move(out_);
+    return out_.take();
 }
 
 // ---------------------------------------------------------------- whole packets

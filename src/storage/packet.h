@@ -12,10 +12,15 @@
 // Every reader entry point checks the bytes completely: a packet that is not well formed
 // throws dorvin::Error with a readable text, never reads outside the input and never
 // allocates more than the input's size justifies.
+#include "storage/byte_input.h"
 #include "storage/byte_sink.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -132,11 +137,20 @@ PacketProperty liveChangeLog(std::uint32_t rowCount);
 
 // Streaming reader. The constructor checks the signature, reads the fixed header, the
 // column descriptors and the table properties, and checks the header length field
-// against the position reached. nextRow() then reads one row at a time; after the last
-// row it checks that nothing follows.
+// against the position reached. nextRow() then reads one row at a time (nextRows() a
+// batch of them); after the last row it checks that nothing follows.
+//
+// Over a span every value stays where it is. Over a ByteInput the packet is read through
+// the input's window, so a row may arrive in pieces; the values of the rows last read
+// stay valid until the next nextRow(), nextRows() or streamed call.
 class PacketReader {
 public:
     explicit PacketReader(std::span<const std::uint8_t> bytes);
+    // The packet of `length` bytes at the input's position; reading moves the input on.
+    PacketReader(ByteInput& input, std::uint64_t length);
+    ~PacketReader();
+    PacketReader(const PacketReader&) = delete;
+    PacketReader& operator=(const PacketReader&) = delete;
 
     const std::vector<PacketColumn>& columns() const { return columns_; }
     const std::vector<PacketProperty>& tableProperties() const { return tableProperties_; }
@@ -146,18 +160,38 @@ public:
 
     // Reads the next row; false when every row has been read.
     bool nextRow();
+    // Reads up to `most` rows that are at hand at once (at least one while any is left),
+    // for decoders that fill columns a batch of rows at a time; 0 when every row has
+    // been read.
+    std::size_t nextRows(std::size_t most);
     // How far the rows have been read, counted from the start of the packet.
-    std::size_t position() const { return pos_; }
+    std::size_t position() const;
 
-    // Of the row last read:
-    std::uint8_t rowStatus() const { return rowStatus_; }
+    // Of row `r` of the batch last read:
+    std::uint8_t rowStatus(std::size_t r) const { return rowStatus_[r]; }
+    std::uint8_t fieldStatus(std::size_t r, std::size_t column) const { return fieldStatus_[r * stride_ + column]; }
+    const std::uint8_t* valueData(std::size_t r, std::size_t column) const {
+        return base_ + valueOffset_[r * stride_ + column];
+    }
+    // The same for loops over a batch that keep the arrays in locals: row r's entry of a
+    // column is at [r * batchStride() + column], a value at batchBase() + its offset.
+    const std::uint8_t* batchStatuses() const { return fieldStatus_.data(); }
+    const std::size_t* batchOffsets() const { return valueOffset_.data(); }
+    const std::uint8_t* batchBase() const { return base_; }
+    std::size_t batchStride() const { return stride_; }
+    std::size_t valueSize(std::size_t r, std::size_t column) const {
+        return fixedWidth_[column] ? fixedWidth_[column] : valueSize_[r * stride_ + column];
+    }
+
+    // Of the row last read (by nextRow()):
+    std::uint8_t rowStatus() const { return rowStatus_[0]; }
     std::uint8_t fieldStatus(std::size_t column) const { return fieldStatus_[column]; }
     bool hasValue(std::size_t column) const { return fieldStatus_[column] == field_status::value; }
     // The value bytes of a column with field status 0: for a varying value without its
     // length prefix, for an array with its count.
     std::span<const std::uint8_t> raw(std::size_t column) const;
     // The first byte of raw(column), for decoders that know the column's width.
-    const std::uint8_t* valueData(std::size_t column) const { return data_.data() + valueOffset_[column]; }
+    const std::uint8_t* valueData(std::size_t column) const { return base_ + valueOffset_[column]; }
     std::int64_t integerValue(std::size_t column) const;  // kinds 0x01 and 0x02
     double floatValue(std::size_t column) const;          // kind 0x04
     bool booleanValue(std::size_t column) const;          // kind 0x03
@@ -165,19 +199,53 @@ public:
     // The value decoded by the column's type; monostate for a null field.
     PacketValue value(std::size_t column) const;
 
+    // Rows too large to hold, read field by field: beginRowStreamed() reads a row's
+    // status and field map (false when every row has been read), then each
+    // nextValueStreamed() moves past what is left of the value before and stops at the
+    // next column holding one, the input at the value's first byte (for a varying value
+    // after its length prefix, for an array at its count). The caller may read the value
+    // through the input, not beyond it. nullopt after the row's last value.
+    struct StreamedValue {
+        std::size_t column;
+        std::uint64_t size;
+    };
+    bool beginRowStreamed();
+    std::optional<StreamedValue> nextValueStreamed();
+    ByteInput& input() { return *in_; }
+
 private:
-    std::span<const std::uint8_t> data_;
-    std::size_t pos_ = 0;
+    void readHeader();
+    bool readRow(std::size_t r, std::size_t& at);
+    void growWindow();
+    void checkEnd() const;
+    std::uint64_t packetLeft() const;
+
+    std::unique_ptr<ByteInput> own_;
+    ByteInput* in_ = nullptr;
+    std::uint64_t start_ = 0;   // where the packet starts in the input
+    std::uint64_t length_ = 0;
     std::vector<PacketColumn> columns_;
     std::vector<PacketProperty> tableProperties_;
     std::uint32_t rowCount_ = 0;
     std::uint32_t rowsRead_ = 0;
     std::size_t rowsOffset_ = 0;
-    std::uint8_t rowStatus_ = 0;
+    std::size_t mapBytes_ = 0;
+    std::size_t stride_ = 0;  // the column count
+    // The batch last read: its values are counted from base_.
+    const std::uint8_t* base_ = nullptr;
+    std::vector<std::uint8_t> rowStatus_;
     std::vector<std::uint8_t> fieldStatus_;
     std::vector<std::uint16_t> fixedWidth_;  // per column: the width of a fixed value, else 0
+    // Per byte of the field map, for its four columns: the bytes of their values when
+    // all four are fixed (0 otherwise), and where each starts within them.
+    std::vector<std::uint32_t> groupWidth_;
+    std::vector<std::uint32_t> groupStart_;
     std::vector<std::size_t> valueOffset_;
-    std::vector<std::size_t> valueSize_;
+    std::vector<std::size_t> valueSize_;  // of values that are not fixed
+    // The row read field by field.
+    bool inStreamedRow_ = false;
+    std::size_t streamColumn_ = 0;
+    std::uint64_t valueEnd_ = 0;  // in the input
 };
 
 // Streaming writer. The constructor lays out the fixed header, the descriptors and the
@@ -192,7 +260,19 @@ public:
 
     void beginRow(std::uint8_t status = row_status::inserted);
     void putNull(std::uint8_t fieldStatus = field_status::null);
-    void putInteger(std::int64_t v);
+    void putInteger(std::int64_t v) {
+        // The common case inline: a signed integer column of 1 to 8 bytes inside a row,
+        // the value within its range.
+        if (inRow_ && column_ < columns_.size()) {
+            const unsigned w = signedWidth_[column_];
+            if (w != 0 && (w == 8 || (v >= -(std::int64_t(1) << (8 * w - 1)) && v < (std::int64_t(1) << (8 * w - 1))))) {
+                putLE(grow(w), static_cast<std::uint64_t>(v), w);
+                ++column_;
+                return;
+            }
+        }
+        putValue(v);
+    }
     void putFloat(double v) {
         // The common case inline: a float column of 8 bytes inside a row.
         if (inRow_ && column_ < columns_.size() && eightByteFloat_[column_]) {
@@ -202,9 +282,24 @@ public:
         putFloatChecked(v);
     }
     void putBoolean(bool v);
-    void putBytes(std::string_view v);
+    void putBytes(std::string_view v) {
+        // The common case inline: a string or bytes value inside a row.
+        if (inRow_ && column_ < columns_.size() && prefixWidth_[column_] != 0 &&
+            (prefixWidth_[column_] >= 8 || (std::uint64_t(v.size()) >> (8 * prefixWidth_[column_])) == 0)) {
+            std::uint8_t* at = grow(prefixWidth_[column_] + v.size());
+            putLE(at, v.size(), prefixWidth_[column_]);
+            if (!v.empty()) std::memcpy(at + prefixWidth_[column_], v.data(), v.size());
+            ++column_;
+            return;
+        }
+        putBytesChecked(v);
+    }
     void putValue(const PacketValue& v);  // monostate writes field status 1
 
+    // Room for `rows` whole rows of `bytes` bytes in all, which the caller lays out
+    // itself (status, field map, values) before the next call: for encoders that fill a
+    // batch of rows column by column. The rows count as written.
+    std::uint8_t* putRawRows(std::size_t rows, std::size_t bytes);
     // Makes room for a packet of about this many bytes, to spare reallocations.
     void reserve(std::size_t totalBytes);
     // The bytes of the fixed header, descriptors and table properties.
@@ -224,13 +319,21 @@ public:
     std::vector<std::uint8_t> finish();
 
 private:
+    static void putLE(std::uint8_t* at, std::uint64_t v, unsigned n) {
+        for (unsigned i = 0; i < n; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    }
+    // Room for `n` more bytes at the end of the output.
+    std::uint8_t* grow(std::size_t n) { return out_.grow(n); }
+    void putBytesChecked(std::string_view v);
     const PacketColumn& nextColumn();
     void putFloatChecked(double v);
-    static void storeFloat(std::uint8_t* at, double v);
+    static void storeFloat(std::uint8_t* at, double v) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &v, 8);
+        putLE(at, bits, 8);
+    }
     void appendFloat(double v) {
-        std::uint8_t bytes[8];
-        storeFloat(bytes, v);
-        out_.insert(out_.end(), bytes, bytes + 8);
+        storeFloat(grow(8), v);
         ++column_;
     }
     void endRow();
@@ -238,6 +341,9 @@ private:
 
     std::vector<PacketColumn> columns_;
     std::vector<std::uint8_t> eightByteFloat_;  // per column
+    std::vector<std::uint8_t> signedWidth_;     // per column: the width of a signed integer, else 0
+    std::vector<std::uint8_t> booleanWidth_;    // per column: the width of a boolean, else 0
+    std::vector<std::uint8_t> prefixWidth_;     // per column: the length width of a varying value, else 0
     std::uint32_t rowCount_ = 0;
     std::uint32_t rowsBegun_ = 0;
     std::size_t column_ = 0;
@@ -246,7 +352,49 @@ private:
     bool changeLogOmitted_ = false;
     bool mapSent_ = false;
     std::size_t headerSize_ = 0;
-    std::vector<std::uint8_t> out_;
+    // The bytes written and not yet handed on. Its memory is kept between pieces and
+    // only ever grows, so the values of a row are stored without per-value reallocation
+    // or clearing of fresh bytes.
+    class Output {
+    public:
+        struct End {};
+        std::size_t size() const { return size_; }
+        bool empty() const { return size_ == 0; }
+        std::size_t capacity() const { return bytes_.size(); }
+        std::uint8_t* data() { return bytes_.data(); }
+        std::uint8_t& operator[](std::size_t i) { return bytes_[i]; }
+        std::uint8_t* grow(std::size_t n) {
+            if (n > bytes_.size() - size_) enlarge(size_ + n);
+            std::uint8_t* at = bytes_.data() + size_;
+            size_ += n;
+            return at;
+        }
+        void push_back(std::uint8_t b) { *grow(1) = b; }
+        End end() const { return {}; }
+        template <class It>
+        void insert(End, It first, It last) {
+            const auto n = static_cast<std::size_t>(std::distance(first, last));
+            std::uint8_t* at = grow(n);
+            for (; first != last; ++first) *at++ = static_cast<std::uint8_t>(*first);
+        }
+        void truncate(std::size_t n) { size_ = std::min(size_, n); }
+        void clear() { size_ = 0; }
+        void reserve(std::size_t n) {
+            if (n > bytes_.size()) enlarge(n);
+        }
+        std::span<const std::uint8_t> bytes() const { return {bytes_.data(), size_}; }
+        std::vector<std::uint8_t> take() {
+            bytes_.resize(size_);
+            size_ = 0;
+            return std::move(bytes_);
+        }
+
+    private:
+        void enlarge(std::size_t atLeast) { bytes_.resize(std::max(atLeast, bytes_.size() * 2)); }
+        std::vector<std::uint8_t> bytes_;
+        std::size_t size_ = 0;
+    };
+    Output out_;
     ByteSink sink_;
     std::size_t chunk_ = 0;
 };

@@ -43,7 +43,7 @@ std::vector<StoredTable> readStoredTables(const std::string& path) {
         TDataM dm;
         dm.LoadBase(path);
     }
-    const dorvin::os::MappedFile file = dorvin::files::readFile(path);
+    const dorvin::os::FileBytes file = dorvin::files::readFile(path);
     const Packet container = dorvin::readPacket(file);
     const dorvin::PacketRow* row = nullptr;
     for (const auto& r : container.rows) {

@@ -418,7 +418,7 @@ private:
 } // namespace
 
 void loadJson(const std::string& jsonPath, const std::string& basePath) {
-    const dorvin::os::MappedFile text = dorvin::files::readFile(jsonPath);
+    const dorvin::os::FileBytes text = dorvin::files::readFile(jsonPath);
     TDataM dm;
     // The rows go in as they stand in the file: no master link may hide them or fill in
     // key fields, and no row may be shown twice over. The type table keeps its filter,

@@ -41,113 +41,107 @@ std::size_t pageSize() {
     }();
     return size;
 }
-
-struct Descriptor {
-    int fd = -1;
-    ~Descriptor() {
-        if (fd >= 0) ::close(fd);
-    }
-};
 #endif
-
-// Reads the whole file through the standard library: where there is no memory map, and
-// for files a map cannot show (pipes, special files).
-std::uint8_t* readIntoMemory(const std::filesystem::path& path, std::size_t& size) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) cannotOpen(path);
-    in.seekg(0, std::ios::end);
-    const std::streamoff length = in.tellg();
-    if (length < 0) cannotRead(path);
-    in.seekg(0, std::ios::beg);
-    size = static_cast<std::size_t>(length);
-    if (size == 0) return nullptr;
-    auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(size);
-    if (!in.read(reinterpret_cast<char*>(buffer.get()), static_cast<std::streamsize>(size))) cannotRead(path);
-    return buffer.release();
-}
 
 } // namespace
 
-MappedFile::MappedFile(const std::filesystem::path& path) {
 #ifdef DORVIN_HAVE_MMAP
-    // The file is read into a block of its own rather than mapped: a mapped file that
-    // another program shortens while it is being decoded ends this process with SIGBUS,
-    // and the open base with it. A short read is reported as an error instead.
-    Descriptor d;
-    d.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (d.fd < 0) cannotOpen(path);
-    struct stat st {};
-    if (::fstat(d.fd, &st) != 0) cannotRead(path);
-    if (S_ISREG(st.st_mode)) {
-        const auto size = static_cast<std::size_t>(st.st_size);
-        if (size == 0) return;
-        auto* block = static_cast<std::uint8_t*>(allocateBlock(size));
-        std::size_t done = 0;
-        while (done < size) {
-            const ::ssize_t n = ::read(d.fd, block + done, size - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                freeBlock(block, size);
-                cannotRead(path);
-            }
-            done += static_cast<std::size_t>(n);
-        }
-        data_ = block;
-        size_ = size;
-        block_ = true;
-        return;
+struct InputFile::Handle {
+    int fd = -1;
+    ~Handle() {
+        if (fd >= 0) ::close(fd);
     }
+};
+
+InputFile::InputFile(const std::filesystem::path& path) : handle_(std::make_unique<Handle>()), path_(path) {
+    handle_->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (handle_->fd < 0) cannotOpen(path);
+    struct stat st {};
+    if (::fstat(handle_->fd, &st) != 0) cannotRead(path);
+    if (S_ISDIR(st.st_mode)) cannotOpen(path);
+    size_ = st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+#ifdef POSIX_FADV_SEQUENTIAL
+    ::posix_fadvise(handle_->fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
-    data_ = readIntoMemory(path, size_);
 }
 
-MappedFile::~MappedFile() { reset(); }
+std::size_t InputFile::read(std::uint8_t* to, std::size_t n) {
+    for (;;) {
+        const ::ssize_t got = ::read(handle_->fd, to, n);
+        if (got >= 0) return static_cast<std::size_t>(got);
+        if (errno != EINTR) cannotRead(path_);
+    }
+}
+#else
+struct InputFile::Handle {
+    std::ifstream in;
+};
 
-MappedFile::MappedFile(MappedFile&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)),
-      size_(std::exchange(other.size_, 0)),
-      mapped_(std::exchange(other.mapped_, false)),
-      block_(std::exchange(other.block_, false)) {}
+InputFile::InputFile(const std::filesystem::path& path) : handle_(std::make_unique<Handle>()), path_(path) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) cannotOpen(path);
+    handle_->in.open(path, std::ios::binary);
+    if (!handle_->in) cannotOpen(path);
+    handle_->in.seekg(0, std::ios::end);
+    const std::streamoff length = handle_->in.tellg();
+    if (length < 0) cannotRead(path);
+    handle_->in.seekg(0, std::ios::beg);
+    size_ = static_cast<std::uint64_t>(length);
+}
 
-MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
+std::size_t InputFile::read(std::uint8_t* to, std::size_t n) {
+    handle_->in.read(reinterpret_cast<char*>(to), static_cast<std::streamsize>(n));
+    const std::streamsize got = handle_->in.gcount();
+    if (got == 0 && handle_->in.bad()) cannotRead(path_);
+    return static_cast<std::size_t>(got);
+}
+#endif
+
+InputFile::~InputFile() = default;
+
+void InputFile::readExactly(std::uint8_t* to, std::size_t n) {
+    std::size_t done = 0;
+    while (done < n) {
+        const std::size_t got = read(to + done, n - done);
+        if (got == 0) cannotRead(path_);
+        done += got;
+    }
+}
+
+FileBytes::FileBytes(const std::filesystem::path& path) {
+    InputFile file(path);
+    const auto size = static_cast<std::size_t>(file.size());
+    if (size == 0) return;
+    auto* block = static_cast<std::uint8_t*>(allocateBlock(size));
+    try {
+        file.readExactly(block, size);
+    } catch (...) {
+        freeBlock(block, size);
+        throw;
+    }
+    data_ = block;
+    size_ = size;
+}
+
+FileBytes::~FileBytes() { reset(); }
+
+FileBytes::FileBytes(FileBytes&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+
+FileBytes& FileBytes::operator=(FileBytes&& other) noexcept {
     if (this != &other) {
         reset();
         data_ = std::exchange(other.data_, nullptr);
         size_ = std::exchange(other.size_, 0);
-        mapped_ = std::exchange(other.mapped_, false);
-        block_ = std::exchange(other.block_, false);
     }
     return *this;
 }
 
-void MappedFile::reset() noexcept {
+void FileBytes::reset() noexcept {
     if (!data_) return;
-    if (block_) {
-        freeBlock(const_cast<std::uint8_t*>(data_), size_);
-        data_ = nullptr;
-        block_ = false;
-        return;
-    }
-#ifdef DORVIN_HAVE_MMAP
-    if (mapped_) {
-        ::munmap(const_cast<std::uint8_t*>(data_), size_);
-        data_ = nullptr;
-        return;
-    }
-#endif
-    delete[] data_;
+    freeBlock(const_cast<std::uint8_t*>(data_), size_);
     data_ = nullptr;
-}
-
-void MappedFile::releaseBefore(std::size_t offset) const {
-#ifdef DORVIN_HAVE_MMAP
-    if (!mapped_) return;
-    if (offset > size_) offset = size_;
-    const std::size_t whole = offset / pageSize() * pageSize();
-    if (whole > 0) ::madvise(const_cast<std::uint8_t*>(data_), whole, MADV_DONTNEED);
-#else
-    (void)offset;
-#endif
+    size_ = 0;
 }
 
 void* allocateBlock(std::size_t bytes) {

@@ -1,52 +1,69 @@
 #pragma once
-// Memory the operating system hands out directly: a whole file read into a block of its
-// own, and large blocks backed by huge pages where the system offers them. This is the
-// storage layer's only contact with system calls; elsewhere the file is read through the
-// standard library and large blocks come from the ordinary heap.
+// Memory and files as the operating system hands them out: a file read front to back in
+// pieces or read whole into a block of its own, and large blocks backed by huge pages
+// where the system offers them. This is the storage layer's only contact with system
+// calls; elsewhere files are read through the standard library and large blocks come
+// from the ordinary heap.
 //
 // Files are read, not mapped: a mapped file that another program shortens while it is
 // decoded ends the process with SIGBUS, which would lose the user's open base.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 
 namespace dorvin::os {
 
-// The bytes of a whole file, read-only. Owns its mapping or buffer; movable.
-class MappedFile {
+// A file opened for reading front to back, in pieces into the caller's buffer.
+class InputFile {
 public:
-    MappedFile() = default;
+    // Throws dorvin::FileError "Не удаётся открыть файл ..." naming the path.
+    explicit InputFile(const std::filesystem::path& path);
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    // The size when the file was opened.
+    std::uint64_t size() const { return size_; }
+    // Reads up to `n` bytes; 0 at the end of the file. Throws dorvin::FileError
+    // "Не удаётся прочитать файл ..." when the system cannot read it.
+    std::size_t read(std::uint8_t* to, std::size_t n);
+    // Reads exactly `n` bytes; a file that ends sooner (shortened while it is read) is
+    // reported as unreadable.
+    void readExactly(std::uint8_t* to, std::size_t n);
+
+private:
+    struct Handle;
+    std::unique_ptr<Handle> handle_;
+    std::filesystem::path path_;
+    std::uint64_t size_ = 0;
+};
+
+// The bytes of a whole file, read-only, in memory of their own. Movable.
+class FileBytes {
+public:
+    FileBytes() = default;
     // Throws dorvin::FileError "Не удаётся открыть файл ..." or "Не удаётся прочитать файл ..." naming
     // the path.
-    explicit MappedFile(const std::filesystem::path& path);
-    ~MappedFile();
-    MappedFile(MappedFile&& other) noexcept;
-    MappedFile& operator=(MappedFile&& other) noexcept;
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
+    explicit FileBytes(const std::filesystem::path& path);
+    ~FileBytes();
+    FileBytes(FileBytes&& other) noexcept;
+    FileBytes& operator=(FileBytes&& other) noexcept;
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
 
     const std::uint8_t* data() const { return data_; }
     std::size_t size() const { return size_; }
     const std::uint8_t* begin() const { return data_; }
     const std::uint8_t* end() const { return data_ + size_; }
     std::span<const std::uint8_t> bytes() const { return {data_, size_}; }
-    // True when the bytes are the file's pages themselves rather than a copy (never, as
-    // files are read today).
-    bool mapped() const { return mapped_; }
-
-    // Tells the system that the bytes before `offset` will not be read again, so their
-    // pages may leave this process's memory; reading them later still gives the same
-    // bytes. Keeps the memory of a large file read front to back small.
-    void releaseBefore(std::size_t offset) const;
 
 private:
     void reset() noexcept;
 
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
-    bool mapped_ = false;
-    bool block_ = false; // data_ came from allocateBlock
 };
 
 // Blocks at least this large are mapped on their own and their pages made present at
