@@ -2,15 +2,14 @@
 // 20,000 elements in one type, and the parameter pane's refresh, replot and auto-scroll
 // tick. Reported, never asserted: the tests check what these operations do.
 #include "app/main_form.h"
-#include "widgets/text_grid.h"
 #include "params/params_pane.h"
 #include "params/response_chart.h"
 #include "platform/profile_file.h"
 #include "platform/program_dir.h"
-#include "platform/profile_file.h"
 #include "storage/data_module.h"
 #include "support/fake_services.h"
 #include "support/large_base.h"
+#include "widgets/text_grid.h"
 
 #include <QApplication>
 #include <QFile>
@@ -113,7 +112,8 @@ void BM_ShowEditorOnHugeBase(benchmark::State& state)
         auto w = std::make_unique<TMainForm>();
         w->show();
         benchmark::DoNotOptimize(QTest::qWaitForWindowExposed(w.get()));
-        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         w->close();
     }
 }
@@ -128,7 +128,8 @@ void BM_CloseEditorOnHugeBase(benchmark::State& state)
         QTest::qWaitForWindowExposed(w.get());
         const auto start = std::chrono::steady_clock::now();
         w->close();
-        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
 }
 BENCHMARK(BM_CloseEditorOnHugeBase)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);

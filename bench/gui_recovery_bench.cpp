@@ -85,12 +85,30 @@ void oneCopy(benchmark::State& state, const std::string& base)
     state.counters["slices"] = slices;
 }
 
-void BM_PostedChange_Demo_NoKeeper(benchmark::State& s) { postedChange(s, demoBase(), false); }
-void BM_PostedChange_Demo_Keeper(benchmark::State& s) { postedChange(s, demoBase(), true); }
-void BM_PostedChange_Large_NoKeeper(benchmark::State& s) { postedChange(s, largeBase(), false); }
-void BM_PostedChange_Large_Keeper(benchmark::State& s) { postedChange(s, largeBase(), true); }
-void BM_CopyUiTime_Demo(benchmark::State& s) { oneCopy(s, demoBase()); }
-void BM_CopyUiTime_Large(benchmark::State& s) { oneCopy(s, largeBase()); }
+void BM_PostedChange_Demo_NoKeeper(benchmark::State& s)
+{
+    postedChange(s, demoBase(), false);
+}
+void BM_PostedChange_Demo_Keeper(benchmark::State& s)
+{
+    postedChange(s, demoBase(), true);
+}
+void BM_PostedChange_Large_NoKeeper(benchmark::State& s)
+{
+    postedChange(s, largeBase(), false);
+}
+void BM_PostedChange_Large_Keeper(benchmark::State& s)
+{
+    postedChange(s, largeBase(), true);
+}
+void BM_CopyUiTime_Demo(benchmark::State& s)
+{
+    oneCopy(s, demoBase());
+}
+void BM_CopyUiTime_Large(benchmark::State& s)
+{
+    oneCopy(s, largeBase());
+}
 
 BENCHMARK(BM_PostedChange_Demo_NoKeeper)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PostedChange_Demo_Keeper)->Unit(benchmark::kMicrosecond);

@@ -8,12 +8,14 @@
 #include <iostream>
 #include <string_view>
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     int elements = 0;
     if (argc == 3) {
         const std::string_view n = argv[1];
         auto [p, ec] = std::from_chars(n.data(), n.data() + n.size(), elements);
-        if (ec != std::errc() || p != n.data() + n.size()) elements = 0;
+        if (ec != std::errc() || p != n.data() + n.size())
+            elements = 0;
     }
     if (elements <= 0 || elements > 800000) {
         std::cerr << "usage: make_large_base ELEMENTS FILE   (1 to 800000 elements)\n";

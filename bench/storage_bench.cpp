@@ -26,7 +26,10 @@
 
 namespace {
 
-const bench::LargeBase& base() { return bench::largeBase(); }
+const bench::LargeBase& base()
+{
+    return bench::largeBase();
+}
 
 // The two base files, written by the generator program in a process of its own: a
 // process started from this one counts this one's peak memory as its own, so this one
@@ -36,13 +39,15 @@ struct BaseFile {
     std::uint64_t fileSize = 0;
 };
 
-BaseFile* baseFiles() {
+BaseFile* baseFiles()
+{
     static BaseFile files[2];
     return files;
 }
 
 // The generated bases and everything written beside them go when the run ends.
-void removeBaseFiles() {
+void removeBaseFiles()
+{
     for (const char* name : {"dorvin_bench_large.CBB", "dorvin_bench_huge.CBB"}) {
         const std::string file = (std::filesystem::temp_directory_path() / name).string();
         std::error_code ec;
@@ -51,17 +56,19 @@ void removeBaseFiles() {
     }
 }
 
-const BaseFile& baseOfSize(std::int64_t arg) {
+const BaseFile& baseOfSize(std::int64_t arg)
+{
     BaseFile& b = baseFiles()[arg == 0 ? 0 : 1];
     if (b.fileSize == 0) {
         const int elements = arg == 0 ? 20000 : 100000;
-        b.file = std::filesystem::temp_directory_path() /
-                 (arg == 0 ? "dorvin_bench_large.CBB" : "dorvin_bench_huge.CBB");
+        b.file = std::filesystem::temp_directory_path()
+                 / (arg == 0 ? "dorvin_bench_large.CBB" : "dorvin_bench_huge.CBB");
         const auto run = bench::processRunsAvailable()
                              ? bench::runProcess({bench::programFolder() + "/make_large_base",
                                                   std::to_string(elements), b.file.string()})
                              : bench::ProcessRun{};
-        if (!run.ok) bench::writeLargeBase(elements, b.file);
+        if (!run.ok)
+            bench::writeLargeBase(elements, b.file);
         b.fileSize = std::filesystem::file_size(b.file);
     }
     return b;
@@ -69,12 +76,15 @@ const BaseFile& baseOfSize(std::int64_t arg) {
 
 using Clock = std::chrono::steady_clock;
 
-double secondsSince(Clock::time_point start) {
+double secondsSince(Clock::time_point start)
+{
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-double median(std::vector<double> v) {
-    if (v.empty()) return 0;
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
@@ -84,14 +94,17 @@ double median(std::vector<double> v) {
 class PlainFile {
 public:
     explicit PlainFile(std::size_t size) : buffer_(size) {}
-    void read(const std::filesystem::path& file) {
+    void read(const std::filesystem::path& file)
+    {
         std::ifstream in(file, std::ios::binary);
         in.read(reinterpret_cast<char*>(buffer_.data()), static_cast<std::streamsize>(buffer_.size()));
         bench::consume(buffer_.data(), buffer_.size());
     }
-    void write(const std::filesystem::path& file) const {
+    void write(const std::filesystem::path& file) const
+    {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(buffer_.data()), static_cast<std::streamsize>(buffer_.size()));
+        out.write(reinterpret_cast<const char*>(buffer_.data()),
+                  static_cast<std::streamsize>(buffer_.size()));
     }
 
 private:
@@ -100,7 +113,8 @@ private:
 
 // Times the baseline and the operation by turns; the benchmark's time is the operation's.
 template <class Baseline, class Operation>
-void paired(benchmark::State& state, Baseline baseline, Operation operation) {
+void paired(benchmark::State& state, Baseline baseline, Operation operation)
+{
     std::vector<double> base, op;
     for (auto _ : state) {
         auto t = Clock::now();
@@ -116,12 +130,14 @@ void paired(benchmark::State& state, Baseline baseline, Operation operation) {
     state.counters["ratio"] = median(op) / std::max(median(base), 1e-9);
 }
 
-void sizeArgs(benchmark::internal::Benchmark* b) {
+void sizeArgs(benchmark::internal::Benchmark* b)
+{
     b->ArgName("base")->Arg(0)->Arg(1)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
 }
 
 // `cbbtool copy` beside `cp`, whole processes, with the tool's peak memory.
-void BM_CbbtoolCopyProcess(benchmark::State& state) {
+void BM_CbbtoolCopyProcess(benchmark::State& state)
+{
     const auto& b = baseOfSize(state.range(0));
     if (!bench::processRunsAvailable()) {
         state.SkipWithError("processes cannot be timed here");
@@ -153,7 +169,8 @@ void BM_CbbtoolCopyProcess(benchmark::State& state) {
 BENCHMARK(BM_CbbtoolCopyProcess)->Apply(sizeArgs);
 
 // The peak memory of a process that only loads the base, against the file's size.
-void BM_LoadBasePeakMemory(benchmark::State& state) {
+void BM_LoadBasePeakMemory(benchmark::State& state)
+{
     const auto& b = baseOfSize(state.range(0));
     if (!bench::processRunsAvailable()) {
         state.SkipWithError("processes cannot be timed here");
@@ -175,7 +192,8 @@ void BM_LoadBasePeakMemory(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadBasePeakMemory)->Apply(sizeArgs);
 
-void BM_CopyParamsPacketBytes(benchmark::State& state) {
+void BM_CopyParamsPacketBytes(benchmark::State& state)
+{
     const auto& src = base().paramsPacket;
     std::vector<std::uint8_t> dst(src.size());
     for (auto _ : state) {
@@ -186,29 +204,34 @@ void BM_CopyParamsPacketBytes(benchmark::State& state) {
 }
 BENCHMARK(BM_CopyParamsPacketBytes)->Unit(benchmark::kMillisecond);
 
-void BM_PacketReadParams(benchmark::State& state) {
+void BM_PacketReadParams(benchmark::State& state)
+{
     const auto& src = base().paramsPacket;
     for (auto _ : state) {
         dorvin::PacketReader r(src);
         double sum = 0;
         while (r.nextRow())
             for (std::size_t c = 4; c < r.columns().size(); ++c)
-                if (r.hasValue(c)) sum += r.floatValue(c);
+                if (r.hasValue(c))
+                    sum += r.floatValue(c);
         benchmark::DoNotOptimize(sum);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * src.size()));
 }
 BENCHMARK(BM_PacketReadParams)->Unit(benchmark::kMillisecond);
 
-void BM_TableLoadParams(benchmark::State& state) {
+void BM_TableLoadParams(benchmark::State& state)
+{
     TDataM dm;
     const auto& src = base().paramsPacket;
-    for (auto _ : state) dm.ClParamsTable.loadFromBytes(src);
+    for (auto _ : state)
+        dm.ClParamsTable.loadFromBytes(src);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * src.size()));
 }
 BENCHMARK(BM_TableLoadParams)->Unit(benchmark::kMillisecond);
 
-void BM_TableSaveParams(benchmark::State& state) {
+void BM_TableSaveParams(benchmark::State& state)
+{
     TDataM dm;
     dm.ClParamsTable.loadFromBytes(base().paramsPacket);
     std::size_t n = 0;
@@ -223,7 +246,8 @@ BENCHMARK(BM_TableSaveParams)->Unit(benchmark::kMillisecond);
 
 // The same packet handed over in pieces to a sink that only looks at them: the encoding
 // alone, without the memory of a whole packet or a file.
-void BM_TableStreamParams(benchmark::State& state) {
+void BM_TableStreamParams(benchmark::State& state)
+{
     TDataM dm;
     dm.ClParamsTable.loadFromBytes(base().paramsPacket);
     std::size_t n = 0;
@@ -238,38 +262,45 @@ void BM_TableStreamParams(benchmark::State& state) {
 }
 BENCHMARK(BM_TableStreamParams)->Unit(benchmark::kMillisecond);
 
-void BM_ReadBaseFilePlain(benchmark::State& state) {
+void BM_ReadBaseFilePlain(benchmark::State& state)
+{
     const auto& b = baseOfSize(state.range(0));
     PlainFile plain(b.fileSize);
     plain.read(b.file);
-    for (auto _ : state) plain.read(b.file);
+    for (auto _ : state)
+        plain.read(b.file);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * b.fileSize));
 }
 BENCHMARK(BM_ReadBaseFilePlain)->ArgName("base")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-void BM_WriteBaseFilePlain(benchmark::State& state) {
+void BM_WriteBaseFilePlain(benchmark::State& state)
+{
     const auto& b = baseOfSize(state.range(0));
     PlainFile plain(b.fileSize);
     plain.read(b.file);
     const auto out = b.file.string() + ".plain";
-    for (auto _ : state) plain.write(out);
+    for (auto _ : state)
+        plain.write(out);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * b.fileSize));
 }
 BENCHMARK(BM_WriteBaseFilePlain)->ArgName("base")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // LoadBase beside reading the file's bytes.
-void BM_LoadBase(benchmark::State& state) {
+void BM_LoadBase(benchmark::State& state)
+{
     const auto& b = baseOfSize(state.range(0));
     PlainFile plain(b.fileSize);
     plain.read(b.file);
     TDataM dm;
-    paired(state, [&] { plain.read(b.file); }, [&] { dm.LoadBase(b.file.string()); });
+    paired(
+        state, [&] { plain.read(b.file); }, [&] { dm.LoadBase(b.file.string()); });
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * b.fileSize));
 }
 BENCHMARK(BM_LoadBase)->Apply(sizeArgs);
 
 // SaveBase beside writing the same number of bytes.
-void BM_SaveBase(benchmark::State& state) {
+void BM_SaveBase(benchmark::State& state)
+{
     const auto& b = baseOfSize(state.range(0));
     PlainFile plain(b.fileSize);
     plain.read(b.file);
@@ -277,14 +308,16 @@ void BM_SaveBase(benchmark::State& state) {
     dm.LoadBase(b.file.string());
     const auto plainOut = b.file.string() + ".plain";
     const auto out = b.file.string() + ".saved";
-    paired(state, [&] { plain.write(plainOut); }, [&] { dm.SaveBase(out); });
+    paired(
+        state, [&] { plain.write(plainOut); }, [&] { dm.SaveBase(out); });
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * b.fileSize));
 }
 BENCHMARK(BM_SaveBase)->Apply(sizeArgs);
 
 // A whole copy in this process, as the command-line tool does it (a fresh data module,
 // LoadBase, SaveBase), beside reading and writing the bytes.
-void BM_CopyBase(benchmark::State& state) {
+void BM_CopyBase(benchmark::State& state)
+{
     const auto& b = baseOfSize(state.range(0));
     PlainFile plain(b.fileSize);
     plain.read(b.file);
@@ -306,7 +339,8 @@ void BM_CopyBase(benchmark::State& state) {
 BENCHMARK(BM_CopyBase)->Apply(sizeArgs);
 
 // One element's parameter rows: the bytes a move to another element brings into view.
-void BM_CopyOneElementsParamBytes(benchmark::State& state) {
+void BM_CopyOneElementsParamBytes(benchmark::State& state)
+{
     const std::size_t n = base().paramsPacket.size() / 20000;
     std::vector<std::uint8_t> dst(n);
     for (auto _ : state) {
@@ -316,32 +350,38 @@ void BM_CopyOneElementsParamBytes(benchmark::State& state) {
 }
 BENCHMARK(BM_CopyOneElementsParamBytes)->Unit(benchmark::kMicrosecond);
 
-void BM_MoveToNextElement(benchmark::State& state) {
+void BM_MoveToNextElement(benchmark::State& state)
+{
     TDataM dm;
     dm.LoadBase(baseOfSize(state.range(0)).file.string());
     auto& elems = dm.ClElemsTable;
     for (auto _ : state) {
         elems.next();
-        if (elems.eof()) elems.first();
+        if (elems.eof())
+            elems.first();
         benchmark::DoNotOptimize(dm.ClParamsTable.recordCount());
     }
-    if (dm.ClParamsTable.recordCount() != 5) state.SkipWithError("parameter range is wrong");
+    if (dm.ClParamsTable.recordCount() != 5)
+        state.SkipWithError("parameter range is wrong");
 }
 BENCHMARK(BM_MoveToNextElement)->ArgName("base")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
-void BM_MoveToNextType(benchmark::State& state) {
+void BM_MoveToNextType(benchmark::State& state)
+{
     TDataM dm;
     dm.LoadBase(baseOfSize(state.range(0)).file.string());
     auto& groups = dm.ClGroupsTable;
     for (auto _ : state) {
         groups.next();
-        if (groups.eof()) groups.first();
+        if (groups.eof())
+            groups.first();
     }
 }
 BENCHMARK(BM_MoveToNextType)->ArgName("base")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // Inserts an element with five parameter rows, then deletes them again.
-void BM_InsertAndDeleteElementWithParams(benchmark::State& state) {
+void BM_InsertAndDeleteElementWithParams(benchmark::State& state)
+{
     TDataM dm;
     dm.LoadBase(baseOfSize(state.range(0)).file.string());
     auto& elems = dm.ClElemsTable;
@@ -358,15 +398,21 @@ void BM_InsertAndDeleteElementWithParams(benchmark::State& state) {
             params.fieldByName("PARNAME").setString("Parameter");
             params.post();
         }
-        while (!params.isEmpty()) params.deleteRecord();
+        while (!params.isEmpty())
+            params.deleteRecord();
         elems.deleteRecord();
     }
 }
-BENCHMARK(BM_InsertAndDeleteElementWithParams)->ArgName("base")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_InsertAndDeleteElementWithParams)
+    ->ArgName("base")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond);
 
 // The first element added after a load, with five parameter rows: the rows that go into
 // arrays sized for the loaded rows.
-void BM_FirstInsertAfterLoad(benchmark::State& state) {
+void BM_FirstInsertAfterLoad(benchmark::State& state)
+{
     TDataM dm;
     const auto file = baseOfSize(state.range(0)).file.string();
     auto& elems = dm.ClElemsTable;
@@ -388,11 +434,17 @@ void BM_FirstInsertAfterLoad(benchmark::State& state) {
         }
     }
 }
-BENCHMARK(BM_FirstInsertAfterLoad)->ArgName("base")->Arg(0)->Arg(1)->Iterations(3)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FirstInsertAfterLoad)
+    ->ArgName("base")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(3)
+    ->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     bench::setProgramPath(argv[0]);
     if (argc == 3 && std::string_view(argv[1]) == "--load-only") {
         try {
@@ -405,7 +457,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     removeBaseFiles();

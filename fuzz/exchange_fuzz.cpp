@@ -25,12 +25,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0; // a price at the very edge of the 64-bit field may not scale back exactly
     }
     const dorvin::ExchangeElement back = dorvin::decodeExchange(again);
-    if (back.gr != element.gr || back.model != element.model || back.code != element.code ||
-        back.params.size() != element.params.size())
+    if (back.gr != element.gr || back.model != element.model || back.code != element.code
+        || back.params.size() != element.params.size())
         std::abort();
     for (std::size_t i = 0; i < back.params.size(); ++i)
-        if (back.params[i].values != element.params[i].values ||
-            back.params[i].parName != element.params[i].parName)
+        if (back.params[i].values != element.params[i].values
+            || back.params[i].parName != element.params[i].parName)
             std::abort();
     return 0;
 }

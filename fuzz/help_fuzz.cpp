@@ -12,7 +12,10 @@
 
 namespace {
 
-QGuiApplication* app() { return offscreenApplication("help_fuzz"); }
+QGuiApplication* app()
+{
+    return offscreenApplication("help_fuzz");
+}
 
 } // namespace
 

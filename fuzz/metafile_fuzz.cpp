@@ -16,7 +16,10 @@
 
 namespace {
 
-QGuiApplication* app() { return offscreenApplication("metafile_fuzz"); }
+QGuiApplication* app()
+{
+    return offscreenApplication("metafile_fuzz");
+}
 
 } // namespace
 

@@ -16,7 +16,8 @@ namespace {
 
 // Every row as text, or the error text; the window size and piece size come from the
 // first input bytes, so the fuzzer moves the ends of the pieces about.
-std::string readAll(dorvin::PacketReader& r) {
+std::string readAll(dorvin::PacketReader& r)
+{
     std::string out;
     while (r.nextRow()) {
         out += char(r.rowStatus());
@@ -31,7 +32,8 @@ std::string readAll(dorvin::PacketReader& r) {
     return out;
 }
 
-std::string wholeRead(std::span<const std::uint8_t> bytes) {
+std::string wholeRead(std::span<const std::uint8_t> bytes)
+{
     try {
         dorvin::PacketReader r(bytes);
         return "ok" + readAll(r);
@@ -40,7 +42,8 @@ std::string wholeRead(std::span<const std::uint8_t> bytes) {
     }
 }
 
-std::string streamedRead(std::span<const std::uint8_t> bytes, std::size_t chunk, std::size_t piece) {
+std::string streamedRead(std::span<const std::uint8_t> bytes, std::size_t chunk, std::size_t piece)
+{
     std::size_t at = 0;
     dorvin::ByteInput input(
         [&](std::uint8_t* to, std::size_t n) {
@@ -60,11 +63,13 @@ std::string streamedRead(std::span<const std::uint8_t> bytes, std::size_t chunk,
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     std::span<const std::uint8_t> bytes(data, size);
     const std::size_t chunk = size > 0 ? 1 + data[size - 1] % 97 : 1;
     const std::size_t piece = size > 1 ? 1 + data[size - 2] % 13 : 1;
-    if (wholeRead(bytes) != streamedRead(bytes, chunk, piece)) std::abort();
+    if (wholeRead(bytes) != streamedRead(bytes, chunk, piece))
+        std::abort();
     dorvin::Packet first;
     try {
         first = dorvin::readPacket(bytes);
@@ -75,13 +80,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         written = dorvin::writePacket(first);
     } catch (const dorvin::Error&) {
-        return 0;  // e.g. a value that its own column cannot hold
+        return 0; // e.g. a value that its own column cannot hold
     }
     const dorvin::Packet second = dorvin::readPacket(written);
-    if (second.columns.size() != first.columns.size() || second.rows.size() != first.rows.size()) std::abort();
+    if (second.columns.size() != first.columns.size() || second.rows.size() != first.rows.size())
+        std::abort();
     for (std::size_t i = 0; i < first.rows.size(); ++i)
-        if (second.rows[i].status != first.rows[i].status ||
-            second.rows[i].fieldStatus != first.rows[i].fieldStatus)
+        if (second.rows[i].status != first.rows[i].status
+            || second.rows[i].fieldStatus != first.rows[i].fieldStatus)
             std::abort();
 
     dorvin::ClientTable table("fuzz");
@@ -93,6 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto saved = table.saveToBytes();
     dorvin::ClientTable again("again");
     again.loadFromBytes(saved);
-    if (again.recordCount() != table.recordCount()) std::abort();
+    if (again.recordCount() != table.recordCount())
+        std::abort();
     return 0;
 }

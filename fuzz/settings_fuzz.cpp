@@ -19,7 +19,8 @@ QStringList sectionsToCompare(const std::string& bytes)
     const std::size_t open = bytes.find('[');
     if (open != std::string::npos) {
         const std::size_t close = bytes.find_first_of("]\r\n", open + 1);
-        names << dorvin::fromCp1251(bytes.substr(open + 1, close == std::string::npos ? 64 : close - open - 1));
+        names << dorvin::fromCp1251(
+            bytes.substr(open + 1, close == std::string::npos ? 64 : close - open - 1));
     }
     return names;
 }
@@ -66,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The input's first line as a key, the rest as a value.
     const std::size_t cut = bytes.find('\n');
     const QString key = dorvin::fromCp1251(bytes.substr(0, std::min<std::size_t>(cut, 64)));
-    const QString value = dorvin::fromCp1251(cut == std::string::npos ? std::string() : bytes.substr(cut + 1, 4096));
+    const QString value =
+        dorvin::fromCp1251(cut == std::string::npos ? std::string() : bytes.substr(cut + 1, 4096));
     try {
         profile.writeString(QStringLiteral("Fuzz"), key, value);
     } catch (const dorvin::Error&) {

@@ -14,21 +14,27 @@ extern char** environ;
 namespace bench {
 
 namespace {
-std::string& programPath() {
+std::string& programPath()
+{
     static std::string path;
     return path;
 }
 } // namespace
 
-void setProgramPath(const char* argv0) { programPath() = argv0 ? argv0 : ""; }
+void setProgramPath(const char* argv0)
+{
+    programPath() = argv0 ? argv0 : "";
+}
 
-std::string programFolder() {
+std::string programFolder()
+{
     std::error_code ec;
     const auto p = std::filesystem::absolute(programPath(), ec);
     return p.parent_path().string();
 }
 
-bool processRunsAvailable() {
+bool processRunsAvailable()
+{
 #ifdef BENCH_HAVE_SPAWN
     return true;
 #else
@@ -36,18 +42,22 @@ bool processRunsAvailable() {
 #endif
 }
 
-ProcessRun runProcess(const std::vector<std::string>& argv) {
+ProcessRun runProcess(const std::vector<std::string>& argv)
+{
     ProcessRun run;
 #ifdef BENCH_HAVE_SPAWN
     std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     const auto start = std::chrono::steady_clock::now();
     pid_t pid = 0;
-    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return run;
+    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0)
+        return run;
     int status = 0;
     struct rusage usage {};
-    if (wait4(pid, &status, 0, &usage) != pid) return run;
+    if (wait4(pid, &status, 0, &usage) != pid)
+        return run;
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 #ifdef __APPLE__
     run.peakBytes = static_cast<double>(usage.ru_maxrss);

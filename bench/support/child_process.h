@@ -7,10 +7,10 @@
 namespace bench {
 
 struct ProcessRun {
-    bool ok = false;            // started and exited with status 0
-    double seconds = 0;         // wall time from start to exit
-    double peakBytes = 0;       // its largest resident set; a process started from a large
-                                // one counts the starter's as its own, so start it early
+    bool ok = false;      // started and exited with status 0
+    double seconds = 0;   // wall time from start to exit
+    double peakBytes = 0; // its largest resident set; a process started from a large
+                          // one counts the starter's as its own, so start it early
 };
 
 // False where processes cannot be started and measured from here.

@@ -13,18 +13,23 @@ namespace {
 
 constexpr int kParamsPerElement = 5;
 
-std::vector<dorvin::PacketColumn> columnsOf(dorvin::ClientTable& t) {
+std::vector<dorvin::PacketColumn> columnsOf(dorvin::ClientTable& t)
+{
     std::vector<dorvin::PacketColumn> cols;
     for (int i = 0; i < t.fieldCount(); ++i)
         cols.push_back(dorvin::packetColumn(t.field(i).name(), t.field(i).kind(), t.field(i).size()));
     return cols;
 }
 
-std::span<const std::uint8_t> bytes(const std::vector<std::uint8_t>& v) { return {v.data(), v.size()}; }
+std::span<const std::uint8_t> bytes(const std::vector<std::uint8_t>& v)
+{
+    return {v.data(), v.size()};
+}
 
 } // namespace
 
-LargeBase writeLargeBase(int elements, const std::filesystem::path& file) {
+LargeBase writeLargeBase(int elements, const std::filesystem::path& file)
+{
     LargeBase base;
     base.elements = elements;
     base.file = file;
@@ -48,7 +53,8 @@ LargeBase writeLargeBase(int elements, const std::filesystem::path& file) {
             params.putInteger(elem);
             params.putInteger(p);
             params.putBytes("Parameter " + std::to_string(p));
-            for (int k = 1; k <= 96; ++k) params.putFloat(0.125 * k + p + e % 13);
+            for (int k = 1; k <= 96; ++k)
+                params.putFloat(0.125 * k + p + e % 13);
         }
     }
     base.elemsPacket = elems.finish();
@@ -58,7 +64,8 @@ LargeBase writeLargeBase(int elements, const std::filesystem::path& file) {
 
     // The container goes straight into the file: the large packet is not copied again.
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    if (!out) throw dorvin::Error("Cannot create file \"" + file.string() + "\"");
+    if (!out)
+        throw dorvin::Error("Cannot create file \"" + file.string() + "\"");
     dorvin::PacketWriter container(dorvin::schema::columnsOf(dorvin::schema::containerFields()), 1,
                                    {dorvin::liveChangeLog(1)});
     container.streamTo([&out, &base](std::span<const std::uint8_t> piece) {
@@ -68,22 +75,27 @@ LargeBase writeLargeBase(int elements, const std::filesystem::path& file) {
     container.beginRow();
     const std::vector<std::uint8_t>* packets[4] = {&groups, &base.elemsPacket, &base.paramsPacket, &freqs};
     for (const std::vector<std::uint8_t>* packet : packets)
-        container.putBytesStreamed(packet->size(), [packet](const dorvin::ByteSink& sink) { sink(bytes(*packet)); });
+        container.putBytesStreamed(packet->size(),
+                                   [packet](const dorvin::ByteSink& sink) { sink(bytes(*packet)); });
     container.finish();
     out.close();
-    if (!out) throw dorvin::Error("Cannot write file \"" + file.string() + "\"");
+    if (!out)
+        throw dorvin::Error("Cannot write file \"" + file.string() + "\"");
     return base;
 }
 
-const LargeBase& largeBase() {
+const LargeBase& largeBase()
+{
     static const LargeBase base =
         writeLargeBase(20000, std::filesystem::temp_directory_path() / "dorvin_bench_large.CBB");
     return base;
 }
 
-void consume(const void* p, std::size_t n) {
+void consume(const void* p, std::size_t n)
+{
     [[maybe_unused]] static volatile unsigned char sink;
-    if (n) sink = static_cast<const unsigned char*>(p)[n - 1];
+    if (n)
+        sink = static_cast<const unsigned char*>(p)[n - 1];
 }
 
 } // namespace bench

@@ -10,9 +10,9 @@ namespace bench {
 
 struct LargeBase {
     int elements = 0;
-    std::filesystem::path file;              // the base file
+    std::filesystem::path file; // the base file
     std::uint64_t fileSize = 0;
-    std::vector<std::uint8_t> paramsPacket;  // the packet of the parameter table
+    std::vector<std::uint8_t> paramsPacket; // the packet of the parameter table
     std::vector<std::uint8_t> elemsPacket;
 };
 

@@ -60,19 +60,24 @@ int main(int argc, char** argv)
                  emf(mode).raw(81, emfStretchDibits(x, y, 80 * s, 80 * s, 0, 0, 2, 2, small)).build());
             save("stretchblt_" + tag + ".emf",
                  emf(mode).raw(77, emfBlt(true, x, y, 80 * s, 80 * s, 0, 0, 2, 2, topDown)).build());
-            save("bitblt_" + tag + ".emf", emf(mode).raw(76, emfBlt(false, x, y, 80 * s, 80 * s, 0, 0, 0, 0, small)).build());
+            save("bitblt_" + tag + ".emf",
+                 emf(mode).raw(76, emfBlt(false, x, y, 80 * s, 80 * s, 0, 0, 0, 0, small)).build());
         }
-        save("setdibitstodevice_mm" + m + ".emf", emf(mode).raw(80, emfSetDibitsToDevice(0, 0, 0, 0, 2, 2, small)).build());
+        save("setdibitstodevice_mm" + m + ".emf",
+             emf(mode).raw(80, emfSetDibitsToDevice(0, 0, 0, 0, 2, 2, small)).build());
     }
     for (bool yUp : {false, true}) {
         for (bool negative : {false, true}) {
             const int s = negative ? -1 : 1;
             const std::string tag = std::string(yUp ? "up" : "down") + (negative ? "_neg" : "_pos");
             save("stretchdib_" + tag + ".wmf",
-                 wmf(yUp).raw(0x0F43, wmfStretchDib(negative ? 800 : 0, 0, 800 * s, 800 * s, 0, 0, 2, 2, small)).build());
+                 wmf(yUp)
+                     .raw(0x0F43, wmfStretchDib(negative ? 800 : 0, 0, 800 * s, 800 * s, 0, 0, 2, 2, small))
+                     .build());
             save("dibstretchblt_" + tag + ".wmf",
                  wmf(yUp).raw(0x0B41, wmfDibStretchBlt(0, 0, 800 * s, 800 * s, 0, 0, 2, 2, small)).build());
-            save("dibbitblt_" + tag + ".wmf", wmf(yUp).raw(0x0940, wmfDibBitBlt(0, 0, 800 * s, 800 * s, 0, 0, small)).build());
+            save("dibbitblt_" + tag + ".wmf",
+                 wmf(yUp).raw(0x0940, wmfDibBitBlt(0, 0, 800 * s, 800 * s, 0, 0, small)).build());
             save("setdibtodev_" + tag + ".wmf",
                  wmf(yUp).raw(0x0D33, wmfSetDibToDev(0, 0, 800 * s, 800 * s, 0, 0, small)).build());
         }

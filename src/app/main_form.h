@@ -19,8 +19,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
-#include <functional>
 #include <array>
+#include <functional>
 #include <vector>
 
 class QAction;

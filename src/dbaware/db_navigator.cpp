@@ -1,9 +1,9 @@
 #include "dbaware/db_navigator.h"
 
 #include "platform/guarded.h"
-#include "widgets/hints.h"
 #include "storage/client_table.h"
 #include "storage/error.h"
+#include "widgets/hints.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -46,11 +46,20 @@ QIcon TDBNavigator::buttonIcon(NavigateBtn which)
         p.drawPolygon(poly);
     };
     switch (which) {
-    case NavigateBtn::First: p.drawRect(4, 3, 2, 11); triangle(7, 12); break;
+    case NavigateBtn::First:
+        p.drawRect(4, 3, 2, 11);
+        triangle(7, 12);
+        break;
     case NavigateBtn::Prior: triangle(5, 10); break;
     case NavigateBtn::Next: triangle(11, 6); break;
-    case NavigateBtn::Last: triangle(9, 4); p.drawRect(10, 3, 2, 11); break;
-    case NavigateBtn::Insert: p.drawRect(7, 3, 2, 10); p.drawRect(3, 7, 10, 2); break;
+    case NavigateBtn::Last:
+        triangle(9, 4);
+        p.drawRect(10, 3, 2, 11);
+        break;
+    case NavigateBtn::Insert:
+        p.drawRect(7, 3, 2, 10);
+        p.drawRect(3, 7, 10, 2);
+        break;
     case NavigateBtn::Delete: p.drawRect(3, 7, 10, 2); break;
     case NavigateBtn::Post: {
         QPen pen(QColor(0, 128, 0), 2.2);
@@ -148,7 +157,8 @@ void TDBNavigator::setDataSource(DataSource* source)
         case NavigateBtn::First:
         case NavigateBtn::Prior: return table->currentIndex() > 0;
         case NavigateBtn::Next:
-        case NavigateBtn::Last: return table->currentIndex() >= 0 && table->currentIndex() < table->recordCount() - 1;
+        case NavigateBtn::Last:
+            return table->currentIndex() >= 0 && table->currentIndex() < table->recordCount() - 1;
         case NavigateBtn::Insert: return true;
         case NavigateBtn::Delete: return !table->isEmpty();
         case NavigateBtn::Post:

@@ -1,9 +1,9 @@
 #include "dbaware/table_grid.h"
 
-#include "widgets/focus_watch.h"
-#include "platform/guarded.h"
 #include "dbaware/table_model.h"
+#include "platform/guarded.h"
 #include "storage/client_table.h"
+#include "widgets/focus_watch.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -66,7 +66,7 @@ private:
 
 TableGrid::TableGrid(QWidget* parent) : QTableView(parent)
 {
-    horizontalHeader()->hide();          // no title row
+    horizontalHeader()->hide(); // no title row
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(17);
     verticalHeader()->setFixedWidth(12); // the row indicator
@@ -268,9 +268,7 @@ bool TableGrid::takeEditorTextOrReport()
     return taken;
 }
 
-void TableGrid::commitData(QWidget*)
-{
-}
+void TableGrid::commitData(QWidget*) {}
 
 void TableGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
 {
@@ -279,7 +277,8 @@ void TableGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint 
         return;
     m_editor = nullptr;
     m_editIndex = QPersistentModelIndex();
-    QTableView::closeEditor(editor, hint == QAbstractItemDelegate::SubmitModelCache ? QAbstractItemDelegate::NoHint : hint);
+    QTableView::closeEditor(
+        editor, hint == QAbstractItemDelegate::SubmitModelCache ? QAbstractItemDelegate::NoHint : hint);
 }
 
 void TableGrid::keyboardSearch(const QString&)
@@ -314,7 +313,8 @@ void TableGrid::mousePressEvent(QMouseEvent* event)
         return;
     }
     const QModelIndex at = indexAt(event->position().toPoint());
-    m_pressedOnCurrent = event->button() == Qt::LeftButton && at.isValid() && at == currentIndex() && !editorOpen();
+    m_pressedOnCurrent =
+        event->button() == Qt::LeftButton && at.isValid() && at == currentIndex() && !editorOpen();
     QTableView::mousePressEvent(event);
 }
 

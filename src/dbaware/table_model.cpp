@@ -28,7 +28,8 @@ QString fieldDisplayText(const ClientTable& table, int shownIndex, const Field& 
     case FieldKind::Integer: return QString::number(table.integerAt(shownIndex, field));
     case FieldKind::Float: return numberText(table.floatAt(shownIndex, field));
     case FieldKind::Money: return formatMoneyText(table.floatAt(shownIndex, field));
-    case FieldKind::Boolean: return table.floatAt(shownIndex, field) != 0 ? QStringLiteral("True") : QStringLiteral("False");
+    case FieldKind::Boolean:
+        return table.floatAt(shownIndex, field) != 0 ? QStringLiteral("True") : QStringLiteral("False");
     case FieldKind::Blob: return QStringLiteral("(BLOB)");
     }
     return {};
@@ -51,9 +52,7 @@ void setFieldFromText(Field& field, const QString& text)
         return;
     }
     switch (field.kind()) {
-    case FieldKind::String:
-        field.setString(toCp1251(text));
-        return;
+    case FieldKind::String: field.setString(toCp1251(text)); return;
     case FieldKind::SmallInt:
     case FieldKind::Integer: {
         bool ok = false;
@@ -65,9 +64,7 @@ void setFieldFromText(Field& field, const QString& text)
         field.setInteger(v);
         return;
     }
-    case FieldKind::Float:
-        field.setFloat(valueFromText(trimmed));
-        return;
+    case FieldKind::Float: field.setFloat(valueFromText(trimmed)); return;
     case FieldKind::Money: {
         const std::optional<double> v = parseMoneyText(trimmed);
         if (!v)
@@ -85,8 +82,7 @@ void setFieldFromText(Field& field, const QString& text)
             throw Error(("'" + text + "' не является логическим значением").toStdString());
         return;
     }
-    case FieldKind::Blob:
-        throw Error("Это поле нельзя изменить");
+    case FieldKind::Blob: throw Error("Это поле нельзя изменить");
     }
 }
 
@@ -144,7 +140,8 @@ Qt::ItemFlags TableModel::flags(const QModelIndex& index) const
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (!m_readOnly && !fieldAt(index.column()).isAggregate() && fieldAt(index.column()).kind() != FieldKind::Blob)
+    if (!m_readOnly && !fieldAt(index.column()).isAggregate()
+        && fieldAt(index.column()).kind() != FieldKind::Blob)
         f |= Qt::ItemIsEditable;
     return f;
 }

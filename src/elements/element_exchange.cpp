@@ -85,8 +85,7 @@ void ElementExchange::CopyBtnClick()
     try {
         // Gathering the rows moves the parameter table through them, so it ends on the
         // last one and the parameter pane shows it.
-        const dorvin::ExchangeElement element =
-            dorvin::elementFromTables(dm.ClElemsTable, dm.ClParamsTable);
+        const dorvin::ExchangeElement element = dorvin::elementFromTables(dm.ClElemsTable, dm.ClParamsTable);
         dorvin::writeExchangeFile(fsPath(path), element);
     } catch (const std::exception&) {
         reportFailure(QStringLiteral("Не удалось сохранить элемент в файл"), path);
@@ -104,8 +103,7 @@ void ElementExchange::InsertFromFile()
             insertElementFromFile(file);
             inserted = true;
         } catch (const std::exception&) {
-        } catch (const dorvin::Abort&) {
-        }
+        } catch (const dorvin::Abort&) {}
         if (!inserted)
             reportFailure(QStringLiteral("Не удалось вставить элемент из файла"), file);
     }

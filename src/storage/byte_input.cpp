@@ -9,24 +9,36 @@
 namespace dorvin {
 
 ByteInput::ByteInput(std::span<const std::uint8_t> all)
-    : window_(all.data()), cur_(all.data()), end_(all.data() + all.size()), size_(all.size()),
-      fetched_(all.size()) {}
+    : window_(all.data()),
+      cur_(all.data()),
+      end_(all.data() + all.size()),
+      size_(all.size()),
+      fetched_(all.size())
+{}
 
 ByteInput::ByteInput(ByteSource source, std::uint64_t size, std::size_t chunk)
-    : size_(size), source_(std::move(source)), chunk_(std::max<std::size_t>(chunk, 1)) {}
+    : size_(size), source_(std::move(source)), chunk_(std::max<std::size_t>(chunk, 1))
+{}
 
-ByteInput::~ByteInput() {
-    if (buffer_) os::freeBlock(buffer_, capacity_);
+ByteInput::~ByteInput()
+{
+    if (buffer_)
+        os::freeBlock(buffer_, capacity_);
 }
 
-bool ByteInput::require(std::size_t n) {
-    if (n <= available()) return true;
-    if (n > remaining()) return false;
-    if (more()) refill(n);
+bool ByteInput::require(std::size_t n)
+{
+    if (n <= available())
+        return true;
+    if (n > remaining())
+        return false;
+    if (more())
+        refill(n);
     return available() >= n;
 }
 
-void ByteInput::refill(std::size_t n) {
+void ByteInput::refill(std::size_t n)
+{
     const std::size_t kept = available();
     const std::uint64_t at = position();
     if (n > capacity_ || !buffer_) {
@@ -35,8 +47,10 @@ void ByteInput::refill(std::size_t n) {
         want = static_cast<std::size_t>(std::min<std::uint64_t>(want, remaining()));
         want = std::max(want, n);
         auto* bigger = static_cast<std::uint8_t*>(os::allocateBlock(want));
-        if (kept) std::memcpy(bigger, cur_, kept);
-        if (buffer_) os::freeBlock(buffer_, capacity_);
+        if (kept)
+            std::memcpy(bigger, cur_, kept);
+        if (buffer_)
+            os::freeBlock(buffer_, capacity_);
         buffer_ = bigger;
         capacity_ = want;
     } else if (kept && cur_ != buffer_) {
@@ -49,9 +63,10 @@ void ByteInput::refill(std::size_t n) {
     // Fills the whole buffer, not just what was asked for: fewer, larger reads.
     while (available() < n && !sourceEnded_) {
         const std::uint64_t left = size_ - fetched_;
-        const std::size_t room = static_cast<std::size_t>(
-            std::min<std::uint64_t>(capacity_ - available(), left));
-        if (room == 0) break;
+        const std::size_t room =
+            static_cast<std::size_t>(std::min<std::uint64_t>(capacity_ - available(), left));
+        if (room == 0)
+            break;
         const std::size_t got = source_(buffer_ + available(), room);
         if (got == 0) {
             sourceEnded_ = true;
@@ -62,13 +77,16 @@ void ByteInput::refill(std::size_t n) {
     }
 }
 
-bool ByteInput::skip(std::uint64_t n) {
+bool ByteInput::skip(std::uint64_t n)
+{
     while (n > available()) {
         n -= available();
         cur_ = end_;
-        if (!more()) return false;
+        if (!more())
+            return false;
         refill(static_cast<std::size_t>(std::min<std::uint64_t>({n, remaining(), chunk_})));
-        if (available() == 0) return false;
+        if (available() == 0)
+            return false;
     }
     cur_ += n;
     return true;

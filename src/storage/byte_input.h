@@ -51,16 +51,16 @@ public:
 private:
     void refill(std::size_t n);
 
-    const std::uint8_t* window_ = nullptr;  // window_[0] is at windowStart_
+    const std::uint8_t* window_ = nullptr; // window_[0] is at windowStart_
     const std::uint8_t* cur_ = nullptr;
     const std::uint8_t* end_ = nullptr;
     std::uint64_t windowStart_ = 0;
     std::uint64_t size_ = 0;
     ByteSource source_;
-    std::uint8_t* buffer_ = nullptr;  // owned when streamed
+    std::uint8_t* buffer_ = nullptr; // owned when streamed
     std::size_t capacity_ = 0;
     std::size_t chunk_ = 0;
-    std::uint64_t fetched_ = 0;       // bytes taken from the source so far
+    std::uint64_t fetched_ = 0; // bytes taken from the source so far
     bool sourceEnded_ = false;
 };
 

@@ -73,14 +73,14 @@ namespace table_error {
 inline constexpr const char* closed = "Cannot perform this operation on a closed dataset";
 inline constexpr const char* empty = "Cannot perform this operation on an empty dataset";
 inline constexpr const char* notEditing = "Dataset not in edit or insert mode";
-std::string fieldNotFound(std::string_view name);  // "Field 'NAME' not found"
+std::string fieldNotFound(std::string_view name); // "Field 'NAME' not found"
 } // namespace table_error
 
 enum class TableState : std::uint8_t { Inactive, Browse, Edit, Insert };
 
 struct IndexDef {
     std::string name;
-    std::string fields;  // "F1;F2"
+    std::string fields; // "F1;F2"
     bool unique = false;
     bool primary = false;
 };
@@ -135,15 +135,14 @@ public:
 
     // Master link: shows the rows whose detailFields equal masterFields of the master's
     // current row ("F1;F2" lists of equal length). nullptr removes the link.
-    void setMasterLink(DataSource* master, std::string_view masterFields,
-                       std::string_view detailFields);
+    void setMasterLink(DataSource* master, std::string_view masterFields, std::string_view detailFields);
     DataSource* masterSource() const { return master_; }
 
     // ---- lifecycle ----
     bool active() const { return state_ != TableState::Inactive; }
     TableState state() const { return state_; }
-    void open();   // opens empty when never loaded; keeps the rows otherwise
-    void close();  // drops a pending edit; keeps the rows for the next open
+    void open();  // opens empty when never loaded; keeps the rows otherwise
+    void close(); // drops a pending edit; keeps the rows for the next open
     // Replaces every row with the packet's live rows and opens on the first shown row.
     // Every declared field must be a column of the packet with the same name, kind and
     // declared size. A packet that fails leaves the table exactly as it was.
@@ -183,8 +182,8 @@ public:
     bool eof() const { return eof_; }
     bool isEmpty() const { return recordCount() == 0; }
     int recordCount() const;
-    int recNo() const;            // 1-based; 0 when no row is shown
-    void setRecNo(int n);         // moves to the n-th shown row (clamped)
+    int recNo() const;    // 1-based; 0 when no row is shown
+    void setRecNo(int n); // moves to the n-th shown row (clamped)
     // Moves to the first shown row whose field equals value (text for strings and blobs,
     // a number for numeric fields): exact and case-sensitive. False, without moving, when
     // none does.
@@ -210,12 +209,12 @@ public:
     int fieldCount() const { return static_cast<int>(fields_.size()); }
     Field& field(int index);
     const Field& field(int index) const;
-    Field& fieldByName(std::string_view name);    // throws "Field 'X' not found"
-    Field* findField(std::string_view name);      // fields and aggregates
+    Field& fieldByName(std::string_view name); // throws "Field 'X' not found"
+    Field* findField(std::string_view name);   // fields and aggregates
     const std::vector<std::unique_ptr<Field>>& aggregates() const { return aggregateFields_; }
 
     // ---- views: read any shown row without moving ----
-    int currentIndex() const { return cur_; }   // -1 when no row is shown
+    int currentIndex() const { return cur_; } // -1 when no row is shown
     bool isNullAt(int shownIndex, const Field& field) const;
     std::string textAt(int shownIndex, const Field& field) const;
     double floatAt(int shownIndex, const Field& field) const;
@@ -251,8 +250,8 @@ private:
     void checkEditing() const;
     void rebuildIndexes();
     void refreshShown(bool keepCurrentSlot);
-    void detachMaster();               // leaves the master's detail list, drops the link
-    void rangeChanged();               // master moved: end edit, new range, first row
+    void detachMaster(); // leaves the master's detail list, drops the link
+    void rangeChanged(); // master moved: end edit, new range, first row
     void masterRecordChanged(bool scrolled);
     void notifyDetails(bool scrolled);
     void setState(TableState s);
@@ -263,7 +262,8 @@ private:
     void moveShownRow(int from, int to);
     void showPosted(std::uint32_t slot, int oldPos, bool told);
     static int indexOf(const std::vector<std::uint32_t>& rows, std::uint32_t slot);
-    static bool sameBut(const std::vector<std::uint32_t>& a, int i, const std::vector<std::uint32_t>& b, int j);
+    static bool sameBut(const std::vector<std::uint32_t>& a, int i, const std::vector<std::uint32_t>& b,
+                        int j);
     void resetAfterLoad();
     int findShown(std::uint32_t slot) const;
     std::uint32_t newSlot();
@@ -290,21 +290,22 @@ private:
 
     std::shared_ptr<TableData> data_;
     std::uint64_t changes_ = 0;
-    std::vector<std::unique_ptr<Index>> liveIndexes_;  // active order first, then unique ones
+    std::vector<std::unique_ptr<Index>> liveIndexes_; // active order first, then unique ones
     std::vector<std::uint32_t> shown_;
     int cur_ = -1;
     bool bof_ = true;
     bool eof_ = true;
     TableState state_ = TableState::Inactive;
     bool modified_ = false;
-    std::uint32_t editSlot_ = 0;     // edit: the scratch copy being edited; insert: the new row
-    std::uint32_t editTarget_ = 0;   // edit: the row the scratch copy replaces at post
-    int insertReturn_ = -1;          // insert: the current row to return to on cancel
+    std::uint32_t editSlot_ = 0;   // edit: the scratch copy being edited; insert: the new row
+    std::uint32_t editTarget_ = 0; // edit: the row the scratch copy replaces at post
+    int insertReturn_ = -1;        // insert: the current row to return to on cancel
 
     DataSource* master_ = nullptr;
     std::unique_ptr<MasterLink> link_;
     std::vector<DataSource*> sources_;
-    std::shared_ptr<table_detail::ObserverList> observerList_ = std::make_shared<table_detail::ObserverList>();
+    std::shared_ptr<table_detail::ObserverList> observerList_ =
+        std::make_shared<table_detail::ObserverList>();
 };
 
 } // namespace dorvin

@@ -16,20 +16,22 @@ namespace dorvin {
 struct TableData {
     struct Column {
         FieldKind kind;
-        bool textual;                    // strings and blobs keep bytes, the rest a number
+        bool textual; // strings and blobs keep bytes, the rest a number
         ColumnVector<double> num;
         ColumnVector<std::string> str;
         ColumnVector<std::uint8_t> null;
 
         explicit Column(FieldKind k) : kind(k), textual(k == FieldKind::String || k == FieldKind::Blob) {}
-        void grow() {
+        void grow()
+        {
             null.push_back(1);
             if (textual)
                 str.emplace_back();
             else
                 num.push_back(0);
         }
-        void resize(std::size_t n) {
+        void resize(std::size_t n)
+        {
             null.assign(n, 1);
             if (textual)
                 str.resize(n);
@@ -38,7 +40,8 @@ struct TableData {
         }
         // n cells whose bytes are left as they are: every one is written next. Room for
         // `capacity` cells is made at once, so rows added later do not move the arrays.
-        void sizeForOverwrite(std::size_t n, std::size_t capacity) {
+        void sizeForOverwrite(std::size_t n, std::size_t capacity)
+        {
             null.reserve(capacity);
             null.resize(n);
             if (textual) {
@@ -49,21 +52,24 @@ struct TableData {
                 num.resize(n);
             }
         }
-        void truncate(std::size_t n) {
+        void truncate(std::size_t n)
+        {
             null.resize(n);
             if (textual)
                 str.resize(n);
             else
                 num.resize(n);
         }
-        void setNull(std::uint32_t s) {
+        void setNull(std::uint32_t s)
+        {
             null[s] = 1;
             if (textual)
                 std::string().swap(str[s]);
             else
                 num[s] = 0;
         }
-        void copy(std::uint32_t from, std::uint32_t to) {
+        void copy(std::uint32_t from, std::uint32_t to)
+        {
             null[to] = null[from];
             if (textual)
                 str[to] = str[from];
@@ -72,11 +78,14 @@ struct TableData {
         }
     };
 
-    explicit TableData(const std::vector<FieldDef>& fieldDefs) : defs(fieldDefs) {
+    explicit TableData(const std::vector<FieldDef>& fieldDefs) : defs(fieldDefs)
+    {
         cols.reserve(defs.size());
-        for (const auto& d : defs) cols.emplace_back(d.kind);
+        for (const auto& d : defs)
+            cols.emplace_back(d.kind);
     }
-    void shrink() {
+    void shrink()
+    {
         alive.shrink_to_fit();
         for (auto& c : cols) {
             c.num.shrink_to_fit();
@@ -85,7 +94,7 @@ struct TableData {
         }
     }
 
-    std::vector<FieldDef> defs;       // declared fields, then columns a packet brought along
+    std::vector<FieldDef> defs; // declared fields, then columns a packet brought along
     std::vector<Column> cols;
     ColumnVector<std::uint8_t> alive;
     std::vector<std::uint32_t> freeSlots;

@@ -7,19 +7,26 @@ using namespace table_detail;
 
 // ---------------------------------------------------------------- navigation
 
-int ClientTable::recordCount() const {
-    if (!active()) return 0;
+int ClientTable::recordCount() const
+{
+    if (!active())
+        return 0;
     return static_cast<int>(shown_.size());
 }
 
-int ClientTable::recNo() const { return active() ? cur_ + 1 : 0; }
+int ClientTable::recNo() const
+{
+    return active() ? cur_ + 1 : 0;
+}
 
-void ClientTable::endPendingEdit() {
+void ClientTable::endPendingEdit()
+{
     // Details first: a detail row being edited is finished before its master moves.
     for (DataSource* s : sources_) {
         const auto details = s->details_;
         for (ClientTable* d : details)
-            if (d->active()) d->endPendingEdit();
+            if (d->active())
+                d->endPendingEdit();
     }
     if (state_ == TableState::Edit || state_ == TableState::Insert) {
         forObservers([](TableObserver* o) { o->updateRecord(); });
@@ -30,22 +37,30 @@ void ClientTable::endPendingEdit() {
     }
 }
 
-void ClientTable::finishPendingEdit() {
-    if (isEditing()) endPendingEdit();
+void ClientTable::finishPendingEdit()
+{
+    if (isEditing())
+        endPendingEdit();
 }
 
-void ClientTable::moveTo(int target, bool alwaysNotify) {
-    if (shown_.empty()) return;
+void ClientTable::moveTo(int target, bool alwaysNotify)
+{
+    if (shown_.empty())
+        return;
     target = std::clamp(target, 0, static_cast<int>(shown_.size()) - 1);
-    if (target == cur_ && !alwaysNotify) return;
-    if (beforeScroll) beforeScroll(*this);
+    if (target == cur_ && !alwaysNotify)
+        return;
+    if (beforeScroll)
+        beforeScroll(*this);
     cur_ = target;
     forObservers([](TableObserver* o) { o->currentChanged(); });
     notifyDetails(true);
-    if (afterScroll) afterScroll(*this);
+    if (afterScroll)
+        afterScroll(*this);
 }
 
-void ClientTable::first() {
+void ClientTable::first()
+{
     checkActive();
     endPendingEdit();
     moveTo(0, true);
@@ -53,7 +68,8 @@ void ClientTable::first() {
     eof_ = shown_.empty();
 }
 
-void ClientTable::last() {
+void ClientTable::last()
+{
     checkActive();
     endPendingEdit();
     moveTo(static_cast<int>(shown_.size()) - 1, true);
@@ -61,7 +77,8 @@ void ClientTable::last() {
     bof_ = shown_.empty();
 }
 
-void ClientTable::next() {
+void ClientTable::next()
+{
     checkActive();
     endPendingEdit();
     if (cur_ + 1 < static_cast<int>(shown_.size())) {
@@ -72,7 +89,8 @@ void ClientTable::next() {
     }
 }
 
-void ClientTable::prior() {
+void ClientTable::prior()
+{
     checkActive();
     endPendingEdit();
     if (cur_ > 0) {
@@ -83,27 +101,34 @@ void ClientTable::prior() {
     }
 }
 
-void ClientTable::setRecNo(int n) {
+void ClientTable::setRecNo(int n)
+{
     checkActive();
     endPendingEdit();
-    if (shown_.empty()) return;
+    if (shown_.empty())
+        return;
     moveTo(n - 1, false);
     bof_ = eof_ = false;
 }
 
-bool ClientTable::locate(std::string_view fieldName, std::string_view value) {
+bool ClientTable::locate(std::string_view fieldName, std::string_view value)
+{
     checkActive();
     Field& f = fieldByName(fieldName);
-    if (f.isAggregate()) throw Error(table_error::fieldNotFound(fieldName));
+    if (f.isAggregate())
+        throw Error(table_error::fieldNotFound(fieldName));
     endPendingEdit();
     const auto& col = data_->cols[static_cast<std::size_t>(f.index())];
     std::optional<double> number;
     if (isNumericKind(f.kind())) {
         if (f.kind() == FieldKind::Boolean) {
             const std::string t = cp1251ToUpper(trim(value));
-            if (t == "TRUE") number = 1;
-            else if (t == "FALSE") number = 0;
-            else number = parseNumber(value);
+            if (t == "TRUE")
+                number = 1;
+            else if (t == "FALSE")
+                number = 0;
+            else
+                number = parseNumber(value);
         } else {
             number = parseNumber(value);
         }

@@ -13,19 +13,22 @@
 // the live rows whole, streamed, or in slices.
 namespace dorvin {
 
-std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_t> bytes) const {
+std::shared_ptr<TableData> ClientTable::decodePacket(std::span<const std::uint8_t> bytes) const
+{
     ByteInput input(bytes);
     return decodePacket(input, bytes.size());
 }
 
 namespace {
 
-std::uint64_t loadLE64(const std::uint8_t* p) {
+std::uint64_t loadLE64(const std::uint8_t* p)
+{
     std::uint64_t bits = 0;
     if constexpr (std::endian::native == std::endian::little)
         std::memcpy(&bits, p, 8);
     else
-        for (int b = 0; b < 8; ++b) bits |= std::uint64_t(p[b]) << (8 * b);
+        for (int b = 0; b < 8; ++b)
+            bits |= std::uint64_t(p[b]) << (8 * b);
     return bits;
 }
 
@@ -36,38 +39,44 @@ constexpr std::size_t kBatchRows = 64;
 
 } // namespace
 
-std::shared_ptr<TableData> ClientTable::decodePacket(ByteInput& input, std::uint64_t length) const {
+std::shared_ptr<TableData> ClientTable::decodePacket(ByteInput& input, std::uint64_t length) const
+{
     PacketReader reader(input, length);
     const auto& columns = reader.columns();
     for (std::size_t i = 0; i < columns.size(); ++i)
         for (std::size_t j = 0; j < i; ++j)
             if (cp1251EqualNoCase(columns[i].name, columns[j].name))
-                throw Error("Пакет набора данных повреждён: столбец '" + columns[i].name + "' встречается дважды");
+                throw Error("Пакет набора данных повреждён: столбец '" + columns[i].name
+                            + "' встречается дважды");
 
     std::vector<FieldDef> defs = declared_;
     std::vector<int> target(columns.size(), -1);
     for (std::size_t f = 0; f < declared_.size(); ++f) {
         const FieldDef& def = declared_[f];
         std::size_t j = 0;
-        while (j < columns.size() && !cp1251EqualNoCase(columns[j].name, def.name)) ++j;
-        if (j == columns.size()) throw Error(table_error::fieldNotFound(def.name));
+        while (j < columns.size() && !cp1251EqualNoCase(columns[j].name, def.name))
+            ++j;
+        if (j == columns.size())
+            throw Error(table_error::fieldNotFound(def.name));
         const auto kind = fieldKindOf(columns[j]);
         if (!kind || *kind != def.kind)
-            throw Error("Несовпадение типа поля '" + def.name + "', expecting: " + fieldKindName(def.kind) +
-                        ", actual: " + (kind ? fieldKindName(*kind) : "unsupported"));
+            throw Error("Несовпадение типа поля '" + def.name + "', expecting: " + fieldKindName(def.kind)
+                        + ", actual: " + (kind ? fieldKindName(*kind) : "unsupported"));
         const std::uint32_t size = columns[j].declaredSize();
         if ((def.kind == FieldKind::String || def.kind == FieldKind::Blob) && size != def.size)
-            throw Error("Несовпадение размера поля '" + def.name + "', expecting: " + std::to_string(def.size) +
-                        ", actual: " + std::to_string(size));
+            throw Error("Несовпадение размера поля '" + def.name + "', expecting: " + std::to_string(def.size)
+                        + ", actual: " + std::to_string(size));
         target[j] = static_cast<int>(f);
     }
     // Columns the table does not declare are kept, so that saving writes them back.
     for (std::size_t j = 0; j < columns.size(); ++j) {
-        if (target[j] >= 0) continue;
+        if (target[j] >= 0)
+            continue;
         const auto kind = fieldKindOf(columns[j]);
         if (!kind)
-            throw Error("Column '" + columns[j].name + "' has an unsupported type (code " +
-                        std::to_string(columns[j].type) + ", width " + std::to_string(columns[j].width) + ")");
+            throw Error("Column '" + columns[j].name + "' has an unsupported type (code "
+                        + std::to_string(columns[j].type) + ", width " + std::to_string(columns[j].width)
+                        + ")");
         FieldDef extra;
         extra.name = columns[j].name;
         extra.kind = *kind;
@@ -80,9 +89,11 @@ std::shared_ptr<TableData> ClientTable::decodePacket(ByteInput& input, std::uint
     // than the live rows), which the reader has checked against the packet's length. A
     // damaged packet may still declare many tiny rows: the arrays first get no more than
     // about twice the packet's bytes, and grow only as rows really arrive.
-    std::size_t cellBytes = 1;  // the live flag
+    std::size_t cellBytes = 1; // the live flag
     for (const auto& d : defs)
-        cellBytes += 1 + (d.kind == FieldKind::String || d.kind == FieldKind::Blob ? sizeof(std::string) : sizeof(double));
+        cellBytes += 1
+                     + (d.kind == FieldKind::String || d.kind == FieldKind::Blob ? sizeof(std::string)
+                                                                                 : sizeof(double));
     const std::size_t declaredRows = reader.rowCount();
     const std::uint64_t affordable = (2 * length + 65536) / cellBytes;
     std::size_t rows = static_cast<std::size_t>(std::min<std::uint64_t>(declaredRows, affordable));
@@ -96,9 +107,11 @@ std::shared_ptr<TableData> ClientTable::decodePacket(ByteInput& input, std::uint
     auto data = std::make_shared<TableData>(defs);
     std::vector<Target> plan(columns.size());
     for (std::size_t j = 0; j < columns.size(); ++j)
-        plan[j] = {&data->cols[static_cast<std::size_t>(target[j])], data->cols[static_cast<std::size_t>(target[j])].kind};
+        plan[j] = {&data->cols[static_cast<std::size_t>(target[j])],
+                   data->cols[static_cast<std::size_t>(target[j])].kind};
     auto sizeAll = [&](std::size_t n, std::size_t capacity) {
-        for (auto& c : data->cols) c.sizeForOverwrite(n, capacity);
+        for (auto& c : data->cols)
+            c.sizeForOverwrite(n, capacity);
         data->alive.reserve(capacity);
         data->alive.resize(n);
     };
@@ -110,8 +123,10 @@ std::shared_ptr<TableData> ClientTable::decodePacket(ByteInput& input, std::uint
     while (const std::size_t batch = reader.nextRows(kBatchRows)) {
         std::size_t live = 0;
         for (std::size_t r = 0; r < batch; ++r)
-            if (isLiveRow(reader.rowStatus(r))) liveRows[live++] = r;
-        if (live == 0) continue;
+            if (isLiveRow(reader.rowStatus(r)))
+                liveRows[live++] = r;
+        if (live == 0)
+            continue;
         if (slot + live > rows) {
             rows = std::min(declaredRows, std::max(slot + live, rows * 2));
             sizeAll(rows, rows + std::max<std::size_t>(16, rows / 64));
@@ -130,7 +145,8 @@ std::shared_ptr<TableData> ClientTable::decodePacket(ByteInput& input, std::uint
                         continue;
                     }
                     null[k] = 0;
-                    str[k].assign(reinterpret_cast<const char*>(reader.valueData(r, j)), reader.valueSize(r, j));
+                    str[k].assign(reinterpret_cast<const char*>(reader.valueData(r, j)),
+                                  reader.valueSize(r, j));
                 }
                 continue;
             }
@@ -151,7 +167,9 @@ std::shared_ptr<TableData> ClientTable::decodePacket(ByteInput& input, std::uint
             };
             switch (plan[j].kind) {
             case FieldKind::Float:
-            case FieldKind::Money: fill([](const std::uint8_t* p) { return std::bit_cast<double>(loadLE64(p)); }); break;
+            case FieldKind::Money:
+                fill([](const std::uint8_t* p) { return std::bit_cast<double>(loadLE64(p)); });
+                break;
             case FieldKind::SmallInt:
                 fill([](const std::uint8_t* p) {
                     return double(static_cast<std::int16_t>(std::uint16_t(p[0] | (p[1] << 8))));
@@ -159,25 +177,32 @@ std::shared_ptr<TableData> ClientTable::decodePacket(ByteInput& input, std::uint
                 break;
             case FieldKind::Integer:
                 fill([](const std::uint8_t* p) {
-                    return double(static_cast<std::int32_t>(std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) |
-                                                            (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24)));
+                    return double(static_cast<std::int32_t>(std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8)
+                                                            | (std::uint32_t(p[2]) << 16)
+                                                            | (std::uint32_t(p[3]) << 24)));
                 });
                 break;
-            case FieldKind::Boolean: fill([](const std::uint8_t* p) { return (p[0] | p[1]) != 0 ? 1.0 : 0.0; }); break;
+            case FieldKind::Boolean:
+                fill([](const std::uint8_t* p) { return (p[0] | p[1]) != 0 ? 1.0 : 0.0; });
+                break;
             default: break;
             }
         }
         std::memset(data->alive.data() + slot, 1, live);
         slot += live;
     }
-    for (auto& c : data->cols) c.truncate(slot);
+    for (auto& c : data->cols)
+        c.truncate(slot);
     data->alive.resize(slot);
     return data;
 }
 
-void ClientTable::adopt(std::shared_ptr<TableData> data) {
-    if (!data) throw Error("No table contents to adopt");
-    if (data->cols.size() < declared_.size()) throw Error("Table contents do not match table '" + name_ + "'");
+void ClientTable::adopt(std::shared_ptr<TableData> data)
+{
+    if (!data)
+        throw Error("No table contents to adopt");
+    if (data->cols.size() < declared_.size())
+        throw Error("Table contents do not match table '" + name_ + "'");
     if (state_ == TableState::Edit || state_ == TableState::Insert) {
         // The pending row belongs to the contents being replaced.
         modified_ = false;
@@ -187,40 +212,50 @@ void ClientTable::adopt(std::shared_ptr<TableData> data) {
     ++changes_;
     fields_.resize(declared_.size());
     for (std::size_t i = declared_.size(); i < data_->defs.size(); ++i)
-        fields_.push_back(std::unique_ptr<Field>(new Field(*this, data_->defs[i], static_cast<int>(i), false)));
-    if (filtered_) parseFilter();
+        fields_.push_back(
+            std::unique_ptr<Field>(new Field(*this, data_->defs[i], static_cast<int>(i), false)));
+    if (filtered_)
+        parseFilter();
     resetAfterLoad();
 }
 
-void ClientTable::loadFromBytes(std::span<const std::uint8_t> bytes) {
+void ClientTable::loadFromBytes(std::span<const std::uint8_t> bytes)
+{
     adopt(decodePacket(bytes));
 }
 
-void ClientTable::loadFromFile(const std::filesystem::path& path) {
+void ClientTable::loadFromFile(const std::filesystem::path& path)
+{
     const auto input = files::openInput(path);
     adopt(decodePacket(*input, input->size()));
 }
 
 namespace {
 
-std::uint32_t liveRowCount(const TableData& d) {
+std::uint32_t liveRowCount(const TableData& d)
+{
     std::uint32_t count = 0;
-    for (auto a : d.alive) count += a;
+    for (auto a : d.alive)
+        count += a;
     return count;
 }
 
-PacketWriter packetWriterFor(const TableData& d, std::uint32_t count) {
+PacketWriter packetWriterFor(const TableData& d, std::uint32_t count)
+{
     std::vector<PacketColumn> columns;
-    for (const auto& def : d.defs) columns.push_back(packetColumn(def.name, def.kind, def.size));
+    for (const auto& def : d.defs)
+        columns.push_back(packetColumn(def.name, def.kind, def.size));
     std::vector<PacketProperty> props;
     // A change log over 65535 bytes cannot be described by the header length; the writer
     // would drop it, so it is not even built.
-    if (count > 0 && std::uint64_t(count) * 12 < 0xFFFF) props.push_back(liveChangeLog(count));
+    if (count > 0 && std::uint64_t(count) * 12 < 0xFFFF)
+        props.push_back(liveChangeLog(count));
     return PacketWriter(std::move(columns), count, std::move(props));
 }
 
 // The exact size of the live rows once written.
-std::size_t rowBytes(const TableData& d, std::uint32_t count) {
+std::size_t rowBytes(const TableData& d, std::uint32_t count)
+{
     std::size_t n = std::size_t(count) * (1 + (2 * d.cols.size() + 7) / 8);
     const std::size_t slots = d.alive.size();
     const std::uint8_t* const alive = d.alive.data();
@@ -229,13 +264,15 @@ std::size_t rowBytes(const TableData& d, std::uint32_t count) {
         const std::uint8_t* const null = c.null.data();
         if (c.textual) {
             for (std::size_t s = 0; s < slots; ++s) {
-                if (!alive[s] || null[s]) continue;
+                if (!alive[s] || null[s])
+                    continue;
                 ++values;
                 text += c.str[s].size();
             }
         } else {
             // Without branches, so the count runs over many cells at once.
-            for (std::size_t s = 0; s < slots; ++s) values += static_cast<std::size_t>((alive[s] != 0) & (null[s] == 0));
+            for (std::size_t s = 0; s < slots; ++s)
+                values += static_cast<std::size_t>((alive[s] != 0) & (null[s] == 0));
         }
         switch (c.kind) {
         case FieldKind::String: n += values + text; break;
@@ -252,10 +289,12 @@ std::size_t rowBytes(const TableData& d, std::uint32_t count) {
 void writeRow(const TableData& d, PacketWriter& w, std::uint32_t s);
 
 // The bytes of a value's length prefix (0 for a number), as packetColumn lays it out.
-unsigned prefixWidthOf(FieldKind kind) {
+unsigned prefixWidthOf(FieldKind kind)
+{
     return kind == FieldKind::String ? 1 : kind == FieldKind::Blob ? 4 : 0;
 }
-unsigned numberWidthOf(FieldKind kind) {
+unsigned numberWidthOf(FieldKind kind)
+{
     switch (kind) {
     case FieldKind::SmallInt:
     case FieldKind::Boolean: return 2;
@@ -266,35 +305,42 @@ unsigned numberWidthOf(FieldKind kind) {
     }
 }
 
-void storeLE(std::uint8_t* at, std::uint64_t v, unsigned n) {
-    for (unsigned i = 0; i < n; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+void storeLE(std::uint8_t* at, std::uint64_t v, unsigned n)
+{
+    for (unsigned i = 0; i < n; ++i)
+        at[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 // Writes the rows of `slots` as writeRow would, a column at a time: each column's arrays
 // are read front to back over the batch instead of a cell of every column per row.
 // False, with nothing written, when a value needs the checks of the row writer (a
 // number or text that its column cannot hold), which then reports it.
-bool writeBatch(const TableData& d, PacketWriter& w, const std::uint32_t* slots, std::size_t n) {
+bool writeBatch(const TableData& d, PacketWriter& w, const std::uint32_t* slots, std::size_t n)
+{
     constexpr std::size_t most = 64;
     const std::size_t columns = d.cols.size();
     const std::size_t mapBytes = (2 * columns + 7) / 8;
     std::size_t size[most];
-    for (std::size_t k = 0; k < n; ++k) size[k] = 1 + mapBytes;
+    for (std::size_t k = 0; k < n; ++k)
+        size[k] = 1 + mapBytes;
     for (const auto& c : d.cols) {
         const unsigned prefix = prefixWidthOf(c.kind), width = numberWidthOf(c.kind);
         for (std::size_t k = 0; k < n; ++k) {
             const std::uint32_t s = slots[k];
-            if (c.null[s]) continue;
+            if (c.null[s])
+                continue;
             if (prefix) {
                 const std::size_t len = c.str[s].size();
-                if (prefix < 8 && (std::uint64_t(len) >> (8 * prefix)) != 0) return false;
+                if (prefix < 8 && (std::uint64_t(len) >> (8 * prefix)) != 0)
+                    return false;
                 size[k] += prefix + len;
                 continue;
             }
             if (c.kind == FieldKind::SmallInt || c.kind == FieldKind::Integer) {
                 const auto v = static_cast<std::int64_t>(c.num[s]);
                 const std::int64_t half = std::int64_t(1) << (8 * width - 1);
-                if (v < -half || v >= half) return false;
+                if (v < -half || v >= half)
+                    return false;
             }
             size[k] += width;
         }
@@ -334,7 +380,8 @@ bool writeBatch(const TableData& d, PacketWriter& w, const std::uint32_t* slots,
             fill([&](std::uint8_t* p, std::uint32_t s) {
                 const std::string& v = str[s];
                 storeLE(p, v.size(), prefix);
-                if (!v.empty()) std::memcpy(p + prefix, v.data(), v.size());
+                if (!v.empty())
+                    std::memcpy(p + prefix, v.data(), v.size());
                 return prefix + v.size();
             });
             continue;
@@ -368,23 +415,28 @@ bool writeBatch(const TableData& d, PacketWriter& w, const std::uint32_t* slots,
     return true;
 }
 
-void writeRows(const TableData& d, PacketWriter& w) {
+void writeRows(const TableData& d, PacketWriter& w)
+{
     std::uint32_t slots[64];
     std::size_t n = 0;
     auto flush = [&] {
         if (n != 0 && !writeBatch(d, w, slots, n))
-            for (std::size_t k = 0; k < n; ++k) writeRow(d, w, slots[k]);
+            for (std::size_t k = 0; k < n; ++k)
+                writeRow(d, w, slots[k]);
         n = 0;
     };
     for (std::uint32_t s = 0; s < d.alive.size(); ++s) {
-        if (!d.alive[s]) continue;
+        if (!d.alive[s])
+            continue;
         slots[n++] = s;
-        if (n == 64) flush();
+        if (n == 64)
+            flush();
     }
     flush();
 }
 
-void writeRow(const TableData& d, PacketWriter& w, std::uint32_t s) {
+void writeRow(const TableData& d, PacketWriter& w, std::uint32_t s)
+{
     w.beginRow(row_status::inserted);
     for (const auto& c : d.cols) {
         if (c.null[s]) {
@@ -404,14 +456,16 @@ void writeRow(const TableData& d, PacketWriter& w, std::uint32_t s) {
 
 // At least the size of the live rows once written, found without visiting every
 // numeric cell: numbers are counted at their full width, only texts are measured.
-std::size_t rowBytesBound(const TableData& d, std::uint32_t count) {
+std::size_t rowBytesBound(const TableData& d, std::uint32_t count)
+{
     std::size_t perRow = 1 + (2 * d.cols.size() + 7) / 8;
     std::size_t text = 0;
     for (const auto& c : d.cols) {
         if (c.textual) {
             perRow += 4;
             for (std::uint32_t s = 0; s < d.alive.size(); ++s)
-                if (d.alive[s]) text += c.str[s].size();
+                if (d.alive[s])
+                    text += c.str[s].size();
         } else {
             perRow += 8;
         }
@@ -421,7 +475,8 @@ std::size_t rowBytesBound(const TableData& d, std::uint32_t count) {
 
 } // namespace
 
-std::size_t ClientTable::packetSize() {
+std::size_t ClientTable::packetSize()
+{
     checkActive();
     endPendingEdit();
     const TableData& d = *data_;
@@ -429,7 +484,8 @@ std::size_t ClientTable::packetSize() {
     return packetWriterFor(d, count).headerSize() + rowBytes(d, count);
 }
 
-void ClientTable::writePacket(const ByteSink& sink) {
+void ClientTable::writePacket(const ByteSink& sink)
+{
     checkActive();
     endPendingEdit();
     const TableData& d = *data_;
@@ -439,13 +495,14 @@ void ClientTable::writePacket(const ByteSink& sink) {
     w.finish();
 }
 
-std::vector<std::uint8_t> ClientTable::saveToBytes() {
+std::vector<std::uint8_t> ClientTable::saveToBytes()
+{
     checkActive();
     endPendingEdit();
     const TableData& d = *data_;
     const std::uint32_t count = liveRowCount(d);
     PacketWriter w = packetWriterFor(d, count);
-    w.reserve(w.headerSize() + rowBytes(d, count));  // the output is allocated once
+    w.reserve(w.headerSize() + rowBytes(d, count)); // the output is allocated once
     writeRows(d, w);
     return w.finish();
 }
@@ -453,7 +510,7 @@ std::vector<std::uint8_t> ClientTable::saveToBytes() {
 struct PacketEncoder::State {
     std::shared_ptr<const TableData> data;
     PacketWriter writer;
-    std::uint32_t rows;          // live rows when encoding began
+    std::uint32_t rows; // live rows when encoding began
     std::uint32_t written = 0;
     std::uint32_t nextSlot = 0;
 };
@@ -463,16 +520,24 @@ PacketEncoder::PacketEncoder(PacketEncoder&&) noexcept = default;
 PacketEncoder& PacketEncoder::operator=(PacketEncoder&&) noexcept = default;
 PacketEncoder::~PacketEncoder() = default;
 
-bool PacketEncoder::done() const { return state_->written == state_->rows; }
-std::size_t PacketEncoder::rowsLeft() const { return state_->rows - state_->written; }
+bool PacketEncoder::done() const
+{
+    return state_->written == state_->rows;
+}
+std::size_t PacketEncoder::rowsLeft() const
+{
+    return state_->rows - state_->written;
+}
 
-bool PacketEncoder::encode(std::size_t rows) {
+bool PacketEncoder::encode(std::size_t rows)
+{
     State& st = *state_;
     const TableData& d = *st.data;
     // The slot count is read afresh: the table may have grown between slices. Rows that
     // changed meanwhile make the packet stale, which the owner learns from changeCount().
     for (; rows > 0 && st.written < st.rows && st.nextSlot < d.alive.size(); ++st.nextSlot) {
-        if (!d.alive[st.nextSlot]) continue;
+        if (!d.alive[st.nextSlot])
+            continue;
         writeRow(d, st.writer, st.nextSlot);
         ++st.written;
         --rows;
@@ -482,23 +547,26 @@ bool PacketEncoder::encode(std::size_t rows) {
     return done();
 }
 
-std::vector<std::uint8_t> PacketEncoder::finish() {
-    if (!done()) throw Error("The copy of the table is not complete");
+std::vector<std::uint8_t> PacketEncoder::finish()
+{
+    if (!done())
+        throw Error("The copy of the table is not complete");
     return state_->writer.finish();
 }
 
-PacketEncoder ClientTable::postedRowsEncoder() const {
+PacketEncoder ClientTable::postedRowsEncoder() const
+{
     checkActive();
     const std::uint32_t count = liveRowCount(*data_);
     PacketWriter w = packetWriterFor(*data_, count);
     // Room for the whole packet at once: growing a large buffer would copy it in one go.
     w.reserve(w.headerSize() + rowBytesBound(*data_, count));
-    auto st = std::unique_ptr<PacketEncoder::State>(
-        new PacketEncoder::State{data_, std::move(w), count});
+    auto st = std::unique_ptr<PacketEncoder::State>(new PacketEncoder::State{data_, std::move(w), count});
     return PacketEncoder(std::move(st));
 }
 
-void ClientTable::saveToFile(const std::filesystem::path& path) {
+void ClientTable::saveToFile(const std::filesystem::path& path)
+{
     checkActive();
     endPendingEdit();
     files::replaceFileStreamed(path, [this](const ByteSink& sink) { writePacket(sink); });

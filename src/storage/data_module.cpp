@@ -2,8 +2,8 @@
 
 #include "storage/builtin/builtin_packets.h"
 #include "storage/builtin/schema.h"
-#include "storage/file_io.h"
 #include "storage/error.h"
+#include "storage/file_io.h"
 #include "storage/packet.h"
 
 #include <exception>
@@ -16,8 +16,10 @@ using dorvin::IndexDef;
 
 namespace {
 
-void declare(ClientTable& table, const std::vector<dorvin::FieldDef>& fields) {
-    for (const dorvin::FieldDef& f : fields) table.addField(f);
+void declare(ClientTable& table, const std::vector<dorvin::FieldDef>& fields)
+{
+    for (const dorvin::FieldDef& f : fields)
+        table.addField(f);
 }
 
 // The blobs of the container row, in the order they are written.
@@ -25,7 +27,8 @@ constexpr const char* kBlobNames[4] = {"GROUPS", "ELEMENTS", "PARAMS", "FREQS"};
 
 // The columns of the four blobs in the container packet at the start of `reader`.
 // Checks them against the container's declared fields as a table load would.
-std::array<std::size_t, 4> containerColumns(const dorvin::PacketReader& reader) {
+std::array<std::size_t, 4> containerColumns(const dorvin::PacketReader& reader)
+{
     std::array<int, 4> column{-1, -1, -1, -1};
     const auto& cols = reader.columns();
     for (int b = 0; b < 4; ++b) {
@@ -35,18 +38,19 @@ std::array<std::size_t, 4> containerColumns(const dorvin::PacketReader& reader) 
                 break;
             }
         }
-        if (column[b] < 0) throw Error(dorvin::table_error::fieldNotFound(kBlobNames[b]));
+        if (column[b] < 0)
+            throw Error(dorvin::table_error::fieldNotFound(kBlobNames[b]));
         const auto& col = cols[static_cast<std::size_t>(column[b])];
         if (dorvin::fieldKindOf(col) != FieldKind::Blob || col.declaredSize() != 0)
             throw Error(std::string("Поле '") + kBlobNames[b] + "' файла базы не является двоичным полем");
     }
     std::array<std::size_t, 4> out{};
-    for (int b = 0; b < 4; ++b) out[b] = static_cast<std::size_t>(column[b]);
+    for (int b = 0; b < 4; ++b)
+        out[b] = static_cast<std::size_t>(column[b]);
     return out;
 }
 
-
-}  // namespace
+} // namespace
 
 TDataM::TDataM()
     : ClGroupsTableGROUP(ClGroupsTable.fieldByName("GROUP")),
@@ -82,7 +86,8 @@ TDataM::TDataM()
       BaseFileGROUPS(BaseFile.fieldByName("GROUPS")),
       BaseFileELEMENTS(BaseFile.fieldByName("ELEMENTS")),
       BaseFilePARAMS(BaseFile.fieldByName("PARAMS")),
-      BaseFileFREQS(BaseFile.fieldByName("FREQS")) {
+      BaseFileFREQS(BaseFile.fieldByName("FREQS"))
+{
     for (int k = 0; k < dorvin::schema::valueFieldCount; ++k) {
         ClParamsTableN[k] = &ClParamsTable.field(ClParamsTableN1.index() + k);
         ParamsTemplateN[k] = &ParamsTemplate.field(ParamsTemplateN1.index() + k);
@@ -99,7 +104,8 @@ TDataM::TDataM()
 
 TDataM::~TDataM() = default;
 
-bool TDataM::declareTables() {
+bool TDataM::declareTables()
+{
     declare(ClGroupsTable, dorvin::schema::groupsFields());
     ClGroupsTable.addIndex({"ByGRP", "GRNAME;GROUP", true, true});
     ClGroupsTable.setIndexName("ByGRP");
@@ -132,19 +138,23 @@ bool TDataM::declareTables() {
     return true;
 }
 
-std::string TDataM::currentBasePath() const {
+std::string TDataM::currentBasePath() const
+{
     return BaseFile.filter();
 }
 
-void TDataM::LoadBase(const std::string& path) {
+void TDataM::LoadBase(const std::string& path)
+{
     loadFrom(path, path);
 }
 
-void TDataM::RestoreBase(const std::string& copyPath, const std::string& basePath) {
+void TDataM::RestoreBase(const std::string& copyPath, const std::string& basePath)
+{
     loadFrom(copyPath, basePath);
 }
 
-void TDataM::loadFrom(const std::string& readPath, const std::string& path) {
+void TDataM::loadFrom(const std::string& readPath, const std::string& path)
+{
     // The file is read front to back in pieces and each table packet decoded as its
     // bytes arrive, so the file is never held whole beside the tables it becomes.
     const auto input = dorvin::files::openInput(dorvin::files::fromUtf8(readPath));
@@ -170,17 +180,20 @@ void TDataM::loadFrom(const std::string& readPath, const std::string& path) {
         while (container.beginRowStreamed()) {
             const bool first = !found && dorvin::isLiveRow(container.rowStatus());
             while (const auto value = container.nextValueStreamed()) {
-                if (!first) continue;
+                if (!first)
+                    continue;
                 for (int b = 0; b < 4; ++b)
                     if (value->column == columns[b])
                         decode(b, [&](ClientTable& t) { return t.decodePacket(*input, value->size); });
             }
             found = found || first;
         }
-        if (!found) throw Error("Файл базы не содержит таблиц");
+        if (!found)
+            throw Error("Файл базы не содержит таблиц");
         // A table whose blob is null is decoded from no bytes, which it refuses.
         for (int b = 0; b < 4; ++b)
-            if (!decoded[b]) decode(b, [](ClientTable& t) { return t.decodePacket(std::span<const std::uint8_t>()); });
+            if (!decoded[b])
+                decode(b, [](ClientTable& t) { return t.decodePacket(std::span<const std::uint8_t>()); });
     }
 
     // From here on the new base replaces the old one. A handler attached to a table may
@@ -192,7 +205,8 @@ void TDataM::loadFrom(const std::string& readPath, const std::string& path) {
         try {
             action();
         } catch (...) {
-            if (!failure) failure = std::current_exception();
+            if (!failure)
+                failure = std::current_exception();
         }
     };
     BaseFile.setFilter(path);
@@ -211,23 +225,27 @@ void TDataM::loadFrom(const std::string& readPath, const std::string& path) {
     step([&] { ClElemsTable.adopt(std::move(decoded[1])); });
     step([&] { ClParamsTable.adopt(std::move(decoded[2])); });
     step([&] { BaseFreqs.adopt(std::move(decoded[3])); });
-    if (failure) std::rethrow_exception(failure);
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
-void TDataM::SaveBase(const std::string& path) {
+void TDataM::SaveBase(const std::string& path)
+{
     // Each table is measured first (which ends its pending edit: posted when a field
     // changed, cancelled otherwise), then streamed straight into the file, so a large
     // base is never held a second time in memory while it is saved.
     ClientTable* tables[4] = {&ClGroupsTable, &ClElemsTable, &ClParamsTable, &BaseFreqs};
     std::size_t sizes[4];
-    for (int b = 0; b < 4; ++b) sizes[b] = tables[b]->packetSize();
+    for (int b = 0; b < 4; ++b)
+        sizes[b] = tables[b]->packetSize();
     dorvin::files::replaceFileStreamed(path, [&](const dorvin::ByteSink& sink) {
         dorvin::PacketWriter writer(dorvin::schema::columnsOf(dorvin::schema::containerFields()), 1,
                                     {dorvin::liveChangeLog(1)});
         writer.streamTo(sink);
         writer.beginRow();
         for (int b = 0; b < 4; ++b)
-            writer.putBytesStreamed(sizes[b], [&](const dorvin::ByteSink& out) { tables[b]->writePacket(out); });
+            writer.putBytesStreamed(sizes[b],
+                                    [&](const dorvin::ByteSink& out) { tables[b]->writePacket(out); });
         writer.finish();
     });
 }

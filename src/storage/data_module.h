@@ -92,7 +92,7 @@ public:
     dorvin::Field& ClParamsTablePARAM;
     dorvin::Field& ClParamsTablePARNAME;
     dorvin::Field& ClParamsTableN1;
-    std::array<dorvin::Field*, 96> ClParamsTableN{};  // [k - 1] is N<k>
+    std::array<dorvin::Field*, 96> ClParamsTableN{}; // [k - 1] is N<k>
 
     dorvin::Field& BaseFreqsNAME;
     dorvin::Field& BaseFreqsFREQ;
@@ -104,7 +104,7 @@ public:
     dorvin::Field& ParamsTemplatePARAM;
     dorvin::Field& ParamsTemplatePARNAME;
     dorvin::Field& ParamsTemplateN1;
-    std::array<dorvin::Field*, 96> ParamsTemplateN{};  // [k - 1] is N<k>
+    std::array<dorvin::Field*, 96> ParamsTemplateN{}; // [k - 1] is N<k>
 
     dorvin::Field& BaseFileGROUPS;
     dorvin::Field& BaseFileELEMENTS;

@@ -7,25 +7,32 @@ using namespace table_detail;
 
 // ---------------------------------------------------------------- DataSource
 
-DataSource::DataSource(std::string name, ClientTable* table) : name_(std::move(name)) {
+DataSource::DataSource(std::string name, ClientTable* table) : name_(std::move(name))
+{
     setDataSet(table);
 }
 
-DataSource::~DataSource() {
+DataSource::~DataSource()
+{
     setDataSet(nullptr);
     const auto details = details_;
-    for (ClientTable* d : details) d->detachMaster();
+    for (ClientTable* d : details)
+        d->detachMaster();
 }
 
-void DataSource::setDataSet(ClientTable* table) {
-    if (table_ == table) return;
+void DataSource::setDataSet(ClientTable* table)
+{
+    if (table_ == table)
+        return;
     if (table_) {
         auto& s = table_->sources_;
         s.erase(std::remove(s.begin(), s.end(), this), s.end());
     }
     table_ = table;
-    if (table_) table_->sources_.push_back(this);
+    if (table_)
+        table_->sources_.push_back(this);
     const auto details = details_;
-    for (ClientTable* d : details) d->masterRecordChanged(true);
+    for (ClientTable* d : details)
+        d->masterRecordChanged(true);
 }
 } // namespace dorvin

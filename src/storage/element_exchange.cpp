@@ -130,8 +130,7 @@ void insertElementRows(ClientTable& elems, ClientTable& params, const ExchangeEl
                 deleteShownRows(params);
                 elems.cancel();
             }
-        } catch (...) {
-        }
+        } catch (...) {}
         throw;
     }
 }

@@ -26,7 +26,10 @@ void putU32(std::string& out, std::uint32_t v)
         out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
-void putI32(std::string& out, std::int32_t v) { putU32(out, static_cast<std::uint32_t>(v)); }
+void putI32(std::string& out, std::int32_t v)
+{
+    putU32(out, static_cast<std::uint32_t>(v));
+}
 
 void putI64(std::string& out, std::int64_t v)
 {
@@ -68,8 +71,8 @@ std::int64_t getI64(std::string_view b, std::size_t at)
 void checkSmallInt(std::int32_t v, const char* what)
 {
     if (v < -32768 || v > 32767)
-        throw Error(std::string("Файл элемента повреждён: ") + what + " " + std::to_string(v) +
-                    " вне диапазона от -32768 до 32767");
+        throw Error(std::string("Файл элемента повреждён: ") + what + " " + std::to_string(v)
+                    + " вне диапазона от -32768 до 32767");
 }
 
 std::int64_t scaledPrice(double price)
@@ -132,8 +135,8 @@ std::string encodeExchange(const ExchangeElement& element)
 ExchangeElement decodeExchange(std::string_view bytes)
 {
     if (bytes.size() < exchangeHeaderSize)
-        throw Error("Файл элемента повреждён: он короче заголовка (" + std::to_string(bytes.size()) +
-                    " байт из " + std::to_string(exchangeHeaderSize) + ")");
+        throw Error("Файл элемента повреждён: он короче заголовка (" + std::to_string(bytes.size())
+                    + " байт из " + std::to_string(exchangeHeaderSize) + ")");
 
     ExchangeElement e;
     e.gr = getI32(bytes, hGr);
@@ -147,14 +150,13 @@ ExchangeElement decodeExchange(std::string_view bytes)
     const std::uint64_t records = count > 0 ? static_cast<std::uint64_t>(count) : 0;
     const std::uint64_t available = (bytes.size() - exchangeHeaderSize) / exchangeRecordSize;
     if (records > available)
-        throw Error("Файл элемента повреждён: заявлено параметров " + std::to_string(count) +
-                    ", а полностью записано " + std::to_string(available));
+        throw Error("Файл элемента повреждён: заявлено параметров " + std::to_string(count)
+                    + ", а полностью записано " + std::to_string(available));
 
     e.params.reserve(static_cast<std::size_t>(records));
     for (std::uint64_t i = 0; i < records; ++i) {
-        const std::string_view r =
-            bytes.substr(exchangeHeaderSize + static_cast<std::size_t>(i) * exchangeRecordSize,
-                         exchangeRecordSize);
+        const std::string_view r = bytes.substr(
+            exchangeHeaderSize + static_cast<std::size_t>(i) * exchangeRecordSize, exchangeRecordSize);
         ExchangeParam p;
         p.group = getI32(r, rGroup);
         checkSmallInt(p.group, "код типа параметра");
@@ -165,8 +167,8 @@ ExchangeElement decodeExchange(std::string_view bytes)
         for (int k = 0; k < exchangeValueCount; ++k) {
             const float v = std::bit_cast<float>(getU32(r, rValues + 4 * static_cast<std::size_t>(k)));
             if (!std::isfinite(v))
-                throw Error("Файл элемента повреждён: значение N" + std::to_string(k + 1) +
-                            " параметра " + std::to_string(p.param) + " не является числом");
+                throw Error("Файл элемента повреждён: значение N" + std::to_string(k + 1) + " параметра "
+                            + std::to_string(p.param) + " не является числом");
             p.values[static_cast<std::size_t>(k)] = static_cast<double>(v);
         }
         e.params.push_back(std::move(p));
@@ -178,7 +180,8 @@ void writeExchangeFile(const std::filesystem::path& path, const ExchangeElement&
 {
     const std::string bytes = encodeExchange(element);
     try {
-        files::replaceFile(path, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+        files::replaceFile(path,
+                           std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
     } catch (const FileError&) {
         throw Error("Не удалось записать файл элемента '" + shownPath(path) + "'");
     }

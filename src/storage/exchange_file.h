@@ -30,19 +30,19 @@ inline constexpr int exchangeValueCount = 96;
 
 struct ExchangeParam {
     std::int32_t group = 0;
-    std::int32_t elem = 0;   // the number in the base the file came from; ignored on insertion
+    std::int32_t elem = 0; // the number in the base the file came from; ignored on insertion
     std::int32_t param = 0;
-    std::string parName;     // Windows-1251
+    std::string parName; // Windows-1251
     // A value without a number is written as 0; read values are never empty.
     std::array<std::optional<double>, exchangeValueCount> values{};
 };
 
 struct ExchangeElement {
     std::int32_t gr = 0;
-    std::int32_t elem = 0;   // as ExchangeParam::elem
-    std::string model;       // Windows-1251
+    std::int32_t elem = 0; // as ExchangeParam::elem
+    std::string model;     // Windows-1251
     double price = 0.0;
-    std::string code;        // Windows-1251
+    std::string code; // Windows-1251
     std::vector<ExchangeParam> params;
 };
 

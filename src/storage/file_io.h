@@ -38,7 +38,8 @@ void replaceFile(const std::filesystem::path& path, std::span<const std::uint8_t
 void replaceFile(const std::string& utf8Path, std::span<const std::uint8_t> bytes);
 // The same, for contents that `produce` hands to the sink piece by piece; when it throws,
 // the temporary file is removed and the exception passed on.
-void replaceFileStreamed(const std::filesystem::path& path, const std::function<void(const ByteSink&)>& produce);
+void replaceFileStreamed(const std::filesystem::path& path,
+                         const std::function<void(const ByteSink&)>& produce);
 void replaceFileStreamed(const std::string& utf8Path, const std::function<void(const ByteSink&)>& produce);
 
 } // namespace dorvin::files

@@ -37,8 +37,8 @@ inline constexpr std::uint16_t signedInt = 0x01;
 inline constexpr std::uint16_t unsignedInt = 0x02;
 inline constexpr std::uint16_t boolean = 0x03;
 inline constexpr std::uint16_t floating = 0x04;
-inline constexpr std::uint16_t string = 0x49;      // length prefix of `width` bytes, then text
-inline constexpr std::uint16_t bytes = 0x4B;       // length prefix of 4 bytes, then bytes
+inline constexpr std::uint16_t string = 0x49; // length prefix of `width` bytes, then text
+inline constexpr std::uint16_t bytes = 0x4B;  // length prefix of 4 bytes, then bytes
 inline constexpr std::uint16_t unsignedArray = 0x82;
 inline constexpr std::uint16_t varyingBit = 0x40;
 inline constexpr std::uint16_t arrayBit = 0x80;
@@ -46,22 +46,23 @@ inline constexpr std::uint16_t arrayBit = 0x80;
 
 // Row status bits.
 namespace row_status {
-inline constexpr std::uint8_t replaced = 0x01;  // a later modification replaced this version
+inline constexpr std::uint8_t replaced = 0x01; // a later modification replaced this version
 inline constexpr std::uint8_t deleted = 0x02;
 inline constexpr std::uint8_t inserted = 0x04;
 inline constexpr std::uint8_t modified = 0x08;
 } // namespace row_status
 
 // A row is part of the table's current contents when it was neither replaced nor deleted.
-constexpr bool isLiveRow(std::uint8_t status) {
+constexpr bool isLiveRow(std::uint8_t status)
+{
     return (status & (row_status::replaced | row_status::deleted)) == 0;
 }
 
 // Field statuses of the two-bit map.
 namespace field_status {
-inline constexpr std::uint8_t value = 0;   // a value follows
+inline constexpr std::uint8_t value = 0; // a value follows
 inline constexpr std::uint8_t null = 1;
-inline constexpr std::uint8_t empty = 2;   // never given a value since insertion; reads as null
+inline constexpr std::uint8_t empty = 2; // never given a value since insertion; reads as null
 } // namespace field_status
 
 // One decoded value.
@@ -72,8 +73,8 @@ inline constexpr std::uint8_t empty = 2;   // never given a value since insertio
 //                          terminating zero is not part of the value; also the raw bytes of
 //                          a fixed value of a kind this layer does not interpret
 //  std::vector<uint64_t>   arrays of integers (elements of 1, 2, 4 or 8 bytes)
-using PacketValue = std::variant<std::monostate, std::int64_t, bool, double, std::string,
-                                 std::vector<std::uint64_t>>;
+using PacketValue =
+    std::variant<std::monostate, std::int64_t, bool, double, std::string, std::vector<std::uint64_t>>;
 
 struct PacketProperty {
     std::string name;
@@ -115,13 +116,13 @@ struct Packet {
 
 // The kinds of field a client table declares, and their column encoding.
 enum class FieldKind : std::uint8_t {
-    SmallInt,   // signed 16-bit: type 0x01, width 2
-    Integer,    // signed 32-bit: type 0x01, width 4
-    String,     // type 0x49, width 1, "WIDTH" = declared size
-    Float,      // type 0x04, width 8
-    Money,      // type 0x04, width 8, "SUBTYPE" = "Money"
-    Boolean,    // type 0x03, width 2
-    Blob,       // type 0x4B, width 4, "SUBTYPE" = "TypedBinary", "WIDTH" when the size is not 0
+    SmallInt, // signed 16-bit: type 0x01, width 2
+    Integer,  // signed 32-bit: type 0x01, width 4
+    String,   // type 0x49, width 1, "WIDTH" = declared size
+    Float,    // type 0x04, width 8
+    Money,    // type 0x04, width 8, "SUBTYPE" = "Money"
+    Boolean,  // type 0x03, width 2
+    Blob,     // type 0x4B, width 4, "SUBTYPE" = "TypedBinary", "WIDTH" when the size is not 0
 };
 
 const char* fieldKindName(FieldKind kind);
@@ -169,8 +170,12 @@ public:
 
     // Of row `r` of the batch last read:
     std::uint8_t rowStatus(std::size_t r) const { return rowStatus_[r]; }
-    std::uint8_t fieldStatus(std::size_t r, std::size_t column) const { return fieldStatus_[r * stride_ + column]; }
-    const std::uint8_t* valueData(std::size_t r, std::size_t column) const {
+    std::uint8_t fieldStatus(std::size_t r, std::size_t column) const
+    {
+        return fieldStatus_[r * stride_ + column];
+    }
+    const std::uint8_t* valueData(std::size_t r, std::size_t column) const
+    {
         return base_ + valueOffset_[r * stride_ + column];
     }
     // The same for loops over a batch that keep the arrays in locals: row r's entry of a
@@ -179,7 +184,8 @@ public:
     const std::size_t* batchOffsets() const { return valueOffset_.data(); }
     const std::uint8_t* batchBase() const { return base_; }
     std::size_t batchStride() const { return stride_; }
-    std::size_t valueSize(std::size_t r, std::size_t column) const {
+    std::size_t valueSize(std::size_t r, std::size_t column) const
+    {
         return fixedWidth_[column] ? fixedWidth_[column] : valueSize_[r * stride_ + column];
     }
 
@@ -192,10 +198,10 @@ public:
     std::span<const std::uint8_t> raw(std::size_t column) const;
     // The first byte of raw(column), for decoders that know the column's width.
     const std::uint8_t* valueData(std::size_t column) const { return base_ + valueOffset_[column]; }
-    std::int64_t integerValue(std::size_t column) const;  // kinds 0x01 and 0x02
-    double floatValue(std::size_t column) const;          // kind 0x04
-    bool booleanValue(std::size_t column) const;          // kind 0x03
-    std::string_view bytesValue(std::size_t column) const;  // varying kinds
+    std::int64_t integerValue(std::size_t column) const;   // kinds 0x01 and 0x02
+    double floatValue(std::size_t column) const;           // kind 0x04
+    bool booleanValue(std::size_t column) const;           // kind 0x03
+    std::string_view bytesValue(std::size_t column) const; // varying kinds
     // The value decoded by the column's type; monostate for a null field.
     PacketValue value(std::size_t column) const;
 
@@ -222,7 +228,7 @@ private:
 
     std::unique_ptr<ByteInput> own_;
     ByteInput* in_ = nullptr;
-    std::uint64_t start_ = 0;   // where the packet starts in the input
+    std::uint64_t start_ = 0; // where the packet starts in the input
     std::uint64_t length_ = 0;
     std::vector<PacketColumn> columns_;
     std::vector<PacketProperty> tableProperties_;
@@ -230,22 +236,22 @@ private:
     std::uint32_t rowsRead_ = 0;
     std::size_t rowsOffset_ = 0;
     std::size_t mapBytes_ = 0;
-    std::size_t stride_ = 0;  // the column count
+    std::size_t stride_ = 0; // the column count
     // The batch last read: its values are counted from base_.
     const std::uint8_t* base_ = nullptr;
     std::vector<std::uint8_t> rowStatus_;
     std::vector<std::uint8_t> fieldStatus_;
-    std::vector<std::uint16_t> fixedWidth_;  // per column: the width of a fixed value, else 0
+    std::vector<std::uint16_t> fixedWidth_; // per column: the width of a fixed value, else 0
     // Per byte of the field map, for its four columns: the bytes of their values when
     // all four are fixed (0 otherwise), and where each starts within them.
     std::vector<std::uint32_t> groupWidth_;
     std::vector<std::uint32_t> groupStart_;
     std::vector<std::size_t> valueOffset_;
-    std::vector<std::size_t> valueSize_;  // of values that are not fixed
+    std::vector<std::size_t> valueSize_; // of values that are not fixed
     // The row read field by field.
     bool inStreamedRow_ = false;
     std::size_t streamColumn_ = 0;
-    std::uint64_t valueEnd_ = 0;  // in the input
+    std::uint64_t valueEnd_ = 0; // in the input
 };
 
 // Streaming writer. The constructor lays out the fixed header, the descriptors and the
@@ -260,12 +266,15 @@ public:
 
     void beginRow(std::uint8_t status = row_status::inserted);
     void putNull(std::uint8_t fieldStatus = field_status::null);
-    void putInteger(std::int64_t v) {
+    void putInteger(std::int64_t v)
+    {
         // The common case inline: a signed integer column of 1 to 8 bytes inside a row,
         // the value within its range.
         if (inRow_ && column_ < columns_.size()) {
             const unsigned w = signedWidth_[column_];
-            if (w != 0 && (w == 8 || (v >= -(std::int64_t(1) << (8 * w - 1)) && v < (std::int64_t(1) << (8 * w - 1))))) {
+            if (w != 0
+                && (w == 8
+                    || (v >= -(std::int64_t(1) << (8 * w - 1)) && v < (std::int64_t(1) << (8 * w - 1))))) {
                 putLE(grow(w), static_cast<std::uint64_t>(v), w);
                 ++column_;
                 return;
@@ -273,7 +282,8 @@ public:
         }
         putValue(v);
     }
-    void putFloat(double v) {
+    void putFloat(double v)
+    {
         // The common case inline: a float column of 8 bytes inside a row.
         if (inRow_ && column_ < columns_.size() && eightByteFloat_[column_]) {
             appendFloat(v);
@@ -282,19 +292,22 @@ public:
         putFloatChecked(v);
     }
     void putBoolean(bool v);
-    void putBytes(std::string_view v) {
+    void putBytes(std::string_view v)
+    {
         // The common case inline: a string or bytes value inside a row.
-        if (inRow_ && column_ < columns_.size() && prefixWidth_[column_] != 0 &&
-            (prefixWidth_[column_] >= 8 || (std::uint64_t(v.size()) >> (8 * prefixWidth_[column_])) == 0)) {
+        if (inRow_ && column_ < columns_.size() && prefixWidth_[column_] != 0
+            && (prefixWidth_[column_] >= 8
+                || (std::uint64_t(v.size()) >> (8 * prefixWidth_[column_])) == 0)) {
             std::uint8_t* at = grow(prefixWidth_[column_] + v.size());
             putLE(at, v.size(), prefixWidth_[column_]);
-            if (!v.empty()) std::memcpy(at + prefixWidth_[column_], v.data(), v.size());
+            if (!v.empty())
+                std::memcpy(at + prefixWidth_[column_], v.data(), v.size());
             ++column_;
             return;
         }
         putBytesChecked(v);
     }
-    void putValue(const PacketValue& v);  // monostate writes field status 1
+    void putValue(const PacketValue& v); // monostate writes field status 1
 
     // Room for `rows` whole rows of `bytes` bytes in all, which the caller lays out
     // itself (status, field map, values) before the next call: for encoders that fill a
@@ -319,20 +332,24 @@ public:
     std::vector<std::uint8_t> finish();
 
 private:
-    static void putLE(std::uint8_t* at, std::uint64_t v, unsigned n) {
-        for (unsigned i = 0; i < n; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    static void putLE(std::uint8_t* at, std::uint64_t v, unsigned n)
+    {
+        for (unsigned i = 0; i < n; ++i)
+            at[i] = static_cast<std::uint8_t>(v >> (8 * i));
     }
     // Room for `n` more bytes at the end of the output.
     std::uint8_t* grow(std::size_t n) { return out_.grow(n); }
     void putBytesChecked(std::string_view v);
     const PacketColumn& nextColumn();
     void putFloatChecked(double v);
-    static void storeFloat(std::uint8_t* at, double v) {
+    static void storeFloat(std::uint8_t* at, double v)
+    {
         std::uint64_t bits;
         std::memcpy(&bits, &v, 8);
         putLE(at, bits, 8);
     }
-    void appendFloat(double v) {
+    void appendFloat(double v)
+    {
         storeFloat(grow(8), v);
         ++column_;
     }
@@ -340,10 +357,10 @@ private:
     void flush();
 
     std::vector<PacketColumn> columns_;
-    std::vector<std::uint8_t> eightByteFloat_;  // per column
-    std::vector<std::uint8_t> signedWidth_;     // per column: the width of a signed integer, else 0
-    std::vector<std::uint8_t> booleanWidth_;    // per column: the width of a boolean, else 0
-    std::vector<std::uint8_t> prefixWidth_;     // per column: the length width of a varying value, else 0
+    std::vector<std::uint8_t> eightByteFloat_; // per column
+    std::vector<std::uint8_t> signedWidth_;    // per column: the width of a signed integer, else 0
+    std::vector<std::uint8_t> booleanWidth_;   // per column: the width of a boolean, else 0
+    std::vector<std::uint8_t> prefixWidth_;    // per column: the length width of a varying value, else 0
     std::uint32_t rowCount_ = 0;
     std::uint32_t rowsBegun_ = 0;
     std::size_t column_ = 0;
@@ -363,27 +380,33 @@ private:
         std::size_t capacity() const { return bytes_.size(); }
         std::uint8_t* data() { return bytes_.data(); }
         std::uint8_t& operator[](std::size_t i) { return bytes_[i]; }
-        std::uint8_t* grow(std::size_t n) {
-            if (n > bytes_.size() - size_) enlarge(size_ + n);
+        std::uint8_t* grow(std::size_t n)
+        {
+            if (n > bytes_.size() - size_)
+                enlarge(size_ + n);
             std::uint8_t* at = bytes_.data() + size_;
             size_ += n;
             return at;
         }
         void push_back(std::uint8_t b) { *grow(1) = b; }
         End end() const { return {}; }
-        template <class It>
-        void insert(End, It first, It last) {
+        template <class It> void insert(End, It first, It last)
+        {
             const auto n = static_cast<std::size_t>(std::distance(first, last));
             std::uint8_t* at = grow(n);
-            for (; first != last; ++first) *at++ = static_cast<std::uint8_t>(*first);
+            for (; first != last; ++first)
+                *at++ = static_cast<std::uint8_t>(*first);
         }
         void truncate(std::size_t n) { size_ = std::min(size_, n); }
         void clear() { size_ = 0; }
-        void reserve(std::size_t n) {
-            if (n > bytes_.size()) enlarge(n);
+        void reserve(std::size_t n)
+        {
+            if (n > bytes_.size())
+                enlarge(n);
         }
         std::span<const std::uint8_t> bytes() const { return {bytes_.data(), size_}; }
-        std::vector<std::uint8_t> take() {
+        std::vector<std::uint8_t> take()
+        {
             bytes_.resize(size_);
             size_ = 0;
             return std::move(bytes_);

@@ -33,7 +33,10 @@ public:
     FieldKind kind() const { return def_.kind; }
     std::uint32_t size() const { return def_.size; }
     int displayWidth() const;
-    const std::string& displayLabel() const { return def_.displayLabel.empty() ? def_.name : def_.displayLabel; }
+    const std::string& displayLabel() const
+    {
+        return def_.displayLabel.empty() ? def_.name : def_.displayLabel;
+    }
     bool visible() const { return def_.visible; }
     // Position among the table's fields, from 0; -1 for an aggregate.
     int index() const { return index_; }
@@ -67,7 +70,7 @@ private:
     FieldDef def_;
     int index_;
     bool aggregate_;
-    std::string expression_;  // aggregates only
+    std::string expression_; // aggregates only
 };
 
 // Reads the bytes a blob field held when the stream was opened.

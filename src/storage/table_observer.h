@@ -18,8 +18,8 @@ namespace dorvin {
 class TableObserver {
 public:
     virtual ~TableObserver() = default;
-    virtual void rowsReset() {}                 // load, empty, order, filter or master range
-    virtual void currentChanged() {}            // the current row moved
+    virtual void rowsReset() {}      // load, empty, order, filter or master range
+    virtual void currentChanged() {} // the current row moved
     virtual void rowChanged(int /*shownIndex*/) {}
     virtual void rowAboutToBeInserted(int /*shownIndex*/) {}
     virtual void rowInserted(int /*shownIndex*/) {}
@@ -57,7 +57,8 @@ public:
 private:
     friend class ClientTable;
     ObserverConnection(std::weak_ptr<table_detail::ObserverList> list, TableObserver* observer)
-        : list_(std::move(list)), observer_(observer) {}
+        : list_(std::move(list)), observer_(observer)
+    {}
 
     std::weak_ptr<table_detail::ObserverList> list_;
     TableObserver* observer_ = nullptr;

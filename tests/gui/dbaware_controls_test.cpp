@@ -1,8 +1,8 @@
 // The data-aware controls over a client table: the model, the bound grid, the navigator
 // bar and the bound label.
-#include "dbaware/table_grid.h"
 #include "dbaware/db_navigator.h"
 #include "dbaware/db_text.h"
+#include "dbaware/table_grid.h"
 #include "dbaware/table_model.h"
 #include "platform/profile_file.h"
 #include "storage/client_table.h"
@@ -149,7 +149,8 @@ void DbAwareControlsTest::viewKeepsItsPlaceAcrossInsertAndDelete()
     auto markedRow = [&] {
         const QModelIndex current = view.currentIndex();
         return current.data().toString() == marked && view.selectionModel()->isSelected(current)
-            ? current.row() : -1;
+                   ? current.row()
+                   : -1;
     };
 
     // Below what the view shows: an insertion and its cancel.

@@ -1,11 +1,11 @@
 // Copies of an open base taken in slices (for recovery), and restoring a base from one.
-#include "support/temp_folder_test.h"
 #include "storage/client_table.h"
 #include "storage/cp1251.h"
 #include "storage/data_module.h"
-#include "storage/file_io.h"
 #include "storage/data_module_snapshot.h"
 #include "storage/error.h"
+#include "storage/file_io.h"
+#include "support/temp_folder_test.h"
 
 #include <gtest/gtest.h>
 
@@ -20,12 +20,14 @@ namespace {
 
 class BaseSnapshotTest : public dorvin::test::TempFolderTest {
 protected:
-    static std::string bytesOf(const std::string& p) {
+    static std::string bytesOf(const std::string& p)
+    {
         const auto v = files::readFile(p);
         return std::string(v.begin(), v.end());
     }
     // Adds an element with one parameter row to the first type.
-    static void addElement(TDataM& dm, const char* model, int elem, double value) {
+    static void addElement(TDataM& dm, const char* model, int elem, double value)
+    {
         dm.ClGroupsTable.first();
         dm.ClElemsTable.append();
         dm.ClElemsTableELEM.setInteger(elem);
@@ -34,32 +36,37 @@ protected:
         dm.ClParamsTable.append();
         dm.ClParamsTablePARAM.setInteger(1);
         dm.ClParamsTablePARNAME.setString(utf8ToCp1251("Затухание, дБ"));
-        for (int k = 0; k < 96; ++k) dm.ClParamsTableN[k]->setFloat(value + k);
+        for (int k = 0; k < 96; ++k)
+            dm.ClParamsTableN[k]->setFloat(value + k);
         dm.ClParamsTable.post();
     }
-    static std::string modelOf(TDataM& dm, const std::string& model) {
+    static std::string modelOf(TDataM& dm, const std::string& model)
+    {
         dm.ClGroupsTable.first();
         return dm.ClElemsTable.locate("MODEL", model) ? dm.ClElemsTableMODEL.asString() : std::string();
     }
-
 };
 
-TEST_F(BaseSnapshotTest, CopyInOneRowSlicesIsTheFileSaveBaseWrites) {
+TEST_F(BaseSnapshotTest, CopyInOneRowSlicesIsTheFileSaveBaseWrites)
+{
     TDataM dm;
-    for (int i = 1; i <= 30; ++i) addElement(dm, ("M" + std::to_string(i)).c_str(), i, i * 0.5);
+    for (int i = 1; i <= 30; ++i)
+        addElement(dm, ("M" + std::to_string(i)).c_str(), i, i * 0.5);
     dm.SaveBase(path("saved.CBB"));
 
     BaseSnapshot snap(dm);
     int slices = 0;
-    while (!snap.encode(1)) ++slices;
-    EXPECT_GT(slices, 60);  // every row of every table took a slice of its own
+    while (!snap.encode(1))
+        ++slices;
+    EXPECT_GT(slices, 60); // every row of every table took a slice of its own
     snap.writeFile(path("copy.CBB"));
     EXPECT_EQ(bytesOf(path("copy.CBB")), bytesOf(path("saved.CBB")));
     // The four table packets are the file but for the container around them.
     EXPECT_LT(bytesOf(path("saved.CBB")).size() - snap.size(), 1000u);
 }
 
-TEST_F(BaseSnapshotTest, PendingEditIsLeftAloneAndNotCopied) {
+TEST_F(BaseSnapshotTest, PendingEditIsLeftAloneAndNotCopied)
+{
     TDataM dm;
     addElement(dm, "Posted", 1, 1.0);
     dm.SaveBase(path("base.CBB"));
@@ -84,7 +91,8 @@ TEST_F(BaseSnapshotTest, PendingEditIsLeftAloneAndNotCopied) {
     EXPECT_EQ(modelOf(copy, "Typing"), "");
 }
 
-TEST_F(BaseSnapshotTest, PostsDeletionsAndLoadsMakeACopyStaleNavigationDoesNot) {
+TEST_F(BaseSnapshotTest, PostsDeletionsAndLoadsMakeACopyStaleNavigationDoesNot)
+{
     TDataM dm;
     addElement(dm, "A", 1, 1.0);
     addElement(dm, "B", 2, 2.0);
@@ -121,14 +129,17 @@ TEST_F(BaseSnapshotTest, PostsDeletionsAndLoadsMakeACopyStaleNavigationDoesNot) 
     EXPECT_TRUE(snap->stale());
 }
 
-TEST_F(BaseSnapshotTest, RowsChangedBetweenSlicesNeverGiveAFileOfAnotherShape) {
+TEST_F(BaseSnapshotTest, RowsChangedBetweenSlicesNeverGiveAFileOfAnotherShape)
+{
     TDataM dm;
-    for (int i = 1; i <= 10; ++i) addElement(dm, ("M" + std::to_string(i)).c_str(), i, i);
+    for (int i = 1; i <= 10; ++i)
+        addElement(dm, ("M" + std::to_string(i)).c_str(), i, i);
     BaseSnapshot snap(dm);
     snap.encode(3);
     // Every element row but one goes while the copy is half done.
     dm.ClGroupsTable.first();
-    while (dm.ClElemsTable.recordCount() > 1) dm.ClElemsTable.deleteRecord();
+    while (dm.ClElemsTable.recordCount() > 1)
+        dm.ClElemsTable.deleteRecord();
     EXPECT_TRUE(snap.stale());
     // Encoding on stops with an error instead of reading past the rows or claiming a copy
     // it does not have.
@@ -142,7 +153,8 @@ TEST_F(BaseSnapshotTest, RowsChangedBetweenSlicesNeverGiveAFileOfAnotherShape) {
     EXPECT_FALSE(fs::exists(path("copy.CBB")));
 }
 
-TEST_F(BaseSnapshotTest, AnUnfinishedCopyIsNeverWritten) {
+TEST_F(BaseSnapshotTest, AnUnfinishedCopyIsNeverWritten)
+{
     TDataM dm;
     addElement(dm, "A", 1, 1.0);
     BaseSnapshot snap(dm);
@@ -151,7 +163,8 @@ TEST_F(BaseSnapshotTest, AnUnfinishedCopyIsNeverWritten) {
     EXPECT_FALSE(fs::exists(path("copy.CBB")));
 }
 
-TEST_F(BaseSnapshotTest, RestoreBaseTakesTheCopysRowsUnderTheBasesPath) {
+TEST_F(BaseSnapshotTest, RestoreBaseTakesTheCopysRowsUnderTheBasesPath)
+{
     TDataM dm;
     addElement(dm, "Original", 1, 1.0);
     dm.SaveBase(path("base.CBB"));
@@ -173,7 +186,8 @@ TEST_F(BaseSnapshotTest, RestoreBaseTakesTheCopysRowsUnderTheBasesPath) {
     EXPECT_EQ(modelOf(reread, "Unsaved"), "Unsaved");
 }
 
-TEST_F(BaseSnapshotTest, DamagedCopyRestoresNothing) {
+TEST_F(BaseSnapshotTest, DamagedCopyRestoresNothing)
+{
     TDataM dm;
     addElement(dm, "Original", 1, 1.0);
     dm.SaveBase(path("base.CBB"));
@@ -187,7 +201,8 @@ TEST_F(BaseSnapshotTest, DamagedCopyRestoresNothing) {
     EXPECT_EQ(modelOf(dm, "Original"), "Original");
 }
 
-TEST_F(BaseSnapshotTest, SameContentsComparesBytes) {
+TEST_F(BaseSnapshotTest, SameContentsComparesBytes)
+{
     std::ofstream(files::fromUtf8(path("a")), std::ios::binary) << std::string(200000, 'x');
     std::ofstream(files::fromUtf8(path("b")), std::ios::binary) << std::string(200000, 'x');
     std::ofstream(files::fromUtf8(path("c")), std::ios::binary) << std::string(199999, 'x') + "y";

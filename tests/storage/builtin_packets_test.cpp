@@ -13,26 +13,37 @@ using namespace dorvin;
 
 namespace {
 
-std::vector<const PacketRow*> live(const Packet& p) {
+std::vector<const PacketRow*> live(const Packet& p)
+{
     std::vector<const PacketRow*> out;
     for (const auto& r : p.rows)
-        if (isLiveRow(r.status)) out.push_back(&r);
+        if (isLiveRow(r.status))
+            out.push_back(&r);
     return out;
 }
 
-int columnIndex(const Packet& p, const std::string& name) {
+int columnIndex(const Packet& p, const std::string& name)
+{
     for (std::size_t i = 0; i < p.columns.size(); ++i)
-        if (p.columns[i].name == name) return static_cast<int>(i);
+        if (p.columns[i].name == name)
+            return static_cast<int>(i);
     ADD_FAILURE() << "no column " << name;
     return 0;
 }
 
-std::string text(const PacketRow& r, int c) { return std::get<std::string>(r.values[c]); }
-std::int64_t integer(const PacketRow& r, int c) { return std::get<std::int64_t>(r.values[c]); }
+std::string text(const PacketRow& r, int c)
+{
+    return std::get<std::string>(r.values[c]);
+}
+std::int64_t integer(const PacketRow& r, int c)
+{
+    return std::get<std::int64_t>(r.values[c]);
+}
 
 } // namespace
 
-TEST(BuiltinPackets, EmptyPacketsHaveTheirExactSizesAndNoRows) {
+TEST(BuiltinPackets, EmptyPacketsHaveTheirExactSizesAndNoRows)
+{
     struct Case {
         std::span<const std::uint8_t> bytes;
         std::size_t size;
@@ -50,10 +61,11 @@ TEST(BuiltinPackets, EmptyPacketsHaveTheirExactSizesAndNoRows) {
     }
 }
 
-TEST(BuiltinPackets, ContainerPacketStartsWithTheDocumentedBytes) {
+TEST(BuiltinPackets, ContainerPacketStartsWithTheDocumentedBytes)
+{
     const auto b = builtin::containerPacket();
-    const std::vector<std::uint8_t> head{0x96, 0x19, 0xE0, 0xBD, 1, 0, 0, 0, 24, 0, 0, 0, 4, 0,
-                                         0,    0,    0,    0,    3, 0, 0, 0, 0xBF, 0, 6};
+    const std::vector<std::uint8_t> head{0x96, 0x19, 0xE0, 0xBD, 1, 0, 0, 0, 24, 0,    0, 0, 4,
+                                         0,    0,    0,    0,    0, 3, 0, 0, 0,  0xBF, 0, 6};
     ASSERT_GE(b.size(), head.size());
     EXPECT_TRUE(std::equal(head.begin(), head.end(), b.begin()));
     const std::string col1(reinterpret_cast<const char*>(b.data()) + 25, 6);
@@ -64,11 +76,13 @@ TEST(BuiltinPackets, ContainerPacketStartsWithTheDocumentedBytes) {
     EXPECT_EQ(b[190], 0);
 }
 
-TEST(BuiltinPackets, FrequencyPlanKeepsItsHistory) {
+TEST(BuiltinPackets, FrequencyPlanKeepsItsHistory)
+{
     const auto bytes = builtin::freqsPacket();
     const Packet p = readPacket(bytes);
     ASSERT_EQ(p.rows.size(), 102u);
-    for (int i = 0; i < 96; ++i) EXPECT_EQ(p.rows[i].status, 4) << i;
+    for (int i = 0; i < 96; ++i)
+        EXPECT_EQ(p.rows[i].status, 4) << i;
     EXPECT_EQ(p.rows[96].status, 6);
     EXPECT_EQ(p.rows[97].status, 6);
     EXPECT_EQ(p.rows[98].status, 6);
@@ -85,8 +99,10 @@ TEST(BuiltinPackets, FrequencyPlanKeepsItsHistory) {
     EXPECT_TRUE(std::get<bool>(p.rows[100].values[2]));
 
     std::vector<std::uint64_t> expected;
-    for (std::uint64_t r = 1; r <= 100; ++r) expected.insert(expected.end(), {r, 0, 4});
-    expected.insert(expected.end(), {101, 100, 8, 102, 0, 4, 97, 0, 2, 98, 0, 2, 99, 0, 2, 101, 0, 2, 102, 0, 2});
+    for (std::uint64_t r = 1; r <= 100; ++r)
+        expected.insert(expected.end(), {r, 0, 4});
+    expected.insert(expected.end(),
+                    {101, 100, 8, 102, 0, 4, 97, 0, 2, 98, 0, 2, 99, 0, 2, 101, 0, 2, 102, 0, 2});
     ASSERT_EQ(expected.size(), 321u);
     EXPECT_EQ(p.changeLog(), expected);
 
@@ -111,7 +127,8 @@ TEST(BuiltinPackets, FrequencyPlanKeepsItsHistory) {
     EXPECT_TRUE(std::equal(firstRow.begin(), firstRow.end(), bytes.begin() + reader.rowsOffset()));
 }
 
-TEST(BuiltinPackets, ParameterTemplateHas58LiveRowsOf84) {
+TEST(BuiltinPackets, ParameterTemplateHas58LiveRowsOf84)
+{
     const Packet p = readPacket(builtin::templatePacket());
     ASSERT_EQ(p.columns.size(), 101u);
     ASSERT_EQ(p.rows.size(), 84u);
@@ -119,8 +136,10 @@ TEST(BuiltinPackets, ParameterTemplateHas58LiveRowsOf84) {
     ASSERT_EQ(rows.size(), 58u);
 
     std::set<int> statuses;
-    for (const auto& r : p.rows) statuses.insert(r.status);
-    for (int s : statuses) EXPECT_TRUE(s == 4 || s == 5 || s == 6 || s == 12 || s == 13) << s;
+    for (const auto& r : p.rows)
+        statuses.insert(r.status);
+    for (int s : statuses)
+        EXPECT_TRUE(s == 4 || s == 5 || s == 6 || s == 12 || s == 13) << s;
     EXPECT_TRUE(statuses.count(5) && statuses.count(6) && statuses.count(12));
 
     const int group = columnIndex(p, "GROUP"), elem = columnIndex(p, "ELEM"), pin = columnIndex(p, "PIN"),
@@ -133,12 +152,14 @@ TEST(BuiltinPackets, ParameterTemplateHas58LiveRowsOf84) {
         EXPECT_EQ(integer(*r, elem), 1);
         EXPECT_EQ(integer(*r, pin), 1);
         ++perGroup[static_cast<int>(integer(*r, group))];
-        EXPECT_TRUE(keys.insert({static_cast<int>(integer(*r, group)), static_cast<int>(integer(*r, param))}).second)
+        EXPECT_TRUE(
+            keys.insert({static_cast<int>(integer(*r, group)), static_cast<int>(integer(*r, param))}).second)
             << "a live row appears twice";
         bool any = false;
         for (int k = 0; k < 96; ++k) {
             any = any || r->fieldStatus[n1 + k] == field_status::value;
-            if (r->fieldStatus[n1 + k] == field_status::empty) ++withEmptyStatus;
+            if (r->fieldStatus[n1 + k] == field_status::empty)
+                ++withEmptyStatus;
         }
         withValues += any;
     }
@@ -152,17 +173,19 @@ TEST(BuiltinPackets, ParameterTemplateHas58LiveRowsOf84) {
 
     auto nameOf = [&](int g, int prm) {
         for (const auto* r : rows)
-            if (integer(*r, group) == g && integer(*r, param) == prm) return cp1251ToUtf8(text(*r, name));
+            if (integer(*r, group) == g && integer(*r, param) == prm)
+                return cp1251ToUtf8(text(*r, name));
         return std::string("<missing>");
     };
-    EXPECT_EQ(nameOf(13, 1), "Коэфф-т усиления  вх1-вых, дБ");  // two spaces, as built in
+    EXPECT_EQ(nameOf(13, 1), "Коэфф-т усиления  вх1-вых, дБ"); // two spaces, as built in
     EXPECT_EQ(nameOf(14, 7), "Коэфф-т усиления вх3-вых, дБ");
     EXPECT_EQ(nameOf(21, 1), "Затухание (2<->3), дБ");
-    EXPECT_EQ(nameOf(20, 1), "Затухание, дБ");  // corrected after a typing mistake
+    EXPECT_EQ(nameOf(20, 1), "Затухание, дБ"); // corrected after a typing mistake
     EXPECT_EQ(nameOf(233, 1), "Выходной уровень, дБмкВ");
 }
 
-TEST(BuiltinPackets, TemplateRowsWithoutValuesStoreOnlyTheirFiveFields) {
+TEST(BuiltinPackets, TemplateRowsWithoutValuesStoreOnlyTheirFiveFields)
+{
     const auto bytes = builtin::templatePacket();
     PacketReader reader(bytes);
     const std::uint8_t* rowStart = bytes.data() + reader.rowsOffset();
@@ -171,7 +194,8 @@ TEST(BuiltinPackets, TemplateRowsWithoutValuesStoreOnlyTheirFiveFields) {
         const std::uint8_t* rowEnd = rowStart;
         bool anyValue = false;
         for (std::size_t c = 0; c < reader.columns().size(); ++c) {
-            if (!reader.hasValue(c)) continue;
+            if (!reader.hasValue(c))
+                continue;
             anyValue = anyValue || c >= 5;
             const auto raw = reader.raw(c);
             rowEnd = std::max(rowEnd, raw.data() + raw.size());
@@ -192,14 +216,14 @@ TEST(BuiltinPackets, TemplateRowsWithoutValuesStoreOnlyTheirFiveFields) {
     EXPECT_GT(checked, 40);
 }
 
-TEST(BuiltinPackets, TypeTableHoldsElevenTypesWithEightSymbolsEach) {
+TEST(BuiltinPackets, TypeTableHoldsElevenTypesWithEightSymbolsEach)
+{
     const Packet p = readPacket(builtin::groupsPacket());
     ASSERT_EQ(p.rows.size(), 11u);
     EXPECT_EQ(p.changeLog().size(), 33u);
-    const char* names[] = {"Источники сигнала",  "Усилители",         "Кабель",
-                           "Аттенюаторы",        "Разветвители на 2", "Разветвители на 4",
-                           "Ответвители на 1",   "Ответвители на 2",  "Ответвители на 4",
-                           "Абонентские розетки", "Проходные розетки"};
+    const char* names[] = {"Источники сигнала", "Усилители",           "Кабель",           "Аттенюаторы",
+                           "Разветвители на 2", "Разветвители на 4",   "Ответвители на 1", "Ответвители на 2",
+                           "Ответвители на 4",  "Абонентские розетки", "Проходные розетки"};
     for (int i = 0; i < 11; ++i) {
         const PacketRow& r = p.rows[i];
         EXPECT_EQ(r.status, 4);

@@ -12,12 +12,16 @@ using namespace dorvin;
 
 namespace {
 
-std::uint32_t u32(const std::string& b, std::size_t at) {
+std::uint32_t u32(const std::string& b, std::size_t at)
+{
     std::uint32_t v;
     std::memcpy(&v, b.data() + at, 4);
     return v;
 }
-std::int32_t i32(const std::string& b, std::size_t at) { return static_cast<std::int32_t>(u32(b, at)); }
+std::int32_t i32(const std::string& b, std::size_t at)
+{
+    return static_cast<std::int32_t>(u32(b, at));
+}
 
 struct Walk {
     std::vector<std::uint32_t> types;
@@ -28,7 +32,8 @@ struct Walk {
 };
 
 // Walks the records, checking every size against the bytes.
-Walk walk(const std::string& b) {
+Walk walk(const std::string& b)
+{
     Walk w;
     std::size_t at = 0;
     while (at < b.size()) {
@@ -45,14 +50,20 @@ Walk walk(const std::string& b) {
         switch (type) {
         case 38: ++w.pens; break;
         case 39: ++w.brushes; break;
-        case 27: case 54: ++w.drawings; break;
-        case 2: case 5: case 85: case 88: {
+        case 27:
+        case 54: ++w.drawings; break;
+        case 2:
+        case 5:
+        case 85:
+        case 88: {
             ++w.drawings;
             const std::uint32_t n = u32(b, at + 24);
             const bool sixteen = type == 85 || type == 88;
-            if (28 + n * (sixteen ? 4u : 8u) != size) w.problem = "point count disagrees with the size";
+            if (28 + n * (sixteen ? 4u : 8u) != size)
+                w.problem = "point count disagrees with the size";
             const bool standalone = type == 2 || type == 85;
-            if (n == 0 || (standalone ? (n - 1) % 3 : n % 3) != 0) w.problem = "not whole Bezier segments";
+            if (n == 0 || (standalone ? (n - 1) % 3 : n % 3) != 0)
+                w.problem = "not whole Bezier segments";
             break;
         }
         default: break;
@@ -66,13 +77,15 @@ struct Symbols {
     std::map<int, std::array<std::string, 8>> byType;
 };
 
-const Symbols& symbols() {
+const Symbols& symbols()
+{
     static const Symbols s = [] {
         Symbols out;
         const Packet p = readPacket(builtin::groupsPacket());
         for (const auto& r : p.rows) {
             auto& pics = out.byType[static_cast<int>(std::get<std::int64_t>(r.values[0]))];
-            for (int k = 0; k < 8; ++k) pics[k] = std::get<std::string>(r.values[2 + k]);
+            for (int k = 0; k < 8; ++k)
+                pics[k] = std::get<std::string>(r.values[2 + k]);
         }
         return out;
     }();
@@ -81,7 +94,8 @@ const Symbols& symbols() {
 
 } // namespace
 
-TEST(BuiltinSymbols, EveryPictureIsAWellFormedMetafileOfItsFrame) {
+TEST(BuiltinSymbols, EveryPictureIsAWellFormedMetafileOfItsFrame)
+{
     ASSERT_EQ(symbols().byType.size(), 11u);
     for (const auto& [group, pics] : symbols().byType) {
         for (int k = 0; k < 8; ++k) {
@@ -89,7 +103,7 @@ TEST(BuiltinSymbols, EveryPictureIsAWellFormedMetafileOfItsFrame) {
             const std::string& b = pics[k];
             ASSERT_GE(b.size(), 108u);
             EXPECT_EQ(u32(b, 0), 1u);
-            EXPECT_EQ(u32(b, 40), 0x464D4520u);  // " EMF"
+            EXPECT_EQ(u32(b, 40), 0x464D4520u); // " EMF"
             EXPECT_EQ(u32(b, 48), b.size());
 
             // The declared size is right - left and bottom - top of the frame.
@@ -124,37 +138,40 @@ TEST(BuiltinSymbols, EveryPictureIsAWellFormedMetafileOfItsFrame) {
             EXPECT_EQ(u32(b, 56) & 0xFFFF, 1u + w.pens + w.brushes) << "handle count";
             EXPECT_GT(w.drawings, 1);
             ASSERT_GE(w.types.size(), 6u);
-            EXPECT_EQ(w.types[1], 17u);  // SETMAPMODE
-            EXPECT_EQ(u32(b, 108 + 8), 7u);  // isotropic
-            EXPECT_EQ(w.types[2], 9u);   // SETWINDOWEXTEX 253 x 254
+            EXPECT_EQ(w.types[1], 17u);     // SETMAPMODE
+            EXPECT_EQ(u32(b, 108 + 8), 7u); // isotropic
+            EXPECT_EQ(w.types[2], 9u);      // SETWINDOWEXTEX 253 x 254
             EXPECT_EQ(u32(b, 120 + 8), 253u);
             EXPECT_EQ(u32(b, 120 + 12), 254u);
-            EXPECT_EQ(w.types[3], 11u);  // SETVIEWPORTEXTEX 96 x 96
+            EXPECT_EQ(w.types[3], 11u); // SETVIEWPORTEXTEX 96 x 96
             EXPECT_EQ(u32(b, 136 + 8), 96u);
             EXPECT_EQ(u32(b, 136 + 12), 96u);
-            EXPECT_EQ(w.types.back(), 14u);  // EOF
+            EXPECT_EQ(w.types.back(), 14u); // EOF
             for (std::size_t i = 1; i + 1 < w.types.size(); ++i) {
                 const std::uint32_t t = w.types[i];
-                EXPECT_TRUE(t == 17 || t == 9 || t == 11 || t == 38 || t == 39 || t == 37 || t == 27 ||
-                            t == 54 || t == 2 || t == 5 || t == 85 || t == 88)
+                EXPECT_TRUE(t == 17 || t == 9 || t == 11 || t == 38 || t == 39 || t == 37 || t == 27
+                            || t == 54 || t == 2 || t == 5 || t == 85 || t == 88)
                     << "record type " << t << " is not a line, a curve or the set-up";
             }
         }
     }
 }
 
-TEST(BuiltinSymbols, SixtySixPicturesCreateABrush) {
+TEST(BuiltinSymbols, SixtySixPicturesCreateABrush)
+{
     int withBrush = 0;
     for (const auto& [group, pics] : symbols().byType)
-        for (const auto& b : pics) withBrush += walk(b).brushes;
+        for (const auto& b : pics)
+            withBrush += walk(b).brushes;
     EXPECT_EQ(withBrush, 66);
 }
 
-TEST(BuiltinSymbols, RepetitionsFollowTheTypeTable) {
+TEST(BuiltinSymbols, RepetitionsFollowTheTypeTable)
+{
     // Equal letters mark equal pictures, different letters different ones.
     const std::map<int, std::string> pattern{
-        {1, "ABCDABCD"}, {2, "ABCDABCD"}, {3, "ABCDEFGH"},  {4, "ABABABAB"},
-        {5, "ABCDABCD"}, {6, "ABCDABCD"}, {7, "ABCDEFGH"},  {8, "ABCDEFGH"},
+        {1, "ABCDABCD"}, {2, "ABCDABCD"},  {3, "ABCDEFGH"},  {4, "ABABABAB"},
+        {5, "ABCDABCD"}, {6, "ABCDABCD"},  {7, "ABCDEFGH"},  {8, "ABCDEFGH"},
         {9, "ABCDEBCD"}, {10, "ABCDABCD"}, {11, "ABBCABAB"},
     };
     for (const auto& [group, pics] : symbols().byType) {

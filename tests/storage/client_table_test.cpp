@@ -11,7 +11,8 @@ using namespace dorvin;
 
 namespace {
 
-std::string errorOf(const std::function<void()>& f) {
+std::string errorOf(const std::function<void()>& f)
+{
     try {
         f();
     } catch (const Error& e) {
@@ -20,7 +21,8 @@ std::string errorOf(const std::function<void()>& f) {
     return "<no error>";
 }
 
-void declareGroups(ClientTable& t) {
+void declareGroups(ClientTable& t)
+{
     t.addField({"GROUP", FieldKind::SmallInt, 0, 4});
     t.addField({"GRNAME", FieldKind::String, 30, 30});
     t.addField({"B1", FieldKind::Blob, 1, 10});
@@ -30,7 +32,8 @@ void declareGroups(ClientTable& t) {
     t.setFiltered(true);
 }
 
-void declareElems(ClientTable& t) {
+void declareElems(ClientTable& t)
+{
     t.addField({"GR", FieldKind::SmallInt, 0});
     t.addField({"ELEM", FieldKind::Integer, 0});
     t.addField({"MODEL", FieldKind::String, 50});
@@ -41,23 +44,27 @@ void declareElems(ClientTable& t) {
     t.addAggregate("MaxElNum", "Max(ELEM)");
 }
 
-void declareParams(ClientTable& t) {
+void declareParams(ClientTable& t)
+{
     t.addField({"GROUP", FieldKind::SmallInt, 0});
     t.addField({"ELEM", FieldKind::Integer, 0});
     t.addField({"PARAM", FieldKind::SmallInt, 0});
     t.addField({"PARNAME", FieldKind::String, 30});
-    for (int k = 1; k <= 96; ++k) t.addField({"N" + std::to_string(k), FieldKind::Float});
+    for (int k = 1; k <= 96; ++k)
+        t.addField({"N" + std::to_string(k), FieldKind::Float});
     t.setIndexFieldNames("GROUP;ELEM;PARAM");
 }
 
-void addGroup(ClientTable& t, int group, const std::string& name) {
+void addGroup(ClientTable& t, int group, const std::string& name)
+{
     t.append();
     t.fieldByName("GROUP").setInteger(group);
     t.fieldByName("GRNAME").setString(name);
     t.post();
 }
 
-void addElem(ClientTable& t, int gr, int elem, const std::string& model) {
+void addElem(ClientTable& t, int gr, int elem, const std::string& model)
+{
     t.append();
     t.fieldByName("GR").setInteger(gr);
     t.fieldByName("ELEM").setInteger(elem);
@@ -65,10 +72,12 @@ void addElem(ClientTable& t, int gr, int elem, const std::string& model) {
     t.post();
 }
 
-std::vector<std::string> column(ClientTable& t, const std::string& name) {
+std::vector<std::string> column(ClientTable& t, const std::string& name)
+{
     std::vector<std::string> out;
     const Field& f = t.fieldByName(name);
-    for (int i = 0; i < t.recordCount(); ++i) out.push_back(t.textAt(i, f));
+    for (int i = 0; i < t.recordCount(); ++i)
+        out.push_back(t.textAt(i, f));
     return out;
 }
 
@@ -76,7 +85,8 @@ std::vector<std::string> column(ClientTable& t, const std::string& name) {
 struct Base {
     ClientTable groups{"ClGroupsTable"}, elems{"ClElemsTable"}, params{"ClParamsTable"};
     DataSource groupsSource{"GroupsSource", &groups}, elementsSource{"ElementsSource", &elems};
-    Base() {
+    Base()
+    {
         declareGroups(groups);
         declareElems(elems);
         declareParams(params);
@@ -92,12 +102,13 @@ struct Base {
 
 // ---------------------------------------------------------------- load and save
 
-TEST(ClientTableLoad, SaveAndLoadRoundTripEveryKindAndHiddenRows) {
+TEST(ClientTableLoad, SaveAndLoadRoundTripEveryKindAndHiddenRows)
+{
     Base b;
     addGroup(b.groups, 2, "Amplifiers");
     addGroup(b.groups, 15, "Hidden");
     addGroup(b.groups, 1, "Sources");
-    EXPECT_EQ(b.groups.recordCount(), 2);  // 15 is filtered out
+    EXPECT_EQ(b.groups.recordCount(), 2); // 15 is filtered out
     b.groups.edit();
     {
         BlobWriter w(b.groups.fieldByName("B1"));
@@ -129,9 +140,10 @@ TEST(ClientTableLoad, SaveAndLoadRoundTripEveryKindAndHiddenRows) {
     EXPECT_EQ(e2.fieldByName("CODE").asInteger(), 0);
 }
 
-TEST(ClientTableLoad, MismatchedColumnsFailAndChangeNothing) {
+TEST(ClientTableLoad, MismatchedColumnsFailAndChangeNothing)
+{
     ClientTable src("src");
-    src.addField({"GROUP", FieldKind::Integer, 0});  // declared elsewhere as a small integer
+    src.addField({"GROUP", FieldKind::Integer, 0}); // declared elsewhere as a small integer
     src.addField({"GRNAME", FieldKind::String, 20});
     src.addField({"B1", FieldKind::Blob, 1});
     src.open();
@@ -150,7 +162,9 @@ TEST(ClientTableLoad, MismatchedColumnsFailAndChangeNothing) {
     src2.addField({"GRNAME", FieldKind::String, 20});
     src2.addField({"B1", FieldKind::Blob, 1});
     src2.open();
-    EXPECT_EQ(errorOf([&] { t.loadFromBytes(src2.saveToBytes()); }).rfind("Несовпадение размера поля 'GRNAME'", 0), 0u);
+    EXPECT_EQ(
+        errorOf([&] { t.loadFromBytes(src2.saveToBytes()); }).rfind("Несовпадение размера поля 'GRNAME'", 0),
+        0u);
 
     ClientTable src3("src3");
     src3.addField({"GROUP", FieldKind::SmallInt, 0});
@@ -164,7 +178,8 @@ TEST(ClientTableLoad, MismatchedColumnsFailAndChangeNothing) {
     EXPECT_EQ(t.state(), TableState::Browse);
 }
 
-TEST(ClientTableLoad, HistoryPacketYieldsLiveRowsAndEmptyStatusReadsAsNull) {
+TEST(ClientTableLoad, HistoryPacketYieldsLiveRowsAndEmptyStatusReadsAsNull)
+{
     Packet p;
     p.columns = {packetColumn("NAME", FieldKind::String, 5), packetColumn("FREQ", FieldKind::Float),
                  packetColumn("USED", FieldKind::Boolean)};
@@ -185,7 +200,8 @@ TEST(ClientTableLoad, HistoryPacketYieldsLiveRowsAndEmptyStatusReadsAsNull) {
     EXPECT_TRUE(t.fieldByName("USED").asBoolean());
 }
 
-TEST(ClientTableLoad, ColumnsTheTableDoesNotDeclareAreKept) {
+TEST(ClientTableLoad, ColumnsTheTableDoesNotDeclareAreKept)
+{
     ClientTable wide("wide");
     wide.addField({"A", FieldKind::Integer, 0});
     wide.addField({"EXTRA", FieldKind::String, 8});
@@ -202,7 +218,8 @@ TEST(ClientTableLoad, ColumnsTheTableDoesNotDeclareAreKept) {
     EXPECT_EQ(narrow.saveToBytes(), bytes);
 }
 
-TEST(ClientTableLoad, LargeTableWithoutRoomForAChangeLogRoundTrips) {
+TEST(ClientTableLoad, LargeTableWithoutRoomForAChangeLogRoundTrips)
+{
     ClientTable t("params");
     declareParams(t);
     t.open();
@@ -229,7 +246,8 @@ TEST(ClientTableLoad, LargeTableWithoutRoomForAChangeLogRoundTrips) {
     EXPECT_EQ(back.fieldByName("N" + std::to_string(1 + 12345 % 96)).asFloat(), 12345 * 0.125);
 }
 
-TEST(ClientTableLoad, FilesAreWrittenAndReadAndMissingFilesFail) {
+TEST(ClientTableLoad, FilesAreWrittenAndReadAndMissingFilesFail)
+{
     const auto dir = std::filesystem::temp_directory_path() / "dorvin_ct_test";
     std::filesystem::create_directories(dir);
     ClientTable t("t");
@@ -248,7 +266,8 @@ TEST(ClientTableLoad, FilesAreWrittenAndReadAndMissingFilesFail) {
 
 // ---------------------------------------------------------------- navigation and states
 
-TEST(ClientTableNavigation, FlagsRecordNumbersAndLocate) {
+TEST(ClientTableNavigation, FlagsRecordNumbersAndLocate)
+{
     ClientTable t("t");
     declareGroups(t);
     t.open();
@@ -261,7 +280,7 @@ TEST(ClientTableNavigation, FlagsRecordNumbersAndLocate) {
     t.first();
     EXPECT_TRUE(t.bof());
     EXPECT_FALSE(t.eof());
-    EXPECT_EQ(t.fieldByName("GRNAME").asString(), "a");  // active order: by name, letter case folded
+    EXPECT_EQ(t.fieldByName("GRNAME").asString(), "a"); // active order: by name, letter case folded
     int visited = 0;
     while (!t.eof()) {
         ++visited;
@@ -275,7 +294,7 @@ TEST(ClientTableNavigation, FlagsRecordNumbersAndLocate) {
     t.setRecNo(99);
     EXPECT_EQ(t.recNo(), 3);
 
-    EXPECT_FALSE(t.locate("GRNAME", "c"));  // case-sensitive
+    EXPECT_FALSE(t.locate("GRNAME", "c")); // case-sensitive
     EXPECT_EQ(t.recNo(), 3);
     EXPECT_TRUE(t.locate("GRNAME", "b"));
     EXPECT_EQ(t.fieldByName("GROUP").asInteger(), 1);
@@ -284,7 +303,8 @@ TEST(ClientTableNavigation, FlagsRecordNumbersAndLocate) {
     EXPECT_EQ(errorOf([&] { t.locate("NOPE", "1"); }), "Field 'NOPE' not found");
 }
 
-TEST(ClientTableStates, ExactErrorTextsForClosedEmptyAndBrowse) {
+TEST(ClientTableStates, ExactErrorTextsForClosedEmptyAndBrowse)
+{
     ClientTable t("t");
     declareGroups(t);
     EXPECT_EQ(errorOf([&] { t.first(); }), "Cannot perform this operation on a closed dataset");
@@ -298,14 +318,15 @@ TEST(ClientTableStates, ExactErrorTextsForClosedEmptyAndBrowse) {
     EXPECT_EQ(errorOf([&] { t.field(7); }).find("out of range") != std::string::npos, true);
 }
 
-TEST(ClientTableStates, EditOnEmptyInsertsAndCancelAndDeleteRestore) {
+TEST(ClientTableStates, EditOnEmptyInsertsAndCancelAndDeleteRestore)
+{
     ClientTable t("t");
     declareGroups(t);
     t.open();
-    t.edit();  // nothing shown: an insertion
+    t.edit(); // nothing shown: an insertion
     EXPECT_EQ(t.state(), TableState::Insert);
     EXPECT_EQ(t.recordCount(), 1);
-    t.post();  // unchanged, yet stored: a row of nulls
+    t.post(); // unchanged, yet stored: a row of nulls
     EXPECT_EQ(t.recordCount(), 1);
     EXPECT_TRUE(t.fieldByName("GROUP").isNull());
 
@@ -316,19 +337,20 @@ TEST(ClientTableStates, EditOnEmptyInsertsAndCancelAndDeleteRestore) {
 
     t.insert();
     t.fieldByName("GRNAME").setString("new");
-    t.deleteRecord();  // in insert state: a cancel
+    t.deleteRecord(); // in insert state: a cancel
     EXPECT_EQ(t.state(), TableState::Browse);
     EXPECT_EQ(t.recordCount(), 1);
 
     t.edit();
-    t.fieldByName("GRNAME").setString(std::string(40, 'x'));  // cut to the declared size
+    t.fieldByName("GRNAME").setString(std::string(40, 'x')); // cut to the declared size
     EXPECT_EQ(t.fieldByName("GRNAME").asString().size(), 30u);
     t.deleteRecord();
     EXPECT_EQ(t.recordCount(), 0);
     EXPECT_EQ(t.state(), TableState::Browse);
 }
 
-TEST(ClientTableStates, ValuesAreCheckedAgainstTheFieldKind) {
+TEST(ClientTableStates, ValuesAreCheckedAgainstTheFieldKind)
+{
     ClientTable t("t");
     declareElems(t);
     t.open();
@@ -345,12 +367,13 @@ TEST(ClientTableStates, ValuesAreCheckedAgainstTheFieldKind) {
     EXPECT_THROW(t.fieldByName("MaxElNum").setInteger(3), Error);
 }
 
-TEST(ClientTableStates, SaveEndsAPendingEditPostingOnlyChangedRows) {
+TEST(ClientTableStates, SaveEndsAPendingEditPostingOnlyChangedRows)
+{
     ClientTable t("t");
     declareGroups(t);
     t.open();
     addGroup(t, 1, "one");
-    t.insert();  // unchanged: cancelled by the save
+    t.insert(); // unchanged: cancelled by the save
     auto bytes = t.saveToBytes();
     EXPECT_EQ(t.state(), TableState::Browse);
     EXPECT_EQ(PacketReader(bytes).rowCount(), 1u);
@@ -364,7 +387,8 @@ TEST(ClientTableStates, SaveEndsAPendingEditPostingOnlyChangedRows) {
     EXPECT_EQ(u.fieldByName("GRNAME").asString(), "uno");
 }
 
-TEST(ClientTableStates, UniqueIndexRejectsDuplicateKeysAndKeepsTheEdit) {
+TEST(ClientTableStates, UniqueIndexRejectsDuplicateKeysAndKeepsTheEdit)
+{
     ClientTable t("t");
     declareGroups(t);
     t.open();
@@ -392,14 +416,15 @@ TEST(ClientTableStates, UniqueIndexRejectsDuplicateKeysAndKeepsTheEdit) {
     EXPECT_EQ(column(t, "GROUP"), (std::vector<std::string>{"1", "2"}));
 }
 
-TEST(ClientTableStates, BlobStreamsReplaceBytesOnClose) {
+TEST(ClientTableStates, BlobStreamsReplaceBytesOnClose)
+{
     ClientTable t("t");
     declareGroups(t);
     t.open();
     t.append();
     BlobWriter w(t.fieldByName("B1"));
     w.write(std::string("abc"));
-    EXPECT_TRUE(t.fieldByName("B1").isNull());  // nothing stored before close
+    EXPECT_TRUE(t.fieldByName("B1").isNull()); // nothing stored before close
     w.write(std::string(1000, '\0'));
     w.close();
     t.post();
@@ -422,7 +447,8 @@ TEST(ClientTableStates, BlobStreamsReplaceBytesOnClose) {
 
 // ---------------------------------------------------------------- filter, master links, aggregate
 
-TEST(ClientTableFilter, FilteredRowsStayInTheTableAndTextMayBeAnythingWhileOff) {
+TEST(ClientTableFilter, FilteredRowsStayInTheTableAndTextMayBeAnythingWhileOff)
+{
     ClientTable t("t");
     declareGroups(t);
     t.open();
@@ -431,7 +457,7 @@ TEST(ClientTableFilter, FilteredRowsStayInTheTableAndTextMayBeAnythingWhileOff) 
     EXPECT_EQ(column(t, "GROUP"), (std::vector<std::string>{"7"}));
     t.setFiltered(false);
     EXPECT_EQ(t.recordCount(), 2);
-    t.setFilter("C:\\bases\\some base.CBB");  // not applied
+    t.setFilter("C:\\bases\\some base.CBB"); // not applied
     EXPECT_EQ(t.filter(), "C:\\bases\\some base.CBB");
     EXPECT_THROW(t.setFiltered(true), Error);
     EXPECT_FALSE(t.filtered());
@@ -440,11 +466,12 @@ TEST(ClientTableFilter, FilteredRowsStayInTheTableAndTextMayBeAnythingWhileOff) 
     EXPECT_EQ(column(t, "GROUP"), (std::vector<std::string>{"15"}));
 }
 
-TEST(ClientTableMaster, DetailShowsTheMastersRangeAndNewRowsReceiveItsKey) {
+TEST(ClientTableMaster, DetailShowsTheMastersRangeAndNewRowsReceiveItsKey)
+{
     Base b;
     addGroup(b.groups, 1, "A");
     addGroup(b.groups, 2, "B");
-    b.groups.first();  // type 1
+    b.groups.first(); // type 1
     addElem(b.elems, 1, 1, "x1");
     // Elements of type 2, added while it is the current type.
     b.groups.next();
@@ -455,7 +482,7 @@ TEST(ClientTableMaster, DetailShowsTheMastersRangeAndNewRowsReceiveItsKey) {
     EXPECT_EQ(column(b.elems, "MODEL"), (std::vector<std::string>{"x1"}));
 
     b.elems.append();
-    EXPECT_EQ(b.elems.fieldByName("GR").asInteger(), 1);  // the master's GROUP
+    EXPECT_EQ(b.elems.fieldByName("GR").asInteger(), 1); // the master's GROUP
     EXPECT_FALSE(b.elems.modified());
     b.elems.fieldByName("ELEM").setInteger(2);
     b.elems.fieldByName("MODEL").setString("x0");
@@ -478,7 +505,8 @@ TEST(ClientTableMaster, DetailShowsTheMastersRangeAndNewRowsReceiveItsKey) {
     EXPECT_EQ(b.elems.fieldByName("MODEL").asString(), "y0");
 }
 
-TEST(ClientTableMaster, MasterMoveEndsTheDetailsPendingEdit) {
+TEST(ClientTableMaster, MasterMoveEndsTheDetailsPendingEdit)
+{
     Base b;
     addGroup(b.groups, 1, "A");
     addGroup(b.groups, 2, "B");
@@ -486,18 +514,19 @@ TEST(ClientTableMaster, MasterMoveEndsTheDetailsPendingEdit) {
     addElem(b.elems, 1, 1, "m");
     b.elems.edit();
     b.elems.fieldByName("CODE").setString("C-1");
-    b.groups.next();  // posts the element first
+    b.groups.next(); // posts the element first
     EXPECT_EQ(b.elems.state(), TableState::Browse);
     b.groups.first();
     EXPECT_EQ(b.elems.fieldByName("CODE").asString(), "C-1");
 
-    b.elems.append();  // unchanged insertion: cancelled by the move
+    b.elems.append(); // unchanged insertion: cancelled by the move
     b.groups.next();
     b.groups.first();
     EXPECT_EQ(b.elems.recordCount(), 1);
 }
 
-TEST(ClientTableAggregate, MaxCoversTheShownRowsAndIsEmptyWhenThereAreNone) {
+TEST(ClientTableAggregate, MaxCoversTheShownRowsAndIsEmptyWhenThereAreNone)
+{
     Base b;
     addGroup(b.groups, 1, "A");
     addGroup(b.groups, 2, "B");
@@ -510,7 +539,7 @@ TEST(ClientTableAggregate, MaxCoversTheShownRowsAndIsEmptyWhenThereAreNone) {
     EXPECT_EQ(maxElNum.asString(), "5");
     b.elems.append();
     b.elems.fieldByName("ELEM").setInteger(9);
-    EXPECT_EQ(maxElNum.asString(), "5");  // not posted yet
+    EXPECT_EQ(maxElNum.asString(), "5"); // not posted yet
     b.elems.post();
     EXPECT_EQ(maxElNum.asString(), "9");
     b.groups.next();
@@ -527,7 +556,8 @@ struct Recorder : TableObserver {
 };
 } // namespace
 
-TEST(ClientTableNotifications, OrderOfInsertDeleteMoveAndPost) {
+TEST(ClientTableNotifications, OrderOfInsertDeleteMoveAndPost)
+{
     ClientTable t("t");
     declareGroups(t);
     DataSource src("src", &t);
@@ -543,7 +573,7 @@ TEST(ClientTableNotifications, OrderOfInsertDeleteMoveAndPost) {
         log.push_back("stateChange " + std::to_string(int(s.dataSet()->state())));
     };
     t.open();
-    EXPECT_EQ(log, (std::vector<std::string>{"stateChange 1"}));  // no row shown: no after-scroll
+    EXPECT_EQ(log, (std::vector<std::string>{"stateChange 1"})); // no row shown: no after-scroll
     log.clear();
 
     t.append();
@@ -560,7 +590,7 @@ TEST(ClientTableNotifications, OrderOfInsertDeleteMoveAndPost) {
     t.fieldByName("GROUP").setInteger(2);
     t.fieldByName("GRNAME").setString("a");
     log.clear();
-    t.next();  // posts, then moves
+    t.next(); // posts, then moves
     EXPECT_EQ(log, (std::vector<std::string>{"stateChange 1", "beforeScroll", "afterScroll"}));
     log.clear();
 
@@ -576,7 +606,8 @@ TEST(ClientTableNotifications, OrderOfInsertDeleteMoveAndPost) {
     EXPECT_EQ(log, (std::vector<std::string>{"afterScroll u"}));
 }
 
-TEST(ClientTableNotifications, AbortInABeforeHandlerChangesNothing) {
+TEST(ClientTableNotifications, AbortInABeforeHandlerChangesNothing)
+{
     ClientTable t("t");
     declareGroups(t);
     t.open();
@@ -585,13 +616,16 @@ TEST(ClientTableNotifications, AbortInABeforeHandlerChangesNothing) {
     t.first();
     bool refuse = true;
     t.beforeInsert = [&](ClientTable&) {
-        if (refuse) throw Abort{};
+        if (refuse)
+            throw Abort{};
     };
     t.beforeDelete = [&](ClientTable&) {
-        if (refuse) throw Abort{};
+        if (refuse)
+            throw Abort{};
     };
     t.beforeScroll = [&](ClientTable&) {
-        if (refuse) throw Abort{};
+        if (refuse)
+            throw Abort{};
     };
     EXPECT_THROW(t.append(), Abort);
     EXPECT_EQ(t.state(), TableState::Browse);
@@ -613,7 +647,8 @@ TEST(ClientTableNotifications, AbortInABeforeHandlerChangesNothing) {
     EXPECT_EQ(column(t, "GRNAME"), (std::vector<std::string>{"b"}));
 }
 
-TEST(ClientTableNotifications, ObserversSeeRowsByShownIndexWithoutMoving) {
+TEST(ClientTableNotifications, ObserversSeeRowsByShownIndexWithoutMoving)
+{
     ClientTable t("t");
     declareGroups(t);
     t.open();
@@ -633,7 +668,7 @@ TEST(ClientTableNotifications, ObserversSeeRowsByShownIndexWithoutMoving) {
     EXPECT_EQ(t.recNo(), 2);
     t.edit();
     t.fieldByName("GRNAME").setString("c");
-    EXPECT_EQ(t.textAt(1, t.fieldByName("GRNAME")), "c");  // the edit shows at once
+    EXPECT_EQ(t.textAt(1, t.fieldByName("GRNAME")), "c"); // the edit shows at once
     t.cancel();
     t.insert();
     t.cancel();
@@ -645,16 +680,20 @@ TEST(ClientTableNotifications, ObserversSeeRowsByShownIndexWithoutMoving) {
 
 // A view holding typed text writes it when the row is posted or its pending edit ends
 // (a save, a move); its failure stops the post and keeps the edit.
-TEST(ClientTableNotifications, UpdateRecordLetsAViewWriteTypedTextBeforeThePost) {
+TEST(ClientTableNotifications, UpdateRecordLetsAViewWriteTypedTextBeforeThePost)
+{
     struct TypedText : TableObserver {
         ClientTable* table = nullptr;
-        std::string text;       // what the "editor" holds; empty: nothing typed
+        std::string text; // what the "editor" holds; empty: nothing typed
         bool refuse = false;
         int calls = 0;
-        void updateRecord() override {
+        void updateRecord() override
+        {
             ++calls;
-            if (refuse) throw Error("refused");
-            if (!text.empty()) table->fieldByName("GRNAME").setString(text);
+            if (refuse)
+                throw Error("refused");
+            if (!text.empty())
+                table->fieldByName("GRNAME").setString(text);
             text.clear();
         }
     };
@@ -696,7 +735,7 @@ TEST(ClientTableNotifications, UpdateRecordLetsAViewWriteTypedTextBeforeThePost)
     view.refuse = false;
     t.cancel();
     const int before = view.calls;
-    t.next();  // browsing: nothing pending, the view is not asked
+    t.next(); // browsing: nothing pending, the view is not asked
     EXPECT_EQ(view.calls, before);
     connection.disconnect();
 }

@@ -1,10 +1,10 @@
 // The data module: built-in contents, LoadBase and SaveBase, and what survives failures.
-#include "support/temp_folder_test.h"
-#include "storage/data_module.h"
 #include "storage/cp1251.h"
-#include "storage/file_io.h"
+#include "storage/data_module.h"
 #include "storage/error.h"
+#include "storage/file_io.h"
 #include "storage/packet.h"
+#include "support/temp_folder_test.h"
 
 #include <gtest/gtest.h>
 
@@ -19,19 +19,24 @@ namespace {
 
 class DataModuleTest : public dorvin::test::TempFolderTest {
 protected:
-    static std::string fileBytes(const std::string& p) {
+    static std::string fileBytes(const std::string& p)
+    {
         const auto v = files::readFile(p);
         return std::string(v.begin(), v.end());
     }
-    static void writeBytes(const std::string& p, const std::string& bytes) {
+    static void writeBytes(const std::string& p, const std::string& bytes)
+    {
         std::ofstream(files::fromUtf8(p), std::ios::binary | std::ios::trunc) << bytes;
     }
-    std::size_t filesInDir() const {
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
+    std::size_t filesInDir() const
+    {
+        return static_cast<std::size_t>(
+            std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
     }
 
     // Adds an element of the current type with one parameter row.
-    static void addElement(TDataM& dm, int group, const char* model, int elem) {
+    static void addElement(TDataM& dm, int group, const char* model, int elem)
+    {
         ASSERT_TRUE(dm.ClGroupsTable.locate("GROUP", std::to_string(group)));
         dm.ClElemsTable.append();
         dm.ClElemsTableELEM.setInteger(elem);
@@ -41,12 +46,14 @@ protected:
         dm.ClParamsTable.append();
         dm.ClParamsTablePARAM.setInteger(1);
         dm.ClParamsTablePARNAME.setString(utf8ToCp1251("Затухание, дБ"));
-        for (int k = 0; k < 96; ++k) dm.ClParamsTableN[k]->setFloat(1.0 + k / 8.0);
+        for (int k = 0; k < 96; ++k)
+            dm.ClParamsTableN[k]->setFloat(1.0 + k / 8.0);
         dm.ClParamsTable.post();
     }
 
     // Everything the four stored tables hold, as their packets.
-    static std::vector<std::vector<std::uint8_t>> snapshot(TDataM& dm) {
+    static std::vector<std::vector<std::uint8_t>> snapshot(TDataM& dm)
+    {
         return {dm.ClGroupsTable.saveToBytes(), dm.ClElemsTable.saveToBytes(), dm.ClParamsTable.saveToBytes(),
                 dm.BaseFreqs.saveToBytes()};
     }
@@ -54,7 +61,8 @@ protected:
     static std::size_t storedRows(ClientTable& t) { return readPacket(t.saveToBytes()).rows.size(); }
 
     // The packet held in one blob of a base file's container row.
-    static Packet blobOf(const std::string& file, const std::string& blob) {
+    static Packet blobOf(const std::string& file, const std::string& blob)
+    {
         const Packet c = readPacket(files::readFile(file));
         for (std::size_t i = 0; i < c.columns.size(); ++i)
             if (c.columns[i].name == blob) {
@@ -65,21 +73,23 @@ protected:
     }
 
     // The base file built whole from the four packets, as a reference for the streamed save.
-    static std::string containerBuiltWhole(TDataM& dm) {
+    static std::string containerBuiltWhole(TDataM& dm)
+    {
         PacketWriter w({packetColumn("GROUPS", FieldKind::Blob), packetColumn("ELEMENTS", FieldKind::Blob),
                         packetColumn("PARAMS", FieldKind::Blob), packetColumn("FREQS", FieldKind::Blob)},
                        1, {liveChangeLog(1)});
         w.beginRow();
-        for (const auto& p : snapshot(dm)) w.putBytes(std::string(p.begin(), p.end()));
+        for (const auto& p : snapshot(dm))
+            w.putBytes(std::string(p.begin(), p.end()));
         const auto bytes = w.finish();
         return std::string(bytes.begin(), bytes.end());
     }
-
 };
 
 } // namespace
 
-TEST_F(DataModuleTest, StartsWithTheBuiltInContents) {
+TEST_F(DataModuleTest, StartsWithTheBuiltInContents)
+{
     TDataM dm;
     EXPECT_EQ(dm.currentBasePath(), "");
     EXPECT_EQ(dm.ClGroupsTable.recordCount(), 11);
@@ -101,7 +111,8 @@ TEST_F(DataModuleTest, StartsWithTheBuiltInContents) {
     EXPECT_EQ(dm.BaseFreqsFREQ.displayLabel(), utf8ToCp1251("Частота, МГц"));
 }
 
-TEST_F(DataModuleTest, FieldMembersAreTheNamedFieldsInOrder) {
+TEST_F(DataModuleTest, FieldMembersAreTheNamedFieldsInOrder)
+{
     TDataM dm;
     EXPECT_EQ(&dm.ClGroupsTableGRNAME, &dm.ClGroupsTable.fieldByName("GRNAME"));
     EXPECT_EQ(&dm.ClGroupsTableB8, &dm.ClGroupsTable.fieldByName("B8"));
@@ -122,7 +133,8 @@ TEST_F(DataModuleTest, FieldMembersAreTheNamedFieldsInOrder) {
     EXPECT_EQ(dm.DataSource3.dataSet(), &dm.BaseFreqs);
 }
 
-TEST_F(DataModuleTest, SavedBaseLoadsBackWithItsPath) {
+TEST_F(DataModuleTest, SavedBaseLoadsBackWithItsPath)
+{
     const std::string a = path("a.CBB");
     {
         TDataM dm;
@@ -145,7 +157,8 @@ TEST_F(DataModuleTest, SavedBaseLoadsBackWithItsPath) {
     EXPECT_EQ(storedRows(dm.BaseFile), 0u) << "the container is empty outside load and save";
 }
 
-TEST_F(DataModuleTest, ContainerHoldsOneRowWithFourBlobsInOrder) {
+TEST_F(DataModuleTest, ContainerHoldsOneRowWithFourBlobsInOrder)
+{
     const std::string a = path("a.CBB");
     TDataM dm;
     dm.SaveBase(a);
@@ -164,7 +177,8 @@ TEST_F(DataModuleTest, ContainerHoldsOneRowWithFourBlobsInOrder) {
     EXPECT_EQ(filesInDir(), 1u) << "no temporary file is left behind";
 }
 
-TEST_F(DataModuleTest, HiddenTypeFifteenStaysHiddenAndIsSaved) {
+TEST_F(DataModuleTest, HiddenTypeFifteenStaysHiddenAndIsSaved)
+{
     const std::string a = path("a.CBB"), b = path("b.CBB");
     {
         TDataM dm;
@@ -184,7 +198,8 @@ TEST_F(DataModuleTest, HiddenTypeFifteenStaysHiddenAndIsSaved) {
     EXPECT_EQ(blobOf(b, "GROUPS").rows.size(), 12u);
 }
 
-TEST_F(DataModuleTest, LoadingPostsTheFirstTypeRowUnchanged) {
+TEST_F(DataModuleTest, LoadingPostsTheFirstTypeRowUnchanged)
+{
     const std::string a = path("a.CBB");
     std::string firstName, firstSymbol;
     {
@@ -203,11 +218,13 @@ TEST_F(DataModuleTest, LoadingPostsTheFirstTypeRowUnchanged) {
     EXPECT_EQ(dm.ClGroupsTableB3.asBytes(), firstSymbol);
 }
 
-TEST_F(DataModuleTest, LoadingABaseThatShowsNoTypeAddsAnAllNullRow) {
+TEST_F(DataModuleTest, LoadingABaseThatShowsNoTypeAddsAnAllNullRow)
+{
     const std::string a = path("a.CBB");
     {
         TDataM dm;
-        while (!dm.ClGroupsTable.isEmpty()) dm.ClGroupsTable.deleteRecord();
+        while (!dm.ClGroupsTable.isEmpty())
+            dm.ClGroupsTable.deleteRecord();
         dm.ClGroupsTable.append();
         dm.ClGroupsTableGROUP.setInteger(15);
         dm.ClGroupsTable.post();
@@ -221,7 +238,8 @@ TEST_F(DataModuleTest, LoadingABaseThatShowsNoTypeAddsAnAllNullRow) {
     EXPECT_EQ(storedRows(dm.ClGroupsTable), 2u);
 }
 
-TEST_F(DataModuleTest, SavingElsewhereKeepsTheCurrentPath) {
+TEST_F(DataModuleTest, SavingElsewhereKeepsTheCurrentPath)
+{
     const std::string a = path("a.CBB"), b = path("b.CBB");
     TDataM dm;
     dm.SaveBase(a);
@@ -233,7 +251,8 @@ TEST_F(DataModuleTest, SavingElsewhereKeepsTheCurrentPath) {
     EXPECT_EQ(blobOf(a, "ELEMENTS").rows.size(), 0u);
 }
 
-TEST_F(DataModuleTest, SavingDuringAParameterEditPostsAChangeAndCancelsNone) {
+TEST_F(DataModuleTest, SavingDuringAParameterEditPostsAChangeAndCancelsNone)
+{
     const std::string a = path("a.CBB"), b = path("b.CBB"), c = path("c.CBB");
     {
         TDataM dm;
@@ -262,7 +281,8 @@ TEST_F(DataModuleTest, SavingDuringAParameterEditPostsAChangeAndCancelsNone) {
     EXPECT_EQ(fileBytes(b), fileBytes(c));
 }
 
-TEST_F(DataModuleTest, ADamagedFileChangesNothing) {
+TEST_F(DataModuleTest, ADamagedFileChangesNothing)
+{
     const std::string good = path("good.CBB"), other = path("other.CBB");
     {
         TDataM dm;
@@ -282,7 +302,8 @@ TEST_F(DataModuleTest, ADamagedFileChangesNothing) {
         {"header only", bytes.substr(0, 24)},
     };
     // Cuts through the container header, the first blob and the last blob.
-    for (std::size_t cut : {std::size_t(100), std::size_t(400), bytes.size() / 2, bytes.size() - 30, bytes.size() - 1})
+    for (std::size_t cut :
+         {std::size_t(100), std::size_t(400), bytes.size() / 2, bytes.size() - 30, bytes.size() - 1})
         damaged.push_back({"cut at " + std::to_string(cut), bytes.substr(0, cut)});
     {
         // a byte flipped deep inside the last table packet
@@ -315,7 +336,8 @@ TEST_F(DataModuleTest, ADamagedFileChangesNothing) {
     EXPECT_EQ(snapshot(dm), before);
 }
 
-TEST_F(DataModuleTest, ABaseWhoseTableLacksAFieldIsRefusedWhole) {
+TEST_F(DataModuleTest, ABaseWhoseTableLacksAFieldIsRefusedWhole)
+{
     const std::string good = path("good.CBB"), bad = path("bad.CBB");
     TDataM dm;
     addElement(dm, 7, "ОТ-1-12", 1);
@@ -343,7 +365,8 @@ TEST_F(DataModuleTest, ABaseWhoseTableLacksAFieldIsRefusedWhole) {
     EXPECT_EQ(snapshot(dm), before) << "the types, elements and parameters before it stay too";
 }
 
-TEST_F(DataModuleTest, AHandlerFailingDuringLoadStillLeavesOneWholeBase) {
+TEST_F(DataModuleTest, AHandlerFailingDuringLoadStillLeavesOneWholeBase)
+{
     const std::string a = path("a.CBB"), b = path("b.CBB");
     TDataM dm;
     dm.SaveBase(a);
@@ -369,7 +392,8 @@ TEST_F(DataModuleTest, AHandlerFailingDuringLoadStillLeavesOneWholeBase) {
     EXPECT_EQ(dm.ClGroupsTable.state(), TableState::Browse);
 }
 
-TEST_F(DataModuleTest, AFailedSaveLeavesTheOldFileIntact) {
+TEST_F(DataModuleTest, AFailedSaveLeavesTheOldFileIntact)
+{
     const std::string a = path("a.CBB");
     TDataM dm;
     addElement(dm, 8, "ОТ-2-12", 1);
@@ -399,13 +423,14 @@ TEST_F(DataModuleTest, AFailedSaveLeavesTheOldFileIntact) {
     EXPECT_EQ(blobOf(a, "ELEMENTS").rows.size(), 2u);
 }
 
-TEST_F(DataModuleTest, TheStreamedSaveIsTheContainerOfTheFourPackets) {
+TEST_F(DataModuleTest, TheStreamedSaveIsTheContainerOfTheFourPackets)
+{
     const std::string a = path("a.CBB");
     TDataM dm;
     addElement(dm, 8, "ОТ-2-12", 1);
     addElement(dm, 3, "Ответвитель", 1);
     dm.ClElemsTable.edit();
-    dm.ClElemsTableCENA.clear();  // a null among the values
+    dm.ClElemsTableCENA.clear(); // a null among the values
     dm.ClElemsTable.post();
     // An element being inserted is posted by the measuring that precedes the streaming.
     dm.ClElemsTable.append();
@@ -419,7 +444,8 @@ TEST_F(DataModuleTest, TheStreamedSaveIsTheContainerOfTheFourPackets) {
         EXPECT_EQ(t->packetSize(), t->saveToBytes().size()) << t->name();
 }
 
-TEST_F(DataModuleTest, AFailureWhileStreamingLeavesNoTemporaryFile) {
+TEST_F(DataModuleTest, AFailureWhileStreamingLeavesNoTemporaryFile)
+{
     const std::string a = path("a.CBB");
     writeBytes(a, "old contents");
     const std::vector<std::uint8_t> half(300000, 0x5A);
@@ -439,7 +465,8 @@ TEST_F(DataModuleTest, AFailureWhileStreamingLeavesNoTemporaryFile) {
     EXPECT_EQ(filesInDir(), 1u);
 }
 
-TEST_F(DataModuleTest, CyrillicPathsWork) {
+TEST_F(DataModuleTest, CyrillicPathsWork)
+{
     const std::string p = path("Рабочая база.CBB");
     TDataM dm;
     dm.SaveBase(p);
@@ -448,7 +475,8 @@ TEST_F(DataModuleTest, CyrillicPathsWork) {
     EXPECT_TRUE(fs::exists(files::fromUtf8(p)));
 }
 
-TEST_F(DataModuleTest, TwentyThousandParameterRowsSaveAndLoadBackIdentical) {
+TEST_F(DataModuleTest, TwentyThousandParameterRowsSaveAndLoadBackIdentical)
+{
     const std::string a = path("big.CBB"), b = path("big2.CBB");
     TDataM dm;
     ASSERT_TRUE(dm.ClGroupsTable.locate("GROUP", "2"));
@@ -461,7 +489,8 @@ TEST_F(DataModuleTest, TwentyThousandParameterRowsSaveAndLoadBackIdentical) {
             dm.ClParamsTable.append();
             dm.ClParamsTablePARAM.setInteger(prm);
             dm.ClParamsTablePARNAME.setString("P" + std::to_string(prm));
-            for (int k = 0; k < 96; k += (prm % 3) + 1) dm.ClParamsTableN[k]->setFloat(e * 0.001 + prm + k / 7.0);
+            for (int k = 0; k < 96; k += (prm % 3) + 1)
+                dm.ClParamsTableN[k]->setFloat(e * 0.001 + prm + k / 7.0);
             dm.ClParamsTable.post();
         }
     }

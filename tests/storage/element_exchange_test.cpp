@@ -17,7 +17,8 @@ struct Tables {
     ClientTable groups{"groups"}, elems{"elems"}, params{"params"};
     DataSource groupsSource{"groupsSource", &groups}, elemsSource{"elemsSource", &elems};
 
-    Tables() {
+    Tables()
+    {
         groups.addField({"GROUP", FieldKind::SmallInt, 0});
         groups.addField({"GRNAME", FieldKind::String, 30});
         groups.setIndexFieldNames("GROUP");
@@ -32,7 +33,8 @@ struct Tables {
         params.addField({"ELEM", FieldKind::Integer, 0});
         params.addField({"PARAM", FieldKind::SmallInt, 0});
         params.addField({"PARNAME", FieldKind::String, 30});
-        for (int k = 1; k <= exchangeValueCount; ++k) params.addField({"N" + std::to_string(k), FieldKind::Float});
+        for (int k = 1; k <= exchangeValueCount; ++k)
+            params.addField({"N" + std::to_string(k), FieldKind::Float});
         params.setIndexFieldNames("GROUP;ELEM;PARAM");
         elems.setMasterLink(&groupsSource, "GROUP", "GR");
         params.setMasterLink(&elemsSource, "GR;ELEM", "GROUP;ELEM");
@@ -49,7 +51,8 @@ struct Tables {
 
     void showType(int g) { ASSERT_TRUE(groups.locate("GROUP", std::to_string(g))); }
 
-    void addElement(int g, int number, const std::string& model) {
+    void addElement(int g, int number, const std::string& model)
+    {
         showType(g);
         elems.append();
         elems.fieldByName("ELEM").setInteger(number);
@@ -57,7 +60,8 @@ struct Tables {
         elems.post();
     }
 
-    void addParam(int param, const std::string& name, double n1) {
+    void addParam(int param, const std::string& name, double n1)
+    {
         params.append();
         params.fieldByName("PARAM").setInteger(param);
         params.fieldByName("PARNAME").setString(name);
@@ -66,21 +70,24 @@ struct Tables {
     }
 
     // Parameter rows of (type, number) among all posted rows.
-    int paramRows(int g, int number) {
+    int paramRows(int g, int number)
+    {
         int n = 0;
         const Field& group = params.fieldByName("GROUP");
         const Field& elem = params.fieldByName("ELEM");
         params.forEachRow([&](const RowView& row) {
-            if (row.integer(group) == g && row.integer(elem) == number) ++n;
+            if (row.integer(group) == g && row.integer(elem) == number)
+                ++n;
         });
         return n;
     }
 };
 
-ExchangeElement fileElement(int gr, std::vector<int> paramCodes) {
+ExchangeElement fileElement(int gr, std::vector<int> paramCodes)
+{
     ExchangeElement e;
     e.gr = gr;
-    e.elem = 77;  // the number in the base it came from: not used
+    e.elem = 77; // the number in the base it came from: not used
     e.model = "From file";
     e.price = 12.5;
     e.code = "F1";
@@ -99,7 +106,8 @@ ExchangeElement fileElement(int gr, std::vector<int> paramCodes) {
 
 } // namespace
 
-TEST(ElementExchange, NumberingSeesRowsTheMasterLinkAndTheFilterHide) {
+TEST(ElementExchange, NumberingSeesRowsTheMasterLinkAndTheFilterHide)
+{
     Tables t;
     t.addElement(1, 3, "a");
     t.addElement(2, 7, "b");
@@ -107,7 +115,7 @@ TEST(ElementExchange, NumberingSeesRowsTheMasterLinkAndTheFilterHide) {
     t.addElement(1, 5, "c");
     t.elems.setFiltered(true);
     t.showType(1);
-    ASSERT_EQ(t.elems.recordCount(), 2);  // type 2 is hidden by the master link
+    ASSERT_EQ(t.elems.recordCount(), 2); // type 2 is hidden by the master link
     EXPECT_EQ(maxElementNumber(t.elems, 1), 5);
     EXPECT_EQ(maxElementNumber(t.elems, 2), 150);
     EXPECT_EQ(maxElementNumber(t.elems, 9), 0);
@@ -116,7 +124,8 @@ TEST(ElementExchange, NumberingSeesRowsTheMasterLinkAndTheFilterHide) {
     EXPECT_EQ(t.elems.fieldByName("GR").asInteger(), 1);
 }
 
-TEST(ElementExchange, NumberingCountsAPendingEditAsPosted) {
+TEST(ElementExchange, NumberingCountsAPendingEditAsPosted)
+{
     Tables t;
     t.addElement(1, 3, "a");
     t.elems.edit();
@@ -129,7 +138,8 @@ TEST(ElementExchange, NumberingCountsAPendingEditAsPosted) {
     EXPECT_EQ(t.elems.state(), TableState::Browse);
 }
 
-TEST(ElementExchange, RecordTakesTheElementAndItsParametersInOrder) {
+TEST(ElementExchange, RecordTakesTheElementAndItsParametersInOrder)
+{
     Tables t;
     t.addElement(1, 3, "a");
     t.elems.edit();
@@ -139,7 +149,7 @@ TEST(ElementExchange, RecordTakesTheElementAndItsParametersInOrder) {
     t.addParam(20, "second", 2);
     t.addParam(10, "first", 1);
     t.addParam(30, "third", 3);
-    t.addElement(1, 4, "other");  // its rows are not this element's
+    t.addElement(1, 4, "other"); // its rows are not this element's
     t.addParam(10, "not mine", 0);
     ASSERT_TRUE(t.elems.locate("ELEM", "3"));
 
@@ -157,10 +167,11 @@ TEST(ElementExchange, RecordTakesTheElementAndItsParametersInOrder) {
     EXPECT_EQ(e.params[1].elem, 3);
     EXPECT_EQ(e.params[1].values[0], 2.0);
     EXPECT_FALSE(e.params[1].values[1].has_value());
-    EXPECT_EQ(t.params.recNo(), 3);  // the parameter table ends on the last row
+    EXPECT_EQ(t.params.recNo(), 3); // the parameter table ends on the last row
 }
 
-TEST(ElementExchange, InsertionNumbersTheRowsAndDropsTemplateAndStrayRows) {
+TEST(ElementExchange, InsertionNumbersTheRowsAndDropsTemplateAndStrayRows)
+{
     Tables t;
     t.addElement(1, 3, "a");
     // Stray rows of type 2 with the number the new element will get.
@@ -184,7 +195,7 @@ TEST(ElementExchange, InsertionNumbersTheRowsAndDropsTemplateAndStrayRows) {
 
     EXPECT_EQ(t.elems.state(), TableState::Browse);
     EXPECT_EQ(t.paramRows(2, 8), 2);
-    EXPECT_EQ(t.paramRows(1, 50), 0);  // the template rows went
+    EXPECT_EQ(t.paramRows(1, 50), 0); // the template rows went
     t.showType(2);
     ASSERT_TRUE(t.elems.locate("MODEL", "From file"));
     EXPECT_EQ(t.elems.fieldByName("ELEM").asInteger(), 8);
@@ -196,7 +207,8 @@ TEST(ElementExchange, InsertionNumbersTheRowsAndDropsTemplateAndStrayRows) {
     EXPECT_TRUE(t.params.isNullAt(1, t.params.fieldByName("N2")));
 }
 
-TEST(ElementExchange, FailedInsertionTakesBackEveryRowItMade) {
+TEST(ElementExchange, FailedInsertionTakesBackEveryRowItMade)
+{
     Tables t;
     t.addElement(2, 4, "kept");
     t.addParam(1, "kept", 1);
@@ -217,7 +229,8 @@ TEST(ElementExchange, FailedInsertionTakesBackEveryRowItMade) {
     EXPECT_EQ(t.paramRows(2, 4), 1);
 }
 
-TEST(ElementExchange, RowViewsReadOnlyTheirOwnTablesFields) {
+TEST(ElementExchange, RowViewsReadOnlyTheirOwnTablesFields)
+{
     Tables t;
     t.addElement(1, 3, "a");
     const Field& foreign = t.params.fieldByName("ELEM");

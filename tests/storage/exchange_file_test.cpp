@@ -68,8 +68,7 @@ class ExchangeFiles : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir = fs::temp_directory_path() /
-              ("dorvin_exchange_" + std::to_string(std::random_device{}()));
+        dir = fs::temp_directory_path() / ("dorvin_exchange_" + std::to_string(std::random_device{}()));
         fs::create_directories(dir);
     }
     void TearDown() override
@@ -121,7 +120,7 @@ TEST(ExchangeLayout, HeaderFieldsStandAtTheirOffsetsLittleEndian)
 TEST(ExchangeLayout, RecordFieldsAndSinglePrecisionValues)
 {
     ExchangeElement e = sample(2);
-    e.params[1].values[0] = 0.1;        // not exact in single precision
+    e.params[1].values[0] = 0.1; // not exact in single precision
     e.params[1].values[95] = -3.5;
     const std::string b = encodeExchange(e);
     const std::size_t r = 80 + 426; // second record
@@ -138,10 +137,13 @@ TEST(ExchangeLayout, RecordFieldsAndSinglePrecisionValues)
 
 TEST(ExchangeLayout, PriceIsScaledAndRoundedToNearest)
 {
-    struct Case { double price; std::int64_t stored; };
-    for (const Case c : {Case{12.345, 123450}, Case{0.00004, 0}, Case{0.00006, 1},
-                         Case{-0.00006, -1}, Case{1.99999, 20000}, Case{-12.345, -123450},
-                         Case{0.1, 1000}, Case{1e12, 10000000000000000}}) {
+    struct Case {
+        double price;
+        std::int64_t stored;
+    };
+    for (const Case c :
+         {Case{12.345, 123450}, Case{0.00004, 0}, Case{0.00006, 1}, Case{-0.00006, -1}, Case{1.99999, 20000},
+          Case{-12.345, -123450}, Case{0.1, 1000}, Case{1e12, 10000000000000000}}) {
         ExchangeElement e = sample(0);
         e.price = c.price;
         EXPECT_EQ(i64At(encodeExchange(e), 58), c.stored) << c.price;
@@ -166,9 +168,9 @@ TEST(ExchangeLayout, NullValuesAreWrittenAsZeroAndComeBackAsZero)
 TEST(ExchangeLayout, FullWidthTextsHaveNoZeroByteAndLongerOnesAreCut)
 {
     ExchangeElement e = sample(1);
-    e.model = std::string(50, '\xC0');             // 50 x Cyrillic "А"
-    e.code = "0123456789";                         // exactly 10
-    e.params[0].parName = std::string(31, 'p');    // one too many
+    e.model = std::string(50, '\xC0');          // 50 x Cyrillic "А"
+    e.code = "0123456789";                      // exactly 10
+    e.params[0].parName = std::string(31, 'p'); // one too many
     const std::string b = encodeExchange(e);
     EXPECT_EQ(b.substr(8, 50), e.model);
     EXPECT_EQ(i64At(b, 58), 123450); // the model did not run into the price
@@ -206,7 +208,8 @@ TEST(ExchangeLayout, RoundTripKeepsEverythingButTheSinglePrecisionRounding)
         EXPECT_EQ(back.params[i].param, e.params[i].param);
         EXPECT_EQ(back.params[i].parName, e.params[i].parName);
         for (std::size_t k = 0; k < 96; ++k)
-            EXPECT_EQ(*back.params[i].values[k], static_cast<double>(static_cast<float>(*e.params[i].values[k])));
+            EXPECT_EQ(*back.params[i].values[k],
+                      static_cast<double>(static_cast<float>(*e.params[i].values[k])));
     }
     EXPECT_NE(*back.params[2].values[10], 1.0 / 3.0);
 }
@@ -232,11 +235,15 @@ TEST(ExchangeLayout, WriterRefusesWhatTheFieldsCannotHold)
 TEST(ExchangeReader, SmallIntegerFieldsAreRangeChecked)
 {
     const std::string good = encodeExchange(sample(2));
-    struct Case { std::size_t offset; std::int32_t value; bool ok; };
-    for (const Case c : {Case{0, 32767, true}, Case{0, -32768, true}, Case{0, 32768, false},
-                         Case{0, -32769, false}, Case{80 + 0, 40000, false},
-                         Case{80 + 426 + 8, -32769, false}, Case{80 + 8, 32767, true},
-                         Case{4, 2000000000, true}, Case{80 + 4, -2000000000, true}}) {
+    struct Case {
+        std::size_t offset;
+        std::int32_t value;
+        bool ok;
+    };
+    for (const Case c :
+         {Case{0, 32767, true}, Case{0, -32768, true}, Case{0, 32768, false}, Case{0, -32769, false},
+          Case{80 + 0, 40000, false}, Case{80 + 426 + 8, -32769, false}, Case{80 + 8, 32767, true},
+          Case{4, 2000000000, true}, Case{80 + 4, -2000000000, true}}) {
         std::string b = good;
         setI32(b, c.offset, c.value);
         if (c.ok)
@@ -249,9 +256,8 @@ TEST(ExchangeReader, SmallIntegerFieldsAreRangeChecked)
 TEST(ExchangeReader, TruncatedInputIsAnErrorAtEveryCut)
 {
     const std::string good = encodeExchange(sample(2));
-    for (std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{79}, std::size_t{80},
-                            std::size_t{81}, std::size_t{80 + 425}, std::size_t{80 + 426},
-                            good.size() - 1}) {
+    for (std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{79}, std::size_t{80}, std::size_t{81},
+                            std::size_t{80 + 425}, std::size_t{80 + 426}, good.size() - 1}) {
         EXPECT_THROW(decodeExchange(good.substr(0, cut)), Error) << cut;
     }
     EXPECT_NO_THROW(decodeExchange(good));

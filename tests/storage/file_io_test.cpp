@@ -1,12 +1,12 @@
 // Whole-file reading through the memory map, atomic replacing, the large blocks of the
 // column arrays, and loads that size their arrays from the packet header.
-#include "support/temp_folder_test.h"
 #include "storage/client_table.h"
 #include "storage/column_allocator.h"
 #include "storage/error.h"
 #include "storage/file_io.h"
 #include "storage/os/mapped_memory.h"
 #include "storage/packet.h"
+#include "support/temp_folder_test.h"
 
 #include <gtest/gtest.h>
 
@@ -24,30 +24,36 @@ namespace {
 class FileIoTest : public dorvin::test::TempFolderTest {
 protected:
     fs::path at(const std::string& name) const { return dir_ / name; }
-    static void write(const fs::path& p, const std::string& bytes) {
+    static void write(const fs::path& p, const std::string& bytes)
+    {
         std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
     }
-    static std::string read(const fs::path& p) {
+    static std::string read(const fs::path& p)
+    {
         std::ifstream in(p, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    std::vector<std::string> names() const {
+    std::vector<std::string> names() const
+    {
         std::vector<std::string> out;
-        for (const auto& e : fs::directory_iterator(dir_)) out.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(dir_))
+            out.push_back(e.path().filename().string());
         std::sort(out.begin(), out.end());
         return out;
     }
-    static std::string pattern(std::size_t n) {
+    static std::string pattern(std::size_t n)
+    {
         std::string s(n, '\0');
         std::mt19937 gen(7);
-        for (auto& c : s) c = static_cast<char>(gen());
+        for (auto& c : s)
+            c = static_cast<char>(gen());
         return s;
     }
     static std::string text(const os::FileBytes& f) { return std::string(f.begin(), f.end()); }
-
 };
 
-FileError::Stage stageOf(const std::function<void()>& action) {
+FileError::Stage stageOf(const std::function<void()>& action)
+{
     try {
         action();
     } catch (const FileError& e) {
@@ -57,10 +63,11 @@ FileError::Stage stageOf(const std::function<void()>& action) {
     return FileError::Stage::Write;
 }
 
-TEST_F(FileIoTest, ReadsEmptyShortAndLargeFilesWhole) {
+TEST_F(FileIoTest, ReadsEmptyShortAndLargeFilesWhole)
+{
     // Sizes around page and huge-page boundaries, and one that is not a whole page.
-    for (std::size_t n : {std::size_t(0), std::size_t(1), std::size_t(3), std::size_t(4096), std::size_t(4097),
-                          (std::size_t(9) << 20) + 5}) {
+    for (std::size_t n : {std::size_t(0), std::size_t(1), std::size_t(3), std::size_t(4096),
+                          std::size_t(4097), (std::size_t(9) << 20) + 5}) {
         SCOPED_TRACE(n);
         const std::string bytes = pattern(n);
         write(at("f.bin"), bytes);
@@ -73,7 +80,8 @@ TEST_F(FileIoTest, ReadsEmptyShortAndLargeFilesWhole) {
 
 // Another program may shorten a base while it is being read; what was read stays whole
 // (a mapped file would end the process here with SIGBUS).
-TEST_F(FileIoTest, AFileShortenedAfterReadingKeepsItsBytes) {
+TEST_F(FileIoTest, AFileShortenedAfterReadingKeepsItsBytes)
+{
     const std::string bytes = pattern((std::size_t(5) << 20) + 7);
     write(at("f.bin"), bytes);
     const os::FileBytes f = files::readFile(at("f.bin"));
@@ -81,7 +89,8 @@ TEST_F(FileIoTest, AFileShortenedAfterReadingKeepsItsBytes) {
     EXPECT_TRUE(text(f) == bytes);
 }
 
-TEST_F(FileIoTest, AMovedFileKeepsItsBytesAndTheOldObjectIsEmpty) {
+TEST_F(FileIoTest, AMovedFileKeepsItsBytesAndTheOldObjectIsEmpty)
+{
     write(at("f.bin"), "abcdef");
     os::FileBytes a = files::readFile(at("f.bin"));
     os::FileBytes b = std::move(a);
@@ -94,7 +103,8 @@ TEST_F(FileIoTest, AMovedFileKeepsItsBytesAndTheOldObjectIsEmpty) {
     EXPECT_EQ(b.size(), 0u);
 }
 
-TEST_F(FileIoTest, AMissingFileOrAFolderCannotBeOpened) {
+TEST_F(FileIoTest, AMissingFileOrAFolderCannotBeOpened)
+{
     try {
         files::readFile(at("missing.CBB"));
         FAIL() << "a missing file was read";
@@ -109,9 +119,11 @@ TEST_F(FileIoTest, AMissingFileOrAFolderCannotBeOpened) {
     EXPECT_EQ(text(files::readFile(cyrillic)), "xyz");
 }
 
-TEST_F(FileIoTest, ReplaceWritesOrOverwritesAndLeavesNoTemporaryFile) {
+TEST_F(FileIoTest, ReplaceWritesOrOverwritesAndLeavesNoTemporaryFile)
+{
     const std::string first = "first", second = pattern(3 << 20);
-    files::replaceFile(at("t.CBB"), std::span(reinterpret_cast<const std::uint8_t*>(first.data()), first.size()));
+    files::replaceFile(at("t.CBB"),
+                       std::span(reinterpret_cast<const std::uint8_t*>(first.data()), first.size()));
     EXPECT_EQ(read(at("t.CBB")), first);
     files::replaceFileStreamed(at("t.CBB"), [&](const ByteSink& sink) {
         for (std::size_t i = 0; i < second.size(); i += 100000) {
@@ -125,15 +137,16 @@ TEST_F(FileIoTest, ReplaceWritesOrOverwritesAndLeavesNoTemporaryFile) {
     EXPECT_EQ(names(), std::vector<std::string>{"t.CBB"});
 }
 
-TEST_F(FileIoTest, AFailedReplaceLeavesTheOldFileAndNoTemporaryFile) {
+TEST_F(FileIoTest, AFailedReplaceLeavesTheOldFileAndNoTemporaryFile)
+{
     write(at("t.CBB"), "old contents");
     const std::string piece(70000, 'n');
-    EXPECT_THROW(files::replaceFileStreamed(at("t.CBB"),
-                                            [&](const ByteSink& sink) {
-                                                sink(std::span(reinterpret_cast<const std::uint8_t*>(piece.data()),
-                                                               piece.size()));
-                                                throw std::runtime_error("producer failed");
-                                            }),
+    EXPECT_THROW(files::replaceFileStreamed(
+                     at("t.CBB"),
+                     [&](const ByteSink& sink) {
+                         sink(std::span(reinterpret_cast<const std::uint8_t*>(piece.data()), piece.size()));
+                         throw std::runtime_error("producer failed");
+                     }),
                  std::runtime_error);
     EXPECT_EQ(read(at("t.CBB")), "old contents");
     EXPECT_EQ(names(), std::vector<std::string>{"t.CBB"});
@@ -146,7 +159,8 @@ TEST_F(FileIoTest, AFailedReplaceLeavesTheOldFileAndNoTemporaryFile) {
     EXPECT_EQ(names(), (std::vector<std::string>{"sub", "t.CBB"}));
 }
 
-TEST_F(FileIoTest, ATableSavedToAFileReplacesItWhole) {
+TEST_F(FileIoTest, ATableSavedToAFileReplacesItWhole)
+{
     ClientTable t;
     t.addField({"A", FieldKind::Integer, 0});
     t.open();
@@ -155,55 +169,66 @@ TEST_F(FileIoTest, ATableSavedToAFileReplacesItWhole) {
         t.fieldByName("A").setInteger(i);
         t.post();
     }
-    write(at("t.cds"), std::string(100000, 'z'));  // longer than the packet
+    write(at("t.cds"), std::string(100000, 'z')); // longer than the packet
     t.saveToFile(at("t.cds"));
-    EXPECT_TRUE(read(at("t.cds")) == std::string(reinterpret_cast<const char*>(t.saveToBytes().data()),
-                                                  t.saveToBytes().size()));
+    EXPECT_TRUE(
+        read(at("t.cds"))
+        == std::string(reinterpret_cast<const char*>(t.saveToBytes().data()), t.saveToBytes().size()));
     EXPECT_EQ(names(), std::vector<std::string>{"t.cds"});
     EXPECT_THROW(t.saveToFile(at("none") / "t.cds"), FileError);
 }
 
-TEST(LargeBlocks, EverySizeHoldsWhatIsWritten) {
+TEST(LargeBlocks, EverySizeHoldsWhatIsWritten)
+{
     for (std::size_t n : {std::size_t(1), std::size_t(4096), os::mediumBlockBytes - 1, os::mediumBlockBytes,
                           os::largeBlockBytes - 1, os::largeBlockBytes, os::largeBlockBytes * 3 + 17}) {
         SCOPED_TRACE(n);
         auto* p = static_cast<std::uint8_t*>(os::allocateBlock(n));
         ASSERT_NE(p, nullptr);
-        for (std::size_t i = 0; i < n; ++i) p[i] = static_cast<std::uint8_t>(i * 31);
+        for (std::size_t i = 0; i < n; ++i)
+            p[i] = static_cast<std::uint8_t>(i * 31);
         bool same = true;
-        for (std::size_t i = 0; i < n; ++i) same = same && p[i] == static_cast<std::uint8_t>(i * 31);
+        for (std::size_t i = 0; i < n; ++i)
+            same = same && p[i] == static_cast<std::uint8_t>(i * 31);
         EXPECT_TRUE(same);
         os::freeBlock(p, n);
     }
 }
 
-TEST(LargeBlocks, ColumnArraysKeepTheirValuesWhenTheyGrow) {
+TEST(LargeBlocks, ColumnArraysKeepTheirValuesWhenTheyGrow)
+{
     ColumnVector<double> v;
-    v.resize(300000);  // a large block, left as it is
-    for (std::size_t i = 0; i < v.size(); ++i) v[i] = double(i);
-    for (int i = 0; i < 400000; ++i) v.push_back(-1.0 * i);  // moves to larger blocks
+    v.resize(300000); // a large block, left as it is
+    for (std::size_t i = 0; i < v.size(); ++i)
+        v[i] = double(i);
+    for (int i = 0; i < 400000; ++i)
+        v.push_back(-1.0 * i); // moves to larger blocks
     ASSERT_EQ(v.size(), 700000u);
     EXPECT_EQ(v[0], 0.0);
     EXPECT_EQ(v[299999], 299999.0);
     EXPECT_EQ(v[300000 + 123456], -123456.0);
     ColumnVector<std::string> s(3);
-    EXPECT_EQ(s[2], "");  // non-trivial elements are still constructed
+    EXPECT_EQ(s[2], ""); // non-trivial elements are still constructed
 }
 
 // A table of 100 numeric columns: an all-null row takes 27 bytes in a packet but about
 // 900 in the column arrays, so such a packet is counted before anything is allocated.
-void declareWide(ClientTable& t) {
-    for (int k = 1; k <= 100; ++k) t.addField({"N" + std::to_string(k), FieldKind::Float});
+void declareWide(ClientTable& t)
+{
+    for (int k = 1; k <= 100; ++k)
+        t.addField({"N" + std::to_string(k), FieldKind::Float});
 }
 
-std::vector<std::uint8_t> widePacket(int rows, int everyNth) {
+std::vector<std::uint8_t> widePacket(int rows, int everyNth)
+{
     ClientTable src;
     declareWide(src);
     src.open();
     for (int r = 0; r < rows; ++r) {
         src.append();
         if (r % everyNth == 0)
-            for (int k = 0; k < 100; k += 7) src.field(k).setFloat(r + k / 8.0);
+            for (int k = 0; k < 100; k += 7)
+                src.field(k).setFloat(r + k / 8.0);
         else
             src.field(0).clear();
         src.post();
@@ -211,7 +236,8 @@ std::vector<std::uint8_t> widePacket(int rows, int everyNth) {
     return src.saveToBytes();
 }
 
-TEST(SizedLoad, MostlyEmptyAndFullRowsLoadTheSame) {
+TEST(SizedLoad, MostlyEmptyAndFullRowsLoadTheSame)
+{
     for (int everyNth : {1, 3, 1000}) {
         SCOPED_TRACE(everyNth);
         const auto bytes = widePacket(2000, everyNth);
@@ -220,13 +246,14 @@ TEST(SizedLoad, MostlyEmptyAndFullRowsLoadTheSame) {
         t.loadFromBytes(bytes);
         ASSERT_EQ(t.recordCount(), 2000);
         EXPECT_TRUE(t.saveToBytes() == bytes);
-        t.setRecNo(4);  // row 3 in stored order: values only when every row has them
+        t.setRecNo(4); // row 3 in stored order: values only when every row has them
         EXPECT_EQ(t.field(7).isNull(), everyNth != 1 && everyNth != 3);
         EXPECT_TRUE(t.field(1).isNull());
     }
 }
 
-TEST(SizedLoad, APacketAnnouncingMoreRowsThanItHoldsFailsAsTheReaderDoesAndChangesNothing) {
+TEST(SizedLoad, APacketAnnouncingMoreRowsThanItHoldsFailsAsTheReaderDoesAndChangesNothing)
+{
     const auto good = widePacket(50, 1);
     ClientTable t;
     declareWide(t);
@@ -235,7 +262,8 @@ TEST(SizedLoad, APacketAnnouncingMoreRowsThanItHoldsFailsAsTheReaderDoesAndChang
     for (std::uint32_t announced : {51u, 60u, 4000u}) {
         SCOPED_TRACE(announced);
         auto bad = good;
-        for (int i = 0; i < 4; ++i) bad[14 + i] = static_cast<std::uint8_t>(announced >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            bad[14 + i] = static_cast<std::uint8_t>(announced >> (8 * i));
         std::string readerText;
         try {
             readPacket(bad);

@@ -24,18 +24,27 @@ using Bytes = std::vector<std::uint8_t>;
 
 // Rows of every kind of column, with nulls, empty fields, a history row and texts of
 // very different lengths, so rows of many sizes cross the ends of the pieces.
-Packet variedPacket(int rows) {
+Packet variedPacket(int rows)
+{
     Packet p;
-    p.columns = {packetColumn("GR", FieldKind::SmallInt), packetColumn("ELEM", FieldKind::Integer),
-                 packetColumn("MODEL", FieldKind::String, 250), packetColumn("CENA", FieldKind::Money),
-                 packetColumn("OK", FieldKind::Boolean), packetColumn("DATA", FieldKind::Blob),
+    p.columns = {packetColumn("GR", FieldKind::SmallInt),
+                 packetColumn("ELEM", FieldKind::Integer),
+                 packetColumn("MODEL", FieldKind::String, 250),
+                 packetColumn("CENA", FieldKind::Money),
+                 packetColumn("OK", FieldKind::Boolean),
+                 packetColumn("DATA", FieldKind::Blob),
                  packetColumn("X", FieldKind::Float)};
     for (int r = 0; r < rows; ++r) {
         PacketRow row;
         row.status = r == 3 ? (row_status::inserted | row_status::replaced) : row_status::inserted;
         row.fieldStatus = {0, 0, 0, 0, 0, 0, 0};
-        row.values = {std::int64_t(r % 300 - 150), std::int64_t(r * 7919), std::string(std::size_t(r * 13 % 200), 'a' + r % 26),
-                      r * 0.25, r % 2 == 0, std::string(std::size_t(r * 29 % 700), char(r)), -r * 1.5};
+        row.values = {std::int64_t(r % 300 - 150),
+                      std::int64_t(r * 7919),
+                      std::string(std::size_t(r * 13 % 200), 'a' + r % 26),
+                      r * 0.25,
+                      r % 2 == 0,
+                      std::string(std::size_t(r * 29 % 700), char(r)),
+                      -r * 1.5};
         if (r % 5 == 1) {
             row.fieldStatus[2] = field_status::null;
             row.values[2] = std::monostate{};
@@ -50,7 +59,8 @@ Packet variedPacket(int rows) {
 }
 
 // A source over the bytes that hands out at most `piece` bytes a call.
-ByteSource pieces(const Bytes& bytes, std::size_t piece) {
+ByteSource pieces(const Bytes& bytes, std::size_t piece)
+{
     auto at = std::make_shared<std::size_t>(0);
     return [&bytes, piece, at](std::uint8_t* to, std::size_t n) {
         const std::size_t k = std::min({n, piece, bytes.size() - *at});
@@ -61,7 +71,8 @@ ByteSource pieces(const Bytes& bytes, std::size_t piece) {
 }
 
 // What a reader makes of the rows, as text that names every field's status and value.
-std::string rowsOf(PacketReader& r) {
+std::string rowsOf(PacketReader& r)
+{
     std::string out;
     while (r.nextRow()) {
         out += std::to_string(r.rowStatus()) + ":";
@@ -78,7 +89,8 @@ std::string rowsOf(PacketReader& r) {
     return out;
 }
 
-std::string errorOf(const std::function<void()>& action) {
+std::string errorOf(const std::function<void()>& action)
+{
     try {
         action();
     } catch (const Error& e) {
@@ -89,7 +101,8 @@ std::string errorOf(const std::function<void()>& action) {
 
 } // namespace
 
-TEST(PacketStreamedReading, RowsSplitAtEveryOffsetReadAsFromTheWholePacket) {
+TEST(PacketStreamedReading, RowsSplitAtEveryOffsetReadAsFromTheWholePacket)
+{
     const Bytes bytes = writePacket(variedPacket(40));
     PacketReader whole(bytes);
     const std::string expected = rowsOf(whole);
@@ -109,7 +122,8 @@ TEST(PacketStreamedReading, RowsSplitAtEveryOffsetReadAsFromTheWholePacket) {
     }
 }
 
-TEST(PacketStreamedReading, BatchesStopAtTheWindowAndKeepEveryRow) {
+TEST(PacketStreamedReading, BatchesStopAtTheWindowAndKeepEveryRow)
+{
     const Bytes bytes = writePacket(variedPacket(60));
     PacketReader whole(bytes);
     const std::string expected = rowsOf(whole);
@@ -138,7 +152,8 @@ TEST(PacketStreamedReading, BatchesStopAtTheWindowAndKeepEveryRow) {
     }
 }
 
-TEST(PacketStreamedReading, EveryCutFailsWithTheSameTextAsTheWholePacket) {
+TEST(PacketStreamedReading, EveryCutFailsWithTheSameTextAsTheWholePacket)
+{
     const Bytes bytes = writePacket(variedPacket(12));
     for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
         SCOPED_TRACE(cut);
@@ -165,7 +180,8 @@ TEST(PacketStreamedReading, EveryCutFailsWithTheSameTextAsTheWholePacket) {
     }
 }
 
-TEST(PacketStreamedReading, ATableDecodedFromPiecesSavesTheSameBytes) {
+TEST(PacketStreamedReading, ATableDecodedFromPiecesSavesTheSameBytes)
+{
     Packet p = variedPacket(90);
     const Bytes bytes = writePacket(p);
     ClientTable whole("whole");
@@ -181,15 +197,17 @@ TEST(PacketStreamedReading, ATableDecodedFromPiecesSavesTheSameBytes) {
     }
 }
 
-TEST(PacketStreamedReading, SkippingCrossesPiecesAndStopsAtTheEnd) {
+TEST(PacketStreamedReading, SkippingCrossesPiecesAndStopsAtTheEnd)
+{
     Bytes bytes(1000);
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 31);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 31);
     ByteInput input(pieces(bytes, 7), bytes.size(), 16);
     ASSERT_TRUE(input.require(4));
     EXPECT_EQ(input.data()[3], bytes[3]);
     EXPECT_TRUE(input.skip(500));
     EXPECT_EQ(input.position(), 500u);
-    ASSERT_TRUE(input.require(40));  // larger than the window: it grows
+    ASSERT_TRUE(input.require(40)); // larger than the window: it grows
     EXPECT_TRUE(std::equal(input.data(), input.data() + 40, bytes.begin() + 500));
     EXPECT_FALSE(input.require(501)) << "more than is left";
     EXPECT_FALSE(input.skip(501));
@@ -198,9 +216,11 @@ TEST(PacketStreamedReading, SkippingCrossesPiecesAndStopsAtTheEnd) {
 
 class StreamedFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("dorvin_stream_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    void SetUp() override
+    {
+        dir_ = std::filesystem::temp_directory_path()
+               / ("dorvin_stream_"
+                  + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
     }
@@ -210,7 +230,8 @@ protected:
     std::filesystem::path dir_;
 };
 
-TEST_F(StreamedFileTest, AFileShortenedWhileItIsReadIsReportedAsUnreadable) {
+TEST_F(StreamedFileTest, AFileShortenedWhileItIsReadIsReportedAsUnreadable)
+{
     const Bytes bytes = writePacket(variedPacket(400));
     ASSERT_GT(bytes.size(), 40000u);
     {
@@ -223,8 +244,7 @@ TEST_F(StreamedFileTest, AFileShortenedWhileItIsReadIsReportedAsUnreadable) {
     ASSERT_TRUE(r.nextRow());
     std::filesystem::resize_file(path("t.cds"), bytes.size() / 2);
     try {
-        while (r.nextRow()) {
-        }
+        while (r.nextRow()) {}
         FAIL() << "the rows of a shortened file were read to the end";
     } catch (const FileError& e) {
         EXPECT_EQ(e.stage(), FileError::Stage::Read);
@@ -234,7 +254,8 @@ TEST_F(StreamedFileTest, AFileShortenedWhileItIsReadIsReportedAsUnreadable) {
 
 // A base larger than the reading window, cut inside its rows: refused whole, the base
 // loaded before stays.
-TEST_F(StreamedFileTest, ALargeBaseCutMidRowChangesNothing) {
+TEST_F(StreamedFileTest, ALargeBaseCutMidRowChangesNothing)
+{
     const std::string good = path("good.CBB"), big = path("big.CBB"), cut = path("cut.CBB");
     {
         TDataM dm;
@@ -248,7 +269,8 @@ TEST_F(StreamedFileTest, ALargeBaseCutMidRowChangesNothing) {
             dm.ClParamsTable.append();
             dm.ClParamsTablePARAM.setInteger(prm);
             dm.ClParamsTablePARNAME.setString("P" + std::to_string(prm));
-            for (int k = 0; k < 96; ++k) dm.ClParamsTableN[k]->setFloat(prm + k / 7.0);
+            for (int k = 0; k < 96; ++k)
+                dm.ClParamsTableN[k]->setFloat(prm + k / 7.0);
             dm.ClParamsTable.post();
         }
         dm.SaveBase(big);

@@ -14,16 +14,20 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void put(Bytes& b, std::uint64_t v, int n) {
-    for (int i = 0; i < n; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+void put(Bytes& b, std::uint64_t v, int n)
+{
+    for (int i = 0; i < n; ++i)
+        b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
-void putName(Bytes& b, const std::string& s) {
+void putName(Bytes& b, const std::string& s)
+{
     b.push_back(static_cast<std::uint8_t>(s.size()));
     b.insert(b.end(), s.begin(), s.end());
 }
 
 // The descriptor of a container blob column, laid out by hand.
-void typedBinaryColumn(Bytes& b, const std::string& name) {
+void typedBinaryColumn(Bytes& b, const std::string& name)
+{
     putName(b, name);
     put(b, 4, 2);
     put(b, 0x4B, 2);
@@ -34,33 +38,39 @@ void typedBinaryColumn(Bytes& b, const std::string& name) {
     put(b, 0x49, 2);
     put(b, 12, 2);
     const char tb[] = "TypedBinary";
-    b.insert(b.end(), tb, tb + 12);  // with its terminating zero
+    b.insert(b.end(), tb, tb + 12); // with its terminating zero
 }
 
-std::vector<PacketColumn> containerColumns() {
+std::vector<PacketColumn> containerColumns()
+{
     return {packetColumn("GROUPS", FieldKind::Blob), packetColumn("ELEMENTS", FieldKind::Blob),
             packetColumn("PARAMS", FieldKind::Blob), packetColumn("FREQS", FieldKind::Blob)};
 }
 
-std::vector<PacketColumn> freqColumns() {
+std::vector<PacketColumn> freqColumns()
+{
     return {packetColumn("NAME", FieldKind::String, 5), packetColumn("FREQ", FieldKind::Float),
             packetColumn("USED", FieldKind::Boolean)};
 }
 
-std::uint16_t headerLengthField(const Bytes& b) { return static_cast<std::uint16_t>(b[22] | (b[23] << 8)); }
+std::uint16_t headerLengthField(const Bytes& b)
+{
+    return static_cast<std::uint16_t>(b[22] | (b[23] << 8));
+}
 
 // A small packet with values in every kind of column, used for damage tests.
-Bytes samplePacket() {
+Bytes samplePacket()
+{
     Packet p;
-    p.columns = {packetColumn("GR", FieldKind::SmallInt), packetColumn("ELEM", FieldKind::Integer),
+    p.columns = {packetColumn("GR", FieldKind::SmallInt),      packetColumn("ELEM", FieldKind::Integer),
                  packetColumn("MODEL", FieldKind::String, 50), packetColumn("CENA", FieldKind::Money),
-                 packetColumn("OK", FieldKind::Boolean), packetColumn("B1", FieldKind::Blob, 1)};
+                 packetColumn("OK", FieldKind::Boolean),       packetColumn("B1", FieldKind::Blob, 1)};
     p.tableProperties = {liveChangeLog(2)};
-    p.rows.push_back({4, {0, 0, 0, 0, 0, 0},
+    p.rows.push_back({4,
+                      {0, 0, 0, 0, 0, 0},
                       {std::int64_t(-3), std::int64_t(70000), std::string("FA-200"), 12.5, true,
                        std::string("\x01\x02\x03", 3)}});
-    p.rows.push_back({4, {0, 1, 2, 0, 1, 0},
-                      {std::int64_t(7), {}, {}, -0.25, {}, std::string()}});
+    p.rows.push_back({4, {0, 1, 2, 0, 1, 0}, {std::int64_t(7), {}, {}, -0.25, {}, std::string()}});
     return writePacket(p);
 }
 
@@ -68,7 +78,8 @@ Bytes samplePacket() {
 
 // ---------------------------------------------------------------- byte-exact layouts
 
-TEST(PacketLayout, EmptyContainerMatchesTheWorkedExampleByteForByte) {
+TEST(PacketLayout, EmptyContainerMatchesTheWorkedExampleByteForByte)
+{
     Bytes expected = {0x96, 0x19, 0xE0, 0xBD};
     put(expected, 1, 4);
     put(expected, 24, 4);
@@ -76,7 +87,8 @@ TEST(PacketLayout, EmptyContainerMatchesTheWorkedExampleByteForByte) {
     put(expected, 0, 4);
     put(expected, 3, 4);
     put(expected, 191, 2);
-    for (const char* n : {"GROUPS", "ELEMENTS", "PARAMS", "FREQS"}) typedBinaryColumn(expected, n);
+    for (const char* n : {"GROUPS", "ELEMENTS", "PARAMS", "FREQS"})
+        typedBinaryColumn(expected, n);
     put(expected, 0, 2);
     ASSERT_EQ(expected.size(), 191u);
 
@@ -86,24 +98,29 @@ TEST(PacketLayout, EmptyContainerMatchesTheWorkedExampleByteForByte) {
     EXPECT_EQ(writePacket(Packet{containerColumns(), {}, {}}), expected);
 }
 
-TEST(PacketLayout, EmptyElementAndParameterTablesHaveTheirKnownSizes) {
-    std::vector<PacketColumn> elems = {packetColumn("GR", FieldKind::SmallInt), packetColumn("ELEM", FieldKind::Integer),
-                                       packetColumn("MODEL", FieldKind::String, 50), packetColumn("CENA", FieldKind::Money),
-                                       packetColumn("CODE", FieldKind::String, 10)};
+TEST(PacketLayout, EmptyElementAndParameterTablesHaveTheirKnownSizes)
+{
+    std::vector<PacketColumn> elems = {
+        packetColumn("GR", FieldKind::SmallInt), packetColumn("ELEM", FieldKind::Integer),
+        packetColumn("MODEL", FieldKind::String, 50), packetColumn("CENA", FieldKind::Money),
+        packetColumn("CODE", FieldKind::String, 10)};
     Bytes e = writePacket(Packet{elems, {}, {}});
     EXPECT_EQ(e.size(), 134u);
     EXPECT_EQ(headerLengthField(e), 134);
 
-    std::vector<PacketColumn> params = {packetColumn("GROUP", FieldKind::SmallInt), packetColumn("ELEM", FieldKind::Integer),
-                                        packetColumn("PARAM", FieldKind::SmallInt), packetColumn("PARNAME", FieldKind::String, 30)};
-    for (int k = 1; k <= 96; ++k) params.push_back(packetColumn("N" + std::to_string(k), FieldKind::Float));
+    std::vector<PacketColumn> params = {
+        packetColumn("GROUP", FieldKind::SmallInt), packetColumn("ELEM", FieldKind::Integer),
+        packetColumn("PARAM", FieldKind::SmallInt), packetColumn("PARNAME", FieldKind::String, 30)};
+    for (int k = 1; k <= 96; ++k)
+        params.push_back(packetColumn("N" + std::to_string(k), FieldKind::Float));
     Bytes p = writePacket(Packet{params, {}, {}});
     EXPECT_EQ(p.size(), 1238u);
     EXPECT_EQ(headerLengthField(p), 1238);
     EXPECT_EQ(p[12] | (p[13] << 8), 100);
 }
 
-TEST(PacketLayout, FirstFrequencyRowIsFourteenBytes) {
+TEST(PacketLayout, FirstFrequencyRowIsFourteenBytes)
+{
     Packet p{freqColumns(), {liveChangeLog(1)}, {{4, {0, 0, 0}, {std::string("1"), 49.75, true}}}};
     Bytes b = writePacket(p);
     const Bytes row = {0x04, 0x00, 0x01, 0x31, 0, 0, 0, 0, 0, 0xE0, 0x48, 0x40, 0x01, 0x00};
@@ -112,7 +129,8 @@ TEST(PacketLayout, FirstFrequencyRowIsFourteenBytes) {
     EXPECT_EQ(headerLengthField(b), b.size() - 14);
 }
 
-TEST(PacketLayout, SubtypeComesBeforeWidthAndCarriesItsTerminatingZero) {
+TEST(PacketLayout, SubtypeComesBeforeWidthAndCarriesItsTerminatingZero)
+{
     PacketColumn c = packetColumn("B1", FieldKind::Blob, 1);
     ASSERT_EQ(c.properties.size(), 2u);
     EXPECT_EQ(c.properties[0].name, "SUBTYPE");
@@ -133,7 +151,8 @@ TEST(PacketLayout, SubtypeComesBeforeWidthAndCarriesItsTerminatingZero) {
     EXPECT_EQ(ms[at + 5], '\0');
 }
 
-TEST(PacketLayout, StringOfTheDeclaredMaximumUsesALengthByteAndNoTerminator) {
+TEST(PacketLayout, StringOfTheDeclaredMaximumUsesALengthByteAndNoTerminator)
+{
     const std::string name(30, '\xC0');
     Packet p{{packetColumn("GRNAME", FieldKind::String, 30)}, {}, {{4, {0}, {name}}}};
     Bytes b = writePacket(p);
@@ -144,7 +163,8 @@ TEST(PacketLayout, StringOfTheDeclaredMaximumUsesALengthByteAndNoTerminator) {
 
 // ---------------------------------------------------------------- reading history
 
-TEST(PacketHistory, HistoryRowsAndFieldStatusesRoundTrip) {
+TEST(PacketHistory, HistoryRowsAndFieldStatusesRoundTrip)
+{
     Packet p;
     p.columns = freqColumns();
     p.rows.push_back({4, {0, 0, 0}, {std::string("1"), 49.75, true}});
@@ -166,13 +186,15 @@ TEST(PacketHistory, HistoryRowsAndFieldStatusesRoundTrip) {
 
     // Only rows without the replaced and deleted bits are live.
     int live = 0;
-    for (const auto& r : q.rows) live += isLiveRow(r.status);
+    for (const auto& r : q.rows)
+        live += isLiveRow(r.status);
     EXPECT_EQ(live, 1);
     EXPECT_TRUE(isLiveRow(12));
     EXPECT_FALSE(isLiveRow(13));
 }
 
-TEST(PacketHistory, StreamingReaderDecodesEveryKind) {
+TEST(PacketHistory, StreamingReaderDecodesEveryKind)
+{
     Bytes b = samplePacket();
     PacketReader r(b);
     ASSERT_EQ(r.rowCount(), 2u);
@@ -193,7 +215,8 @@ TEST(PacketHistory, StreamingReaderDecodesEveryKind) {
 
 // ---------------------------------------------------------------- header length
 
-TEST(PacketHeaderLength, ChangeLogIsLeftOutWhenTheHeaderWouldNotFit) {
+TEST(PacketHeaderLength, ChangeLogIsLeftOutWhenTheHeaderWouldNotFit)
+{
     const std::uint32_t rows = 20000;
     PacketWriter w(freqColumns(), rows, {liveChangeLog(rows)});
     EXPECT_TRUE(w.changeLogOmitted());
@@ -219,7 +242,8 @@ TEST(PacketHeaderLength, ChangeLogIsLeftOutWhenTheHeaderWouldNotFit) {
     EXPECT_FALSE(small.changeLogOmitted());
 }
 
-TEST(PacketHeaderLength, ReaderChecksTheFieldAgainstThePositionModulo65536) {
+TEST(PacketHeaderLength, ReaderChecksTheFieldAgainstThePositionModulo65536)
+{
     // A table property too big for the field, written by another program that stored the
     // header length truncated to 16 bits.
     Bytes head = {0x96, 0x19, 0xE0, 0xBD};
@@ -240,7 +264,8 @@ TEST(PacketHeaderLength, ReaderChecksTheFieldAgainstThePositionModulo65536) {
     put(head, 0x82, 2);
     const std::uint32_t elements = 18000;
     put(head, elements, 4);
-    for (std::uint32_t i = 0; i < elements; ++i) put(head, i, 4);
+    for (std::uint32_t i = 0; i < elements; ++i)
+        put(head, i, 4);
     const std::size_t end = head.size();
     ASSERT_GT(end, 65535u);
     head[22] = static_cast<std::uint8_t>(end & 0xFF);
@@ -248,7 +273,7 @@ TEST(PacketHeaderLength, ReaderChecksTheFieldAgainstThePositionModulo65536) {
     Packet p = readPacket(head);
     EXPECT_EQ(p.changeLog().size(), elements);
 
-    head[22] ^= 1;  // now it disagrees
+    head[22] ^= 1; // now it disagrees
     try {
         readPacket(head);
         FAIL() << "a wrong header length was accepted";
@@ -265,7 +290,8 @@ TEST(PacketHeaderLength, ReaderChecksTheFieldAgainstThePositionModulo65536) {
 
 // ---------------------------------------------------------------- damaged input
 
-TEST(PacketDamage, EveryTruncationFailsCleanly) {
+TEST(PacketDamage, EveryTruncationFailsCleanly)
+{
     const Bytes b = samplePacket();
     ASSERT_NO_THROW(readPacket(b));
     for (std::size_t n = 0; n < b.size(); ++n) {
@@ -274,7 +300,8 @@ TEST(PacketDamage, EveryTruncationFailsCleanly) {
     }
 }
 
-TEST(PacketDamage, TrailingBytesAndWrongSignatureAreRejected) {
+TEST(PacketDamage, TrailingBytesAndWrongSignatureAreRejected)
+{
     Bytes b = samplePacket();
     b.push_back(0);
     EXPECT_THROW(readPacket(b), Error);
@@ -288,17 +315,19 @@ TEST(PacketDamage, TrailingBytesAndWrongSignatureAreRejected) {
     }
 }
 
-TEST(PacketDamage, CountsAndLengthsBeyondTheDataAreRejected) {
+TEST(PacketDamage, CountsAndLengthsBeyondTheDataAreRejected)
+{
     const Bytes good = samplePacket();
     auto patched = [&](std::size_t at, std::uint64_t v, int n) {
         Bytes b = good;
-        for (int i = 0; i < n; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+        for (int i = 0; i < n; ++i)
+            b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
         return b;
     };
-    EXPECT_THROW(readPacket(patched(12, 60000, 2)), Error);        // column count
-    EXPECT_THROW(readPacket(patched(14, 0xFFFFFFFF, 4)), Error);   // row count
-    EXPECT_THROW(readPacket(patched(14, 3, 4)), Error);            // one row too many
-    EXPECT_THROW(readPacket(patched(14, 1, 4)), Error);            // one row left as garbage
+    EXPECT_THROW(readPacket(patched(12, 60000, 2)), Error);      // column count
+    EXPECT_THROW(readPacket(patched(14, 0xFFFFFFFF, 4)), Error); // row count
+    EXPECT_THROW(readPacket(patched(14, 3, 4)), Error);          // one row too many
+    EXPECT_THROW(readPacket(patched(14, 1, 4)), Error);          // one row left as garbage
 
     // The blob of the first row: its 4-byte length made huge.
     PacketReader r(good);
@@ -311,7 +340,8 @@ TEST(PacketDamage, CountsAndLengthsBeyondTheDataAreRejected) {
     EXPECT_THROW(readPacket(patched(firstRow + 1, 0x03, 1)), Error);
 }
 
-TEST(PacketDamage, RowsWithoutColumnsAreRejected) {
+TEST(PacketDamage, RowsWithoutColumnsAreRejected)
+{
     Bytes b = {0x96, 0x19, 0xE0, 0xBD};
     put(b, 1, 4);
     put(b, 24, 4);
@@ -331,29 +361,33 @@ TEST(PacketDamage, RowsWithoutColumnsAreRejected) {
     EXPECT_THROW(PacketWriter({}, 1, {}), Error);
 }
 
-TEST(PacketDamage, WriterRefusesValuesThatDoNotFitTheirColumn) {
+TEST(PacketDamage, WriterRefusesValuesThatDoNotFitTheirColumn)
+{
     Packet p{{packetColumn("GR", FieldKind::SmallInt)}, {}, {{4, {0}, {std::int64_t(40000)}}}};
     EXPECT_THROW(writePacket(p), Error);
     p.rows[0].values[0] = std::string("text");
     EXPECT_THROW(writePacket(p), Error);
     PacketWriter w({packetColumn("A", FieldKind::Integer)}, 1, {});
     w.beginRow();
-    EXPECT_THROW(w.finish(), Error);  // the row has no value
+    EXPECT_THROW(w.finish(), Error); // the row has no value
 }
 
 // ---------------------------------------------------------------- streaming out
 
-TEST(PacketStreaming, PiecesJoinToTheSameBytesAsTheWholePacket) {
+TEST(PacketStreaming, PiecesJoinToTheSameBytesAsTheWholePacket)
+{
     const Bytes whole = samplePacket();
     const Packet p = readPacket(whole);
     for (std::size_t chunk : {std::size_t(1), std::size_t(7), std::size_t(1) << 20}) {
         Bytes joined;
         std::size_t pieces = 0;
         PacketWriter w(p.columns, 2, p.tableProperties);
-        w.streamTo([&](std::span<const std::uint8_t> piece) {
-            joined.insert(joined.end(), piece.begin(), piece.end());
-            ++pieces;
-        }, chunk);
+        w.streamTo(
+            [&](std::span<const std::uint8_t> piece) {
+                joined.insert(joined.end(), piece.begin(), piece.end());
+                ++pieces;
+            },
+            chunk);
         for (const auto& row : p.rows) {
             w.beginRow(row.status);
             for (std::size_t c = 0; c < row.values.size(); ++c)
@@ -361,17 +395,19 @@ TEST(PacketStreaming, PiecesJoinToTheSameBytesAsTheWholePacket) {
         }
         EXPECT_TRUE(w.finish().empty());
         EXPECT_EQ(joined, whole) << "chunk " << chunk;
-        EXPECT_EQ(pieces, chunk < 100 ? 3u : 1u) << "chunk " << chunk;  // header, row 1, row 2 when small
+        EXPECT_EQ(pieces, chunk < 100 ? 3u : 1u) << "chunk " << chunk; // header, row 1, row 2 when small
     }
 }
 
-TEST(PacketStreaming, AStreamedBlobMustBringExactlyTheAnnouncedBytes) {
+TEST(PacketStreaming, AStreamedBlobMustBringExactlyTheAnnouncedBytes)
+{
     const std::string inner = "inner packet bytes";
     Bytes out;
     auto produceFirst = [&](std::size_t announced, const std::string& given) {
         out.clear();
         auto w = std::make_unique<PacketWriter>(containerColumns(), 1, std::vector{liveChangeLog(1)});
-        w->streamTo([&](std::span<const std::uint8_t> piece) { out.insert(out.end(), piece.begin(), piece.end()); });
+        w->streamTo(
+            [&](std::span<const std::uint8_t> piece) { out.insert(out.end(), piece.begin(), piece.end()); });
         w->beginRow();
         w->putBytesStreamed(announced, [&](const ByteSink& sink) {
             sink(std::span(reinterpret_cast<const std::uint8_t*>(given.data()), given.size()));

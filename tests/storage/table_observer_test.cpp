@@ -14,7 +14,8 @@ using namespace dorvin;
 namespace {
 
 // Names in order; rows with FLAG 0 are filtered out when the filter is on.
-void declareNames(ClientTable& t) {
+void declareNames(ClientTable& t)
+{
     t.addField({"ID", FieldKind::Integer, 0});
     t.addField({"NAME", FieldKind::String, 20});
     t.addField({"FLAG", FieldKind::Integer, 0});
@@ -22,7 +23,8 @@ void declareNames(ClientTable& t) {
     t.setFilter("FLAG <> 0");
 }
 
-void addName(ClientTable& t, int id, const std::string& name, int flag = 1) {
+void addName(ClientTable& t, int id, const std::string& name, int flag = 1)
+{
     t.append();
     t.fieldByName("ID").setInteger(id);
     t.fieldByName("NAME").setString(name);
@@ -30,10 +32,12 @@ void addName(ClientTable& t, int id, const std::string& name, int flag = 1) {
     t.post();
 }
 
-std::vector<std::string> names(ClientTable& t) {
+std::vector<std::string> names(ClientTable& t)
+{
     std::vector<std::string> out;
     const Field& f = t.fieldByName("NAME");
-    for (int i = 0; i < t.recordCount(); ++i) out.push_back(t.textAt(i, f));
+    for (int i = 0; i < t.recordCount(); ++i)
+        out.push_back(t.textAt(i, f));
     return out;
 }
 
@@ -59,7 +63,8 @@ using Log = std::vector<std::string>;
 // a, c, e in order, the current row on c.
 struct Names {
     ClientTable t{"names"};
-    Names(bool filtered = false) {
+    Names(bool filtered = false)
+    {
         declareNames(t);
         t.setFiltered(filtered);
         t.open();
@@ -72,7 +77,8 @@ struct Names {
 
 } // namespace
 
-TEST(TableObserverRows, InsertIsAnnouncedAtTheCurrentRowBeforeItIsShown) {
+TEST(TableObserverRows, InsertIsAnnouncedAtTheCurrentRowBeforeItIsShown)
+{
     Names n;
     Recorder r(n.t);
     auto c = n.t.observe(r);
@@ -81,7 +87,8 @@ TEST(TableObserverRows, InsertIsAnnouncedAtTheCurrentRowBeforeItIsShown) {
     EXPECT_EQ(n.t.currentIndex(), 1);
 }
 
-TEST(TableObserverRows, AppendIsAnnouncedAfterTheLastRow) {
+TEST(TableObserverRows, AppendIsAnnouncedAfterTheLastRow)
+{
     Names n;
     Recorder r(n.t);
     auto c = n.t.observe(r);
@@ -89,25 +96,28 @@ TEST(TableObserverRows, AppendIsAnnouncedAfterTheLastRow) {
     EXPECT_EQ(r.log, (Log{"about-ins 3 /3", "state 3 /4", "ins 3 /4", "current /4"}));
 }
 
-TEST(TableObserverRows, PostedInsertionThatSortsElsewhereMovesAsARemovalAndAnInsertion) {
+TEST(TableObserverRows, PostedInsertionThatSortsElsewhereMovesAsARemovalAndAnInsertion)
+{
     Names n;
     n.t.first();
-    n.t.insert();  // at 0
+    n.t.insert(); // at 0
     n.t.fieldByName("NAME").setString("d");
     n.t.fieldByName("FLAG").setInteger(1);
     Recorder r(n.t);
     auto c = n.t.observe(r);
     n.t.post();
     // Without the new row the others are a, c, e: "d" takes index 2.
-    EXPECT_EQ(r.log, (Log{"about-rem 0 /4", "rem 0 /3", "about-ins 2 /3", "ins 2 /4", "state 1 /4", "current /4"}));
+    EXPECT_EQ(r.log,
+              (Log{"about-rem 0 /4", "rem 0 /3", "about-ins 2 /3", "ins 2 /4", "state 1 /4", "current /4"}));
     EXPECT_EQ(names(n.t), (std::vector<std::string>{"a", "c", "d", "e"}));
     EXPECT_EQ(n.t.currentIndex(), 2);
     EXPECT_EQ(n.t.fieldByName("NAME").asString(), "d");
 }
 
-TEST(TableObserverRows, PostedInsertionInItsPlaceIsARowChange) {
+TEST(TableObserverRows, PostedInsertionInItsPlaceIsARowChange)
+{
     Names n;
-    n.t.insert();  // at 1, between a and c
+    n.t.insert(); // at 1, between a and c
     n.t.fieldByName("NAME").setString("b");
     Recorder r(n.t);
     auto c = n.t.observe(r);
@@ -116,22 +126,25 @@ TEST(TableObserverRows, PostedInsertionInItsPlaceIsARowChange) {
     EXPECT_EQ(names(n.t), (std::vector<std::string>{"a", "b", "c", "e"}));
 }
 
-TEST(TableObserverRows, EditedRowThatSortsElsewhereMovesInAFilteredTableToo) {
+TEST(TableObserverRows, EditedRowThatSortsElsewhereMovesInAFilteredTableToo)
+{
     Names n(true);
-    n.t.first();  // a
+    n.t.first(); // a
     n.t.edit();
     n.t.fieldByName("NAME").setString("z");
     Recorder r(n.t);
     auto c = n.t.observe(r);
     n.t.post();
-    EXPECT_EQ(r.log, (Log{"about-rem 0 /3", "rem 0 /2", "about-ins 2 /2", "ins 2 /3", "state 1 /3", "current /3"}));
+    EXPECT_EQ(r.log,
+              (Log{"about-rem 0 /3", "rem 0 /2", "about-ins 2 /2", "ins 2 /3", "state 1 /3", "current /3"}));
     EXPECT_EQ(names(n.t), (std::vector<std::string>{"c", "e", "z"}));
     EXPECT_EQ(n.t.currentIndex(), 2);
 }
 
-TEST(TableObserverRows, EditedRowThatLeavesTheFilterIsARemoval) {
+TEST(TableObserverRows, EditedRowThatLeavesTheFilterIsARemoval)
+{
     Names n(true);
-    n.t.edit();  // c
+    n.t.edit(); // c
     n.t.fieldByName("FLAG").setInteger(0);
     Recorder r(n.t);
     auto c = n.t.observe(r);
@@ -141,7 +154,8 @@ TEST(TableObserverRows, EditedRowThatLeavesTheFilterIsARemoval) {
     EXPECT_EQ(n.t.currentIndex(), 1);
 }
 
-TEST(TableObserverRows, CancelledInsertionIsARemoval) {
+TEST(TableObserverRows, CancelledInsertionIsARemoval)
+{
     Names n;
     n.t.insert();
     Recorder r(n.t);
@@ -151,7 +165,8 @@ TEST(TableObserverRows, CancelledInsertionIsARemoval) {
     EXPECT_EQ(names(n.t), (std::vector<std::string>{"a", "c", "e"}));
 }
 
-TEST(TableObserverRows, DeletionIsAnnouncedWhileTheRowIsStillShown) {
+TEST(TableObserverRows, DeletionIsAnnouncedWhileTheRowIsStillShown)
+{
     Names n;
     Recorder r(n.t);
     auto c = n.t.observe(r);
@@ -161,7 +176,8 @@ TEST(TableObserverRows, DeletionIsAnnouncedWhileTheRowIsStillShown) {
     EXPECT_EQ(n.t.currentIndex(), 1);
 }
 
-TEST(TableObserverRows, DeletingTheLastRowLeavesTheOneBeforeCurrent) {
+TEST(TableObserverRows, DeletingTheLastRowLeavesTheOneBeforeCurrent)
+{
     Names n;
     n.t.last();
     Recorder r(n.t);
@@ -178,7 +194,8 @@ TEST(TableObserverRows, DeletingTheLastRowLeavesTheOneBeforeCurrent) {
     EXPECT_EQ(n.t.currentIndex(), -1);
 }
 
-TEST(TableObserverRows, RefusedInsertionOrDeletionAnnouncesNothing) {
+TEST(TableObserverRows, RefusedInsertionOrDeletionAnnouncesNothing)
+{
     Names n;
     Recorder r(n.t);
     auto c = n.t.observe(r);
@@ -193,7 +210,8 @@ TEST(TableObserverRows, RefusedInsertionOrDeletionAnnouncesNothing) {
     EXPECT_EQ(names(n.t), (std::vector<std::string>{"a", "c", "e"}));
 }
 
-TEST(TableObserverRows, FailingStateHandlerStillEndsTheAnnouncedInsertion) {
+TEST(TableObserverRows, FailingStateHandlerStillEndsTheAnnouncedInsertion)
+{
     Names n;
     DataSource src("src", &n.t);
     Recorder r(n.t);
@@ -205,7 +223,8 @@ TEST(TableObserverRows, FailingStateHandlerStillEndsTheAnnouncedInsertion) {
     EXPECT_EQ(r.log.back(), "ins 3 /4");
 }
 
-TEST(TableObserverConnection, EndsWithTheConnectionAndSurvivesTheTable) {
+TEST(TableObserverConnection, EndsWithTheConnectionAndSurvivesTheTable)
+{
     auto t = std::make_unique<ClientTable>("t");
     declareNames(*t);
     t->open();
@@ -217,7 +236,7 @@ TEST(TableObserverConnection, EndsWithTheConnectionAndSurvivesTheTable) {
         kept = std::move(first);
         EXPECT_FALSE(first.connected());
     }
-    addName(*t, 1, "a");  // the moved connection still tells
+    addName(*t, 1, "a"); // the moved connection still tells
     EXPECT_FALSE(r.log.empty());
     r.log.clear();
     kept.disconnect();
@@ -227,10 +246,11 @@ TEST(TableObserverConnection, EndsWithTheConnectionAndSurvivesTheTable) {
     kept = t->observe(r);
     t.reset();
     EXPECT_FALSE(kept.connected());
-    kept.disconnect();  // the table went first: nothing to do, nothing to break
+    kept.disconnect(); // the table went first: nothing to do, nothing to break
 }
 
-TEST(TableObserverConnection, AnObserverMayDetachAnotherWhileBeingTold) {
+TEST(TableObserverConnection, AnObserverMayDetachAnotherWhileBeingTold)
+{
     ClientTable t("t");
     declareNames(t);
     t.open();
@@ -243,6 +263,6 @@ TEST(TableObserverConnection, AnObserverMayDetachAnotherWhileBeingTold) {
     auto second = t.observe(r);
     detacher.other = &second;
     t.append();
-    EXPECT_TRUE(r.log.empty());  // detached before its turn came
+    EXPECT_TRUE(r.log.empty()); // detached before its turn came
     EXPECT_FALSE(second.connected());
 }

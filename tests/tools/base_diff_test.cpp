@@ -1,7 +1,7 @@
 // `cbbtool diff`: each kind of difference between two bases, the exit status, and that
 // the stored order of rows is not a difference (nor a change of the text dump).
-#include "support/temp_folder_test.h"
 #include "cbbtool.h"
+#include "support/temp_folder_test.h"
 
 #include "storage/cp1251.h"
 #include "storage/data_module.h"
@@ -22,7 +22,8 @@ namespace {
 
 class BaseDiffTest : public dorvin::test::TempFolderTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         TempFolderTest::SetUp();
         base_ = path("a.CBB");
         std::ostringstream out, err;
@@ -33,14 +34,16 @@ protected:
         int status;
         std::string out, err;
     };
-    static Result run(std::vector<std::string> args) {
+    static Result run(std::vector<std::string> args)
+    {
         std::ostringstream out, err;
         const int status = cbbtool::run(args, out, err);
         return {status, out.str(), err.str()};
     }
 
     // The demo base changed by `edit`, saved as b.CBB; returns its diff from the demo base.
-    Result diffAfter(const std::function<void(TDataM&)>& edit) {
+    Result diffAfter(const std::function<void(TDataM&)>& edit)
+    {
         const std::string b = path("b.CBB");
         {
             TDataM dm;
@@ -52,8 +55,10 @@ protected:
     }
 
     static std::string u(const std::string& cp1251) { return dorvin::cp1251ToUtf8(cp1251); }
-    static void toType(TDataM& dm, int code) {
-        if (!dm.ClGroupsTable.locate("GROUP", std::to_string(code))) throw std::runtime_error("no such type");
+    static void toType(TDataM& dm, int code)
+    {
+        if (!dm.ClGroupsTable.locate("GROUP", std::to_string(code)))
+            throw std::runtime_error("no such type");
     }
 
     std::string base_;
@@ -61,7 +66,8 @@ protected:
 
 } // namespace
 
-TEST_F(BaseDiffTest, SameContentExitsZeroAndPrintsNothing) {
+TEST_F(BaseDiffTest, SameContentExitsZeroAndPrintsNothing)
+{
     const Result r = run({"diff", base_, base_});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
@@ -69,7 +75,8 @@ TEST_F(BaseDiffTest, SameContentExitsZeroAndPrintsNothing) {
     EXPECT_EQ(run({"diff", base_, path("c.CBB")}).status, 0);
 }
 
-TEST_F(BaseDiffTest, RowsStoredInAnotherOrderAreTheSameContent) {
+TEST_F(BaseDiffTest, RowsStoredInAnotherOrderAreTheSameContent)
+{
     // Deleting two elements and adding them back unchanged swaps their rows in the file.
     const Result r = diffAfter([](TDataM& dm) {
         toType(dm, 2);
@@ -100,10 +107,12 @@ TEST_F(BaseDiffTest, RowsStoredInAnotherOrderAreTheSameContent) {
     const auto a = dorvin::files::readFile(base_), b = dorvin::files::readFile(path("b.CBB"));
     EXPECT_FALSE(std::equal(a.begin(), a.end(), b.begin(), b.end()))
         << "the files differ in their order of rows";
-    EXPECT_EQ(run({"dump", base_}).out, run({"dump", path("b.CBB")}).out) << "the text dump does not show the order";
+    EXPECT_EQ(run({"dump", base_}).out, run({"dump", path("b.CBB")}).out)
+        << "the text dump does not show the order";
 }
 
-TEST_F(BaseDiffTest, TypesAddedRemovedRenamedAndTheirSymbols) {
+TEST_F(BaseDiffTest, TypesAddedRemovedRenamedAndTheirSymbols)
+{
     std::string wideSymbol, sameLength;
     const Result r = diffAfter([&](TDataM& dm) {
         toType(dm, 3);
@@ -124,7 +133,8 @@ TEST_F(BaseDiffTest, TypesAddedRemovedRenamedAndTheirSymbols) {
         dm.ClGroupsTable.post();
         toType(dm, 11);
         while (!dm.ClElemsTable.isEmpty()) {
-            while (!dm.ClParamsTable.isEmpty()) dm.ClParamsTable.deleteRecord();
+            while (!dm.ClParamsTable.isEmpty())
+                dm.ClParamsTable.deleteRecord();
             dm.ClElemsTable.deleteRecord();
         }
         dm.ClGroupsTable.deleteRecord();
@@ -153,14 +163,16 @@ TEST_F(BaseDiffTest, TypesAddedRemovedRenamedAndTheirSymbols) {
     EXPECT_NE(r.out.find("parameter 11/1/1 \"Затухание, дБ\": removed\n"), std::string::npos);
 }
 
-TEST_F(BaseDiffTest, ElementsAddedRemovedAndChanged) {
+TEST_F(BaseDiffTest, ElementsAddedRemovedAndChanged)
+{
     std::string changed, removed, renamed, nudged, oldCode;
     double oldPrice = 0;
     const Result r = diffAfter([&](TDataM& dm) {
         toType(dm, 2);
         auto& e = dm.ClElemsTable;
         e.first();
-        changed = "element 2/" + dm.ClElemsTableELEM.asString() + " \"" + u(dm.ClElemsTableMODEL.asString()) + "\": ";
+        changed = "element 2/" + dm.ClElemsTableELEM.asString() + " \"" + u(dm.ClElemsTableMODEL.asString())
+                  + "\": ";
         oldPrice = dm.ClElemsTableCENA.asMoney();
         oldCode = u(dm.ClElemsTableCODE.asString());
         e.edit();
@@ -168,8 +180,10 @@ TEST_F(BaseDiffTest, ElementsAddedRemovedAndChanged) {
         dm.ClElemsTableCODE.setString("NEW-1");
         e.post();
         e.last();
-        removed = "element 2/" + dm.ClElemsTableELEM.asString() + " \"" + u(dm.ClElemsTableMODEL.asString()) + "\": removed\n";
-        while (!dm.ClParamsTable.isEmpty()) dm.ClParamsTable.deleteRecord();
+        removed = "element 2/" + dm.ClElemsTableELEM.asString() + " \"" + u(dm.ClElemsTableMODEL.asString())
+                  + "\": removed\n";
+        while (!dm.ClParamsTable.isEmpty())
+            dm.ClParamsTable.deleteRecord();
         e.deleteRecord();
         e.append();
         dm.ClElemsTableELEM.setInteger(77);
@@ -179,8 +193,8 @@ TEST_F(BaseDiffTest, ElementsAddedRemovedAndChanged) {
         toType(dm, 4);
         e.first();
         const std::string model = u(dm.ClElemsTableMODEL.asString());
-        renamed = "element 4/" + dm.ClElemsTableELEM.asString() + " \"" + model + "\": model \"" + model + "\" → \"" +
-                  model + " (новый)\"\n";
+        renamed = "element 4/" + dm.ClElemsTableELEM.asString() + " \"" + model + "\": model \"" + model
+                  + "\" → \"" + model + " (новый)\"\n";
         e.edit();
         dm.ClElemsTableMODEL.setString(dorvin::utf8ToCp1251(model + " (новый)"));
         e.post();
@@ -207,19 +221,21 @@ TEST_F(BaseDiffTest, ElementsAddedRemovedAndChanged) {
              nudged,
          })
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "\nin:\n" << r.out;
-    const std::string nudgedLine = r.out.substr(r.out.find(nudged), r.out.find('\n', r.out.find(nudged)) - r.out.find(nudged));
+    const std::string nudgedLine =
+        r.out.substr(r.out.find(nudged), r.out.find('\n', r.out.find(nudged)) - r.out.find(nudged));
     EXPECT_NE(nudgedLine.find("0000001"), std::string::npos) << nudgedLine;
     EXPECT_NE(r.out.find("parameter 2/"), std::string::npos) << "the removed element's parameters are listed";
 }
 
-TEST_F(BaseDiffTest, ParametersAddedRemovedRenamedAndValuesByFrequencyPoint) {
+TEST_F(BaseDiffTest, ParametersAddedRemovedRenamedAndValuesByFrequencyPoint)
+{
     const Result r = diffAfter([&](TDataM& dm) {
         toType(dm, 2);
         auto& p = dm.ClParamsTable;
         dm.ClElemsTable.first();
         p.first();
         p.edit();
-        dm.ClParamsTableN[12]->setFloat(13.0);  // point 13 is channel S8, 167.25 MHz
+        dm.ClParamsTableN[12]->setFloat(13.0); // point 13 is channel S8, 167.25 MHz
         dm.ClParamsTableN[95]->clear();
         p.post();
         p.next();
@@ -247,11 +263,13 @@ TEST_F(BaseDiffTest, ParametersAddedRemovedRenamedAndValuesByFrequencyPoint) {
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "\nin:\n" << r.out;
     // one line per changed point, nothing for the unchanged ones
     std::size_t lines = 0;
-    for (char c : r.out) lines += c == '\n';
+    for (char c : r.out)
+        lines += c == '\n';
     EXPECT_EQ(lines, 5u) << r.out;
 }
 
-TEST_F(BaseDiffTest, TheFrequencyPlan) {
+TEST_F(BaseDiffTest, TheFrequencyPlan)
+{
     const Result r = diffAfter([](TDataM& dm) {
         auto& f = dm.BaseFreqs;
         f.first();
@@ -273,13 +291,15 @@ TEST_F(BaseDiffTest, TheFrequencyPlan) {
     EXPECT_NE(r.out.find("frequency point 97: added 70 863,25 МГц\n"), std::string::npos) << r.out;
 }
 
-TEST_F(BaseDiffTest, ABaseThatCannotBeReadExitsTwo) {
+TEST_F(BaseDiffTest, ABaseThatCannotBeReadExitsTwo)
+{
     const Result missing = run({"diff", base_, path("none.CBB")});
     EXPECT_EQ(missing.status, 2);
     EXPECT_EQ(missing.out, "");
     EXPECT_NE(missing.err.find("none.CBB"), std::string::npos);
     const std::string junk = path("junk.CBB");
-    dorvin::files::replaceFile(junk, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>("junk"), 4));
+    dorvin::files::replaceFile(
+        junk, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>("junk"), 4));
     EXPECT_EQ(run({"diff", junk, base_}).status, 2);
     EXPECT_EQ(run({"diff", base_}).status, 2);
 }

@@ -1,7 +1,7 @@
 // The command-line companion: its commands on good and damaged files, and its text forms.
-#include "support/temp_folder_test.h"
 #include "cbbtool.h"
 #include "demo_base.h"
+#include "support/temp_folder_test.h"
 #include "text_format.h"
 
 #include "storage/cp1251.h"
@@ -23,26 +23,27 @@ namespace {
 
 class CbbtoolTest : public dorvin::test::TempFolderTest {
 protected:
-
     struct Result {
         int status;
         std::string out, err;
     };
-    static Result run(std::vector<std::string> args) {
+    static Result run(std::vector<std::string> args)
+    {
         std::ostringstream out, err;
         const int status = cbbtool::run(args, out, err);
         return {status, out.str(), err.str()};
     }
-    static std::string bytes(const std::string& p) {
+    static std::string bytes(const std::string& p)
+    {
         const auto v = dorvin::files::readFile(p);
         return std::string(v.begin(), v.end());
     }
-
 };
 
 } // namespace
 
-TEST(TextFormat, Base64MatchesTheStandardVectors) {
+TEST(TextFormat, Base64MatchesTheStandardVectors)
+{
     auto b64 = [](std::string s) {
         return cbbtool::base64(std::span(reinterpret_cast<const std::uint8_t*>(s.data()), s.size()));
     };
@@ -56,14 +57,16 @@ TEST(TextFormat, Base64MatchesTheStandardVectors) {
     EXPECT_EQ(b64(std::string("\xFF\xFE\x00", 3)), "//4A");
 }
 
-TEST(TextFormat, JsonStringsEscapeWhatJsonRequires) {
+TEST(TextFormat, JsonStringsEscapeWhatJsonRequires)
+{
     EXPECT_EQ(cbbtool::jsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
     EXPECT_EQ(cbbtool::jsonString("\r\n\t"), "\"\\r\\n\\t\"");
     EXPECT_EQ(cbbtool::jsonString(std::string("\x01\x1f", 2)), "\"\\u0001\\u001f\"");
     EXPECT_EQ(cbbtool::jsonString("Кабель"), "\"Кабель\"");
 }
 
-TEST(TextFormat, NumbersReadBackToTheSameDouble) {
+TEST(TextFormat, NumbersReadBackToTheSameDouble)
+{
     for (double v : {0.1 + 0.2, 49.75, -0.0, 1e300, 5e-324, 12.5, 1.0 / 3.0}) {
         const std::string s = cbbtool::jsonNumber(v);
         double back = 0;
@@ -78,7 +81,8 @@ TEST(TextFormat, NumbersReadBackToTheSameDouble) {
     EXPECT_EQ(cbbtool::jsonNumber(INFINITY), "null");
 }
 
-TEST_F(CbbtoolTest, NewWritesABaseThatChecks) {
+TEST_F(CbbtoolTest, NewWritesABaseThatChecks)
+{
     const std::string p = path("t.cds");
     ASSERT_EQ(run({"new", p}).status, 0);
     const Result r = run({"check", p});
@@ -87,7 +91,8 @@ TEST_F(CbbtoolTest, NewWritesABaseThatChecks) {
     EXPECT_EQ(r.err, "");
 }
 
-TEST_F(CbbtoolTest, JsonDumpHoldsEveryValueKind) {
+TEST_F(CbbtoolTest, JsonDumpHoldsEveryValueKind)
+{
     const std::string p = path("j.CBB");
     std::string symbol;
     {
@@ -98,7 +103,7 @@ TEST_F(CbbtoolTest, JsonDumpHoldsEveryValueKind) {
         dm.ClElemsTableELEM.setInteger(7);
         dm.ClElemsTableMODEL.setString(dorvin::utf8ToCp1251("Модель \"А\\Б\""));
         dm.ClElemsTableCENA.setMoney(0.1 + 0.2);
-        dm.ClElemsTable.post();  // CODE stays null
+        dm.ClElemsTable.post(); // CODE stays null
         dm.SaveBase(p);
     }
     const Result r = run({"dump", "--json", p});
@@ -111,31 +116,35 @@ TEST_F(CbbtoolTest, JsonDumpHoldsEveryValueKind) {
         EXPECT_NE(j.find(key), std::string::npos) << key;
     EXPECT_NE(j.find("[1,7,\"Модель \\\"А\\\\Б\\\"\",0.30000000000000004,null]"), std::string::npos);
     EXPECT_NE(j.find("[\"1\",49.75,true]"), std::string::npos);
-    EXPECT_NE(j.find("[1,\"Источники сигнала\",\"" +
-                     cbbtool::base64(std::span(reinterpret_cast<const std::uint8_t*>(symbol.data()), symbol.size())) +
-                     "\""),
+    EXPECT_NE(j.find("[1,\"Источники сигнала\",\""
+                     + cbbtool::base64(
+                         std::span(reinterpret_cast<const std::uint8_t*>(symbol.data()), symbol.size()))
+                     + "\""),
               std::string::npos);
     EXPECT_EQ(j.find("\"4r\""), std::string::npos) << "history rows are not part of the contents";
 }
 
-TEST_F(CbbtoolTest, TextDumpListsColumnsAndRowsInUtf8) {
+TEST_F(CbbtoolTest, TextDumpListsColumnsAndRowsInUtf8)
+{
     const std::string p = path("d.CBB");
     ASSERT_EQ(run({"demo", p}).status, 0);
     const Result r = run({"dump", p});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("GROUPS (11 rows)\n  columns: GROUP GRNAME B1 B2 B3 B4 B5 B6 B7 B8\n"), std::string::npos);
+    EXPECT_NE(r.out.find("GROUPS (11 rows)\n  columns: GROUP GRNAME B1 B2 B3 B4 B5 B6 B7 B8\n"),
+              std::string::npos);
     EXPECT_NE(r.out.find("  2 | Усилители | <"), std::string::npos);
     EXPECT_NE(r.out.find("Кабель RG-11"), std::string::npos);
     EXPECT_NE(r.out.find("FREQS (96 rows)"), std::string::npos);
 }
 
-TEST_F(CbbtoolTest, DamagedFilesFailWithTheirTextAndNoOutputFile) {
+TEST_F(CbbtoolTest, DamagedFilesFailWithTheirTextAndNoOutputFile)
+{
     const std::string good = path("g.CBB");
     ASSERT_EQ(run({"new", good}).status, 0);
     const std::string content = bytes(good);
     const std::string bad = path("bad.CBB");
-    for (const std::string& damaged : {content.substr(0, content.size() / 3), std::string("not a base"),
-                                       std::string()}) {
+    for (const std::string& damaged :
+         {content.substr(0, content.size() / 3), std::string("not a base"), std::string()}) {
         std::ofstream(bad, std::ios::binary | std::ios::trunc) << damaged;
         for (const auto& args : std::vector<std::vector<std::string>>{
                  {"check", bad}, {"dump", bad}, {"dump", "--json", bad}, {"copy", bad, path("out.CBB")}}) {
@@ -151,7 +160,8 @@ TEST_F(CbbtoolTest, DamagedFilesFailWithTheirTextAndNoOutputFile) {
     EXPECT_NE(missing.err.find("none.CBB"), std::string::npos);
 }
 
-TEST_F(CbbtoolTest, CopyLoadsAndSaves) {
+TEST_F(CbbtoolTest, CopyLoadsAndSaves)
+{
     const std::string a = path("a.CBB"), b = path("b.CBB");
     ASSERT_EQ(run({"demo", a}).status, 0);
     ASSERT_EQ(run({"copy", a, b}).status, 0);
@@ -159,7 +169,8 @@ TEST_F(CbbtoolTest, CopyLoadsAndSaves) {
     EXPECT_EQ(run({"check", b}).out, run({"check", a}).out);
 }
 
-TEST_F(CbbtoolTest, WrongUsageExitsTwo) {
+TEST_F(CbbtoolTest, WrongUsageExitsTwo)
+{
     EXPECT_EQ(run({}).status, 2);
     EXPECT_EQ(run({"frobnicate"}).status, 2);
     EXPECT_EQ(run({"copy", "one"}).status, 2);
@@ -168,7 +179,8 @@ TEST_F(CbbtoolTest, WrongUsageExitsTwo) {
     EXPECT_NE(r.err.find("usage"), std::string::npos);
 }
 
-TEST_F(CbbtoolTest, DemoBaseHasRealisticElementsOfEveryType) {
+TEST_F(CbbtoolTest, DemoBaseHasRealisticElementsOfEveryType)
+{
     const std::string p = path("Demo.CBB"), ini = path("Dorvin.ini");
     ASSERT_EQ(run({"demo", p, "--ini", ini}).status, 0);
     TDataM dm;
@@ -182,7 +194,8 @@ TEST_F(CbbtoolTest, DemoBaseHasRealisticElementsOfEveryType) {
             EXPECT_EQ(dm.ClParamsTable.recordCount(), dm.ParamsTemplate.recordCount());
             EXPECT_GT(dm.ClElemsTableCENA.asMoney(), 0.0);
             EXPECT_FALSE(dm.ClElemsTableCODE.asString().empty());
-            for (int k = 0; k < 96; ++k) EXPECT_FALSE(dm.ClParamsTableN[k]->isNull());
+            for (int k = 0; k < 96; ++k)
+                EXPECT_FALSE(dm.ClParamsTableN[k]->isNull());
         }
     }
     // cable loss per metre grows with frequency, roughly as its square root
@@ -202,6 +215,7 @@ TEST_F(CbbtoolTest, DemoBaseHasRealisticElementsOfEveryType) {
               "[Bases]\r\nДемонстрационная база=$(ProgDirectory)\\Demo.CBB\r\n\r\n"
               "[CurBase]\r\nРабочая база=Демонстрационная база\r\n");
     for (std::size_t i = 0; i < settings.size(); ++i) {
-        if (settings[i] == '\n') EXPECT_EQ(settings[i - 1], '\r');
+        if (settings[i] == '\n')
+            EXPECT_EQ(settings[i - 1], '\r');
     }
 }

@@ -29,12 +29,21 @@ constexpr int kPoints = 96;
 // A null key field sorts before every number and pairs only with another null.
 constexpr long long kNullKey = LLONG_MIN;
 
-using Text = std::optional<std::string>;  // Windows-1251; nullopt for null
+using Text = std::optional<std::string>; // Windows-1251; nullopt for null
 using Number = std::optional<double>;
 
-Text textOf(const Field& f) { return f.isNull() ? Text() : Text(f.asString()); }
-Number numberOf(const Field& f) { return f.isNull() ? Number() : Number(f.asFloat()); }
-long long keyOf(const Field& f) { return f.isNull() ? kNullKey : f.asInteger(); }
+Text textOf(const Field& f)
+{
+    return f.isNull() ? Text() : Text(f.asString());
+}
+Number numberOf(const Field& f)
+{
+    return f.isNull() ? Number() : Number(f.asFloat());
+}
+long long keyOf(const Field& f)
+{
+    return f.isNull() ? kNullKey : f.asInteger();
+}
 
 struct Type {
     long long code;
@@ -66,10 +75,11 @@ struct Content {
     std::map<TypeKey, Type> types;
     std::map<ElementKey, Element> elements;
     std::map<ParamKey, Param> params;
-    std::vector<Point> points;  // frequency point k is points[k - 1]
+    std::vector<Point> points; // frequency point k is points[k - 1]
 };
 
-Content readBase(const std::string& path) {
+Content readBase(const std::string& path)
+{
     TDataM dm;
     dm.LoadBase(path);
     // Every stored row counts, also those the editor hides.
@@ -84,7 +94,8 @@ Content readBase(const std::string& path) {
         auto& t = dm.ClGroupsTable;
         for (t.first(); !t.eof(); t.next()) {
             Type type{keyOf(dm.ClGroupsTableGROUP), textOf(dm.ClGroupsTableGRNAME), {}};
-            for (int k = 0; k < 8; ++k) type.symbols[static_cast<std::size_t>(k)] = textOf(*b[k]);
+            for (int k = 0; k < 8; ++k)
+                type.symbols[static_cast<std::size_t>(k)] = textOf(*b[k]);
             c.types.emplace(TypeKey{type.code, seen[type.code]++}, std::move(type));
         }
     }
@@ -108,7 +119,8 @@ Content readBase(const std::string& path) {
             param.name = textOf(dm.ClParamsTablePARNAME);
             for (int k = 0; k < kPoints; ++k) {
                 const Field& f = *dm.ClParamsTableN[static_cast<std::size_t>(k)];
-                if (f.isNull()) continue;
+                if (f.isNull())
+                    continue;
                 param.given.set(static_cast<std::size_t>(k));
                 param.values[static_cast<std::size_t>(k)] = f.asFloat();
             }
@@ -117,56 +129,73 @@ Content readBase(const std::string& path) {
     }
     auto& f = dm.BaseFreqs;
     for (f.first(); !f.eof(); f.next())
-        c.points.push_back({textOf(dm.BaseFreqsNAME), numberOf(dm.BaseFreqsFREQ),
-                            dm.BaseFreqsUSED.isNull() ? std::optional<bool>() : dm.BaseFreqsUSED.asBoolean()});
+        c.points.push_back(
+            {textOf(dm.BaseFreqsNAME), numberOf(dm.BaseFreqsFREQ),
+             dm.BaseFreqsUSED.isNull() ? std::optional<bool>() : dm.BaseFreqsUSED.asBoolean()});
     return c;
 }
 
 // ---- text ----
 
-std::string show(const Text& t) { return t ? "\"" + dorvin::cp1251ToUtf8(*t) + "\"" : "null"; }
+std::string show(const Text& t)
+{
+    return t ? "\"" + dorvin::cp1251ToUtf8(*t) + "\"" : "null";
+}
 
-std::string keyText(long long k) { return k == kNullKey ? "null" : std::to_string(k); }
+std::string keyText(long long k)
+{
+    return k == kNullKey ? "null" : std::to_string(k);
+}
 
-std::string withComma(std::string s) {
+std::string withComma(std::string s)
+{
     for (char& c : s)
-        if (c == '.') c = ',';
+        if (c == '.')
+            c = ',';
     return s;
 }
 
 // A number as the editor shows it (a fixed count of decimals, decimal comma); the full
 // value when that text would hide the difference to `other`.
-std::string showNumber(const Number& v, int decimals, const Number& other = std::nullopt) {
-    if (!v) return "null";
+std::string showNumber(const Number& v, int decimals, const Number& other = std::nullopt)
+{
+    if (!v)
+        return "null";
     auto fixed = [decimals](double x) {
         char buf[400];
         const auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, decimals);
         return std::string(buf, r.ptr);
     };
-    if (!std::isfinite(*v)) return plainNumber(*v);
-    if (other && std::isfinite(*other) && fixed(*other) == fixed(*v) &&
-        std::bit_cast<std::uint64_t>(*other) != std::bit_cast<std::uint64_t>(*v))
+    if (!std::isfinite(*v))
+        return plainNumber(*v);
+    if (other && std::isfinite(*other) && fixed(*other) == fixed(*v)
+        && std::bit_cast<std::uint64_t>(*other) != std::bit_cast<std::uint64_t>(*v))
         return withComma(plainNumber(*v));
     return withComma(fixed(*v));
 }
 
-bool sameNumber(const Number& a, const Number& b) {
-    if (!a || !b) return !a && !b;
+bool sameNumber(const Number& a, const Number& b)
+{
+    if (!a || !b)
+        return !a && !b;
     return std::bit_cast<std::uint64_t>(*a) == std::bit_cast<std::uint64_t>(*b);
 }
 
-std::string pointText(const Point& p) {
+std::string pointText(const Point& p)
+{
     std::string s = p.name ? dorvin::cp1251ToUtf8(*p.name) : "null";
     return s + " " + (p.freq ? withComma(plainNumber(*p.freq)) : "null") + " МГц";
 }
 
-std::string symbolText(const Text& bytes) {
-    if (!bytes || bytes->empty()) return "none";
+std::string symbolText(const Text& bytes)
+{
+    if (!bytes || bytes->empty())
+        return "none";
     std::string size = std::to_string(bytes->size()) + " bytes";
     try {
         const dorvin::Metafile m = dorvin::Metafile::fromBytes(*bytes);
-        return std::string(m.form() == dorvin::Metafile::Form::Emf ? "EMF " : "WMF ") + std::to_string(m.width()) +
-               " × " + std::to_string(m.height()) + ", " + size;
+        return std::string(m.form() == dorvin::Metafile::Form::Emf ? "EMF " : "WMF ")
+               + std::to_string(m.width()) + " × " + std::to_string(m.height()) + ", " + size;
     } catch (const dorvin::Error&) {
         return size + ", not a metafile";
     }
@@ -176,7 +205,8 @@ class Differ {
 public:
     Differ(const Content& a, const Content& b, std::ostream& out) : a_(a), b_(b), out_(out) {}
 
-    bool run() {
+    bool run()
+    {
         types();
         elementsAndParams();
         points();
@@ -184,13 +214,15 @@ public:
     }
 
 private:
-    void line(const std::string& s) {
+    void line(const std::string& s)
+    {
         out_ << s << '\n';
         differs_ = true;
     }
 
     template <class Map, class OnBoth, class OnOne>
-    static void merge(const Map& a, const Map& b, OnBoth both, OnOne one) {
+    static void merge(const Map& a, const Map& b, OnBoth both, OnOne one)
+    {
         auto i = a.begin();
         auto j = b.begin();
         while (i != a.end() || j != b.end()) {
@@ -208,19 +240,22 @@ private:
         }
     }
 
-    void types() {
+    void types()
+    {
         merge(
             a_.types, b_.types,
             [&](const TypeKey& k, const Type& x, const Type& y) {
                 const std::string head = "type " + keyText(k.first) + " " + show(x.name) + ": ";
-                if (x.name != y.name) line(head + "name " + show(x.name) + " → " + show(y.name));
+                if (x.name != y.name)
+                    line(head + "name " + show(x.name) + " → " + show(y.name));
                 for (std::size_t o = 0; o < 8; ++o) {
                     const Text& s = x.symbols[o];
                     const Text& t = y.symbols[o];
-                    if (s == t) continue;
+                    if (s == t)
+                        continue;
                     const std::string was = symbolText(s), now = symbolText(t);
-                    line(head + "symbol B" + std::to_string(o + 1) + " (orientation " + std::to_string(o) + "): " +
-                         (was == now ? was + ", content differs" : was + " → " + now));
+                    line(head + "symbol B" + std::to_string(o + 1) + " (orientation " + std::to_string(o)
+                         + "): " + (was == now ? was + ", content differs" : was + " → " + now));
                 }
             },
             [&](const TypeKey& k, const Type& x, bool added) {
@@ -228,7 +263,8 @@ private:
             });
     }
 
-    void elementsAndParams() {
+    void elementsAndParams()
+    {
         // Parameter rows are listed after the element they belong to.
         auto pa = a_.params.begin(), pb = b_.params.begin();
         auto paramsUpTo = [&](long long gr, long long elem, bool inclusive) {
@@ -236,7 +272,8 @@ private:
                 const auto head = std::pair(std::get<0>(k), std::get<1>(k));
                 return inclusive ? head <= std::pair(gr, elem) : head < std::pair(gr, elem);
             };
-            while ((pa != a_.params.end() && within(pa->first)) || (pb != b_.params.end() && within(pb->first))) {
+            while ((pa != a_.params.end() && within(pa->first))
+                   || (pb != b_.params.end() && within(pb->first))) {
                 const bool takeA = pa != a_.params.end() && within(pa->first);
                 const bool takeB = pb != b_.params.end() && within(pb->first);
                 if (takeA && takeB && pa->first == pb->first) {
@@ -256,54 +293,68 @@ private:
             [&](const ElementKey& k, const Element& x, const Element& y) {
                 paramsUpTo(std::get<0>(k), std::get<1>(k), false);
                 const std::string head = elementHead(k, x);
-                if (x.model != y.model) line(head + "model " + show(x.model) + " → " + show(y.model));
+                if (x.model != y.model)
+                    line(head + "model " + show(x.model) + " → " + show(y.model));
                 if (!sameNumber(x.price, y.price))
-                    line(head + "price " + showNumber(x.price, 2, y.price) + " → " + showNumber(y.price, 2, x.price));
-                if (x.code != y.code) line(head + "code " + show(x.code) + " → " + show(y.code));
+                    line(head + "price " + showNumber(x.price, 2, y.price) + " → "
+                         + showNumber(y.price, 2, x.price));
+                if (x.code != y.code)
+                    line(head + "code " + show(x.code) + " → " + show(y.code));
                 paramsUpTo(std::get<0>(k), std::get<1>(k), true);
             },
             [&](const ElementKey& k, const Element& x, bool added) {
                 paramsUpTo(std::get<0>(k), std::get<1>(k), false);
-                line(elementHead(k, x) + (added ? "added (price " + showNumber(x.price, 2) + ", code " + show(x.code) + ")"
-                                                : "removed"));
+                line(elementHead(k, x)
+                     + (added ? "added (price " + showNumber(x.price, 2) + ", code " + show(x.code) + ")"
+                              : "removed"));
                 paramsUpTo(std::get<0>(k), std::get<1>(k), true);
             });
         paramsUpTo(LLONG_MAX, LLONG_MAX, true);
     }
 
-    static std::string elementHead(const ElementKey& k, const Element& e) {
-        return "element " + keyText(std::get<0>(k)) + "/" + keyText(std::get<1>(k)) + " " + show(e.model) + ": ";
+    static std::string elementHead(const ElementKey& k, const Element& e)
+    {
+        return "element " + keyText(std::get<0>(k)) + "/" + keyText(std::get<1>(k)) + " " + show(e.model)
+               + ": ";
     }
 
-    void param(const ParamKey& k, const Param* x, const Param* y) {
-        const std::string id = "parameter " + keyText(std::get<0>(k)) + "/" + keyText(std::get<1>(k)) + "/" +
-                               keyText(std::get<2>(k)) + " ";
+    void param(const ParamKey& k, const Param* x, const Param* y)
+    {
+        const std::string id = "parameter " + keyText(std::get<0>(k)) + "/" + keyText(std::get<1>(k)) + "/"
+                               + keyText(std::get<2>(k)) + " ";
         if (!x || !y) {
             line(id + show((x ? x : y)->name) + ": " + (y ? "added" : "removed"));
             return;
         }
-        if (x->name != y->name) line(id + show(x->name) + ": renamed → " + show(y->name));
+        if (x->name != y->name)
+            line(id + show(x->name) + ": renamed → " + show(y->name));
         const std::string head = id + show(y->name) + ": ";
         for (std::size_t p = 0; p < kPoints; ++p) {
             const bool gv = x->given[p], gw = y->given[p];
-            if (gv == gw && (!gv || std::bit_cast<std::uint64_t>(x->values[p]) ==
-                                        std::bit_cast<std::uint64_t>(y->values[p])))
+            if (gv == gw
+                && (!gv
+                    || std::bit_cast<std::uint64_t>(x->values[p])
+                           == std::bit_cast<std::uint64_t>(y->values[p])))
                 continue;
             const Number v = gv ? Number(x->values[p]) : Number();
             const Number w = gw ? Number(y->values[p]) : Number();
-            line(head + "N" + std::to_string(p + 1) + " (" + pointName(p) + "): " + showNumber(v, 3, w) + " → " +
-                 showNumber(w, 3, v));
+            line(head + "N" + std::to_string(p + 1) + " (" + pointName(p) + "): " + showNumber(v, 3, w)
+                 + " → " + showNumber(w, 3, v));
         }
     }
 
     // Frequency point p (from 0) as the new base has it, else as the old one had it.
-    std::string pointName(std::size_t p) const {
-        if (p < b_.points.size()) return pointText(b_.points[p]);
-        if (p < a_.points.size()) return pointText(a_.points[p]);
+    std::string pointName(std::size_t p) const
+    {
+        if (p < b_.points.size())
+            return pointText(b_.points[p]);
+        if (p < a_.points.size())
+            return pointText(a_.points[p]);
         return "no frequency";
     }
 
-    void points() {
+    void points()
+    {
         const std::size_t n = std::max(a_.points.size(), b_.points.size());
         for (std::size_t p = 0; p < n; ++p) {
             const std::string head = "frequency point " + std::to_string(p + 1) + ": ";
@@ -317,7 +368,8 @@ private:
             }
             const Point& x = a_.points[p];
             const Point& y = b_.points[p];
-            if (x.name != y.name || !sameNumber(x.freq, y.freq)) line(head + pointText(x) + " → " + pointText(y));
+            if (x.name != y.name || !sameNumber(x.freq, y.freq))
+                line(head + pointText(x) + " → " + pointText(y));
             if (x.used != y.used) {
                 auto used = [](const std::optional<bool>& u) { return u ? (*u ? "true" : "false") : "null"; };
                 line(head + "USED " + used(x.used) + " → " + used(y.used));
@@ -333,7 +385,8 @@ private:
 
 } // namespace
 
-bool diffBases(const std::string& pathA, const std::string& pathB, std::ostream& out) {
+bool diffBases(const std::string& pathA, const std::string& pathB, std::ostream& out)
+{
     const Content a = readBase(pathA);
     const Content b = readBase(pathB);
     return Differ(a, b, out).run();

@@ -17,7 +17,8 @@ using CatalogueProgress = std::function<void(int done, int total)>;
 // Writes the catalogue as an A4 portrait PDF. Needs a QApplication. The file appears
 // only when complete; throws dorvin::Error when the base cannot be loaded or the file
 // cannot be written. Returns the number of pages.
-int writeCatalogue(const std::string& basePath, const std::string& pdfPath, const CatalogueProgress& progress = {});
+int writeCatalogue(const std::string& basePath, const std::string& pdfPath,
+                   const CatalogueProgress& progress = {});
 
 // The command: starts the toolkit (off screen when no platform is chosen), reports
 // progress on stderr. Exit 0, 1 on failure, 2 on wrong usage.

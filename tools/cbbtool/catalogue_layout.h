@@ -9,10 +9,10 @@
 namespace cbbtool {
 
 struct PageGeometry {
-    static constexpr double kWidth = 793.7;    // 210 mm
-    static constexpr double kHeight = 1122.5;  // 297 mm
-    static constexpr double kMargin = 54;      // about 14 mm
-    static constexpr double kFooter = 30;      // the page number line
+    static constexpr double kWidth = 793.7;   // 210 mm
+    static constexpr double kHeight = 1122.5; // 297 mm
+    static constexpr double kMargin = 54;     // about 14 mm
+    static constexpr double kFooter = 30;     // the page number line
     static constexpr double left() { return kMargin; }
     static constexpr double right() { return kWidth - kMargin; }
     static constexpr double top() { return kMargin; }
@@ -29,20 +29,26 @@ public:
     double y() const { return y_; }
     void advance(double h) { y_ += h; }
     // Starts a new page unless the current one is still empty.
-    void breakPage() {
-        if (y_ > PageGeometry::top()) newPage();
+    void breakPage()
+    {
+        if (y_ > PageGeometry::top())
+            newPage();
     }
     // Makes room for a block of height h: a new page when it does not fit on this one
     // (a block taller than a page gets a page of its own). Returns whether a page began.
-    bool ensure(double h) {
-        if (y_ + h <= PageGeometry::bottom() || y_ <= PageGeometry::top()) return false;
+    bool ensure(double h)
+    {
+        if (y_ + h <= PageGeometry::bottom() || y_ <= PageGeometry::top())
+            return false;
         newPage();
         return true;
     }
-    void newPage() {
+    void newPage()
+    {
         ++page_;
         y_ = PageGeometry::top();
-        if (onNewPage_) onNewPage_(page_);
+        if (onNewPage_)
+            onNewPage_(page_);
     }
 
 private:

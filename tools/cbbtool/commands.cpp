@@ -7,8 +7,8 @@
 
 #include "storage/cp1251.h"
 #include "storage/data_module.h"
-#include "storage/file_io.h"
 #include "storage/error.h"
+#include "storage/file_io.h"
 #include "storage/packet.h"
 
 #include <algorithm>
@@ -32,13 +32,15 @@ struct StoredTable {
     Packet packet;
 };
 
-std::span<const std::uint8_t> bytesOf(const std::string& s) {
+std::span<const std::uint8_t> bytesOf(const std::string& s)
+{
     return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
 
 // The four stored tables of a base file. The base is first loaded the way the editor
 // loads it, so whatever the editor would reject is rejected here with the same text.
-std::vector<StoredTable> readStoredTables(const std::string& path) {
+std::vector<StoredTable> readStoredTables(const std::string& path)
+{
     {
         TDataM dm;
         dm.LoadBase(path);
@@ -52,13 +54,15 @@ std::vector<StoredTable> readStoredTables(const std::string& path) {
             break;
         }
     }
-    if (!row) throw dorvin::Error("The base file holds no tables");
+    if (!row)
+        throw dorvin::Error("The base file holds no tables");
     std::vector<StoredTable> tables;
     for (const char* name : kTables) {
         std::string blob;
         for (std::size_t c = 0; c < container.columns.size(); ++c) {
             if (container.columns[c].name == name) {
-                if (const auto* s = std::get_if<std::string>(&row->values[c])) blob = *s;
+                if (const auto* s = std::get_if<std::string>(&row->values[c]))
+                    blob = *s;
                 break;
             }
         }
@@ -67,78 +71,105 @@ std::vector<StoredTable> readStoredTables(const std::string& path) {
     return tables;
 }
 
-std::vector<const dorvin::PacketRow*> liveRows(const Packet& p) {
+std::vector<const dorvin::PacketRow*> liveRows(const Packet& p)
+{
     std::vector<const dorvin::PacketRow*> rows;
     for (const auto& r : p.rows)
-        if (dorvin::isLiveRow(r.status)) rows.push_back(&r);
+        if (dorvin::isLiveRow(r.status))
+            rows.push_back(&r);
     return rows;
 }
 
-bool isBlobColumn(const PacketColumn& c) {
+bool isBlobColumn(const PacketColumn& c)
+{
     return (c.type & 0x3F) == (dorvin::packet_type::bytes & 0x3F);
 }
 
-std::string plainValue(const PacketColumn& col, const PacketValue& v) {
-    if (std::holds_alternative<std::monostate>(v)) return "null";
-    if (const auto* i = std::get_if<std::int64_t>(&v)) return std::to_string(*i);
-    if (const auto* b = std::get_if<bool>(&v)) return *b ? "true" : "false";
-    if (const auto* d = std::get_if<double>(&v)) return plainNumber(*d);
+std::string plainValue(const PacketColumn& col, const PacketValue& v)
+{
+    if (std::holds_alternative<std::monostate>(v))
+        return "null";
+    if (const auto* i = std::get_if<std::int64_t>(&v))
+        return std::to_string(*i);
+    if (const auto* b = std::get_if<bool>(&v))
+        return *b ? "true" : "false";
+    if (const auto* d = std::get_if<double>(&v))
+        return plainNumber(*d);
     if (const auto* s = std::get_if<std::string>(&v)) {
         // The hash makes a changed picture of the same length show in a text diff.
         if (isBlobColumn(col))
-            return "<" + std::to_string(s->size()) + " bytes" + (s->empty() ? "" : " " + contentHash(*s)) + ">";
+            return "<" + std::to_string(s->size()) + " bytes" + (s->empty() ? "" : " " + contentHash(*s))
+                   + ">";
         return dorvin::cp1251ToUtf8(*s);
     }
     const auto& a = std::get<std::vector<std::uint64_t>>(v);
     std::string out = "[";
-    for (std::size_t i = 0; i < a.size(); ++i) out += (i ? "," : "") + std::to_string(a[i]);
+    for (std::size_t i = 0; i < a.size(); ++i)
+        out += (i ? "," : "") + std::to_string(a[i]);
     return out + "]";
 }
 
-std::string jsonValue(const PacketColumn& col, const PacketValue& v) {
-    if (std::holds_alternative<std::monostate>(v)) return "null";
-    if (const auto* i = std::get_if<std::int64_t>(&v)) return std::to_string(*i);
-    if (const auto* b = std::get_if<bool>(&v)) return *b ? "true" : "false";
-    if (const auto* d = std::get_if<double>(&v)) return jsonFloat(*d);
+std::string jsonValue(const PacketColumn& col, const PacketValue& v)
+{
+    if (std::holds_alternative<std::monostate>(v))
+        return "null";
+    if (const auto* i = std::get_if<std::int64_t>(&v))
+        return std::to_string(*i);
+    if (const auto* b = std::get_if<bool>(&v))
+        return *b ? "true" : "false";
+    if (const auto* d = std::get_if<double>(&v))
+        return jsonFloat(*d);
     if (const auto* s = std::get_if<std::string>(&v)) {
-        if (isBlobColumn(col)) return jsonString(base64(bytesOf(*s)));
+        if (isBlobColumn(col))
+            return jsonString(base64(bytesOf(*s)));
         return jsonString(dorvin::cp1251ToUtf8(*s));
     }
     const auto& a = std::get<std::vector<std::uint64_t>>(v);
     std::string out = "[";
-    for (std::size_t i = 0; i < a.size(); ++i) out += (i ? "," : "") + std::to_string(a[i]);
+    for (std::size_t i = 0; i < a.size(); ++i)
+        out += (i ? "," : "") + std::to_string(a[i]);
     return out + "]";
 }
 
 // Key columns of each table, by which the text dump orders its rows: the file keeps
 // rows in the order the table's storage happened to hold them, which edits reshuffle,
 // so a dump in file order would show moves as changes.
-std::vector<std::size_t> keyColumns(const Packet& p, std::initializer_list<const char*> names) {
+std::vector<std::size_t> keyColumns(const Packet& p, std::initializer_list<const char*> names)
+{
     std::vector<std::size_t> keys;
     for (const char* n : names)
         for (std::size_t c = 0; c < p.columns.size(); ++c)
-            if (p.columns[c].name == n) keys.push_back(c);
+            if (p.columns[c].name == n)
+                keys.push_back(c);
     return keys;
 }
 
-int compareValues(const PacketValue& a, const PacketValue& b) {
+int compareValues(const PacketValue& a, const PacketValue& b)
+{
     auto rank = [](const PacketValue& v) { return std::holds_alternative<std::monostate>(v) ? 0 : 1; };
-    if (rank(a) != rank(b)) return rank(a) - rank(b);
+    if (rank(a) != rank(b))
+        return rank(a) - rank(b);
     auto number = [](const PacketValue& v, double& out) {
-        if (const auto* i = std::get_if<std::int64_t>(&v)) return out = static_cast<double>(*i), true;
-        if (const auto* d = std::get_if<double>(&v)) return out = *d, true;
-        if (const auto* b = std::get_if<bool>(&v)) return out = *b, true;
+        if (const auto* i = std::get_if<std::int64_t>(&v))
+            return out = static_cast<double>(*i), true;
+        if (const auto* d = std::get_if<double>(&v))
+            return out = *d, true;
+        if (const auto* b = std::get_if<bool>(&v))
+            return out = *b, true;
         return false;
     };
     double x = 0, y = 0;
-    if (number(a, x) && number(b, y)) return x < y ? -1 : y < x ? 1 : 0;
+    if (number(a, x) && number(b, y))
+        return x < y ? -1 : y < x ? 1 : 0;
     const auto* s = std::get_if<std::string>(&a);
     const auto* t = std::get_if<std::string>(&b);
-    if (s && t) return s->compare(*t) < 0 ? -1 : *t < *s ? 1 : 0;
+    if (s && t)
+        return s->compare(*t) < 0 ? -1 : *t < *s ? 1 : 0;
     return 0;
 }
 
-std::vector<const dorvin::PacketRow*> rowsInKeyOrder(const StoredTable& t) {
+std::vector<const dorvin::PacketRow*> rowsInKeyOrder(const StoredTable& t)
+{
     static const std::initializer_list<const char*> groups{"GROUP", "GRNAME"}, elems{"GR", "ELEM", "MODEL"},
         params{"GROUP", "ELEM", "PARAM"}, freqs{"FREQ", "NAME"};
     const std::string name = t.name;
@@ -149,13 +180,15 @@ std::vector<const dorvin::PacketRow*> rowsInKeyOrder(const StoredTable& t) {
     auto rows = liveRows(t.packet);
     std::stable_sort(rows.begin(), rows.end(), [&](const dorvin::PacketRow* a, const dorvin::PacketRow* b) {
         for (std::size_t c : keys)
-            if (const int r = compareValues(a->values[c], b->values[c])) return r < 0;
+            if (const int r = compareValues(a->values[c], b->values[c]))
+                return r < 0;
         return false;
     });
     return rows;
 }
 
-void usage(std::ostream& err) {
+void usage(std::ostream& err)
+{
     err << "usage: cbbtool dump [--json] FILE\n"
            "       cbbtool new FILE\n"
            "       cbbtool check FILE\n"
@@ -168,12 +201,14 @@ void usage(std::ostream& err) {
 
 } // namespace
 
-void dumpText(const std::string& path, std::ostream& out) {
+void dumpText(const std::string& path, std::ostream& out)
+{
     for (const StoredTable& t : readStoredTables(path)) {
         const auto rows = rowsInKeyOrder(t);
         out << t.name << " (" << rows.size() << " rows)\n";
         out << "  columns:";
-        for (const auto& c : t.packet.columns) out << ' ' << dorvin::cp1251ToUtf8(c.name);
+        for (const auto& c : t.packet.columns)
+            out << ' ' << dorvin::cp1251ToUtf8(c.name);
         out << '\n';
         for (const auto* r : rows) {
             out << ' ';
@@ -184,7 +219,8 @@ void dumpText(const std::string& path, std::ostream& out) {
     }
 }
 
-void dumpJson(const std::string& path, std::ostream& out) {
+void dumpJson(const std::string& path, std::ostream& out)
+{
     const auto tables = readStoredTables(path);
     out << '{';
     for (std::size_t t = 0; t < tables.size(); ++t) {
@@ -206,30 +242,35 @@ void dumpJson(const std::string& path, std::ostream& out) {
     out << "\n}\n";
 }
 
-void checkBase(const std::string& path, std::ostream& out) {
+void checkBase(const std::string& path, std::ostream& out)
+{
     for (const StoredTable& t : readStoredTables(path))
         out << t.name << ": " << liveRows(t.packet).size() << " rows\n";
 }
 
-void newBase(const std::string& path) {
+void newBase(const std::string& path)
+{
     TDataM dm;
     dm.SaveBase(path);
 }
 
-void copyBase(const std::string& in, const std::string& out) {
+void copyBase(const std::string& in, const std::string& out)
+{
     TDataM dm;
     dm.LoadBase(in);
     dm.SaveBase(out);
 }
 
-std::string demoSettingsText(const std::string& baseFile) {
+std::string demoSettingsText(const std::string& baseFile)
+{
     const std::string name = "Демонстрационная база";
-    const std::string utf8 = "[Bases]\r\n" + name + "=$(ProgDirectory)\\" + baseFile +
-                             "\r\n\r\n[CurBase]\r\nРабочая база=" + name + "\r\n";
+    const std::string utf8 = "[Bases]\r\n" + name + "=$(ProgDirectory)\\" + baseFile
+                             + "\r\n\r\n[CurBase]\r\nРабочая база=" + name + "\r\n";
     return dorvin::utf8ToCp1251(utf8);
 }
 
-int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
     if (args.empty()) {
         usage(err);
         return 2;

@@ -16,14 +16,22 @@ namespace {
 // A parameter's value at a frequency in MHz; `span` runs from 0 at 47 MHz to 1 at 862.
 using Curve = std::function<double(double f)>;
 
-double span(double f) { return (f - 47.0) / (862.0 - 47.0); }
-Curve flat(double v) { return [v](double) { return v; }; }
-Curve slope(double low, double high) {
+double span(double f)
+{
+    return (f - 47.0) / (862.0 - 47.0);
+}
+Curve flat(double v)
+{
+    return [v](double) { return v; };
+}
+Curve slope(double low, double high)
+{
     return [=](double f) { return low + (high - low) * span(f); };
 }
 // Cable loss grows with the square root of the frequency (skin effect), plus a small
 // dielectric part proportional to it.
-Curve cableLoss(double skin, double dielectric) {
+Curve cableLoss(double skin, double dielectric)
+{
     return [=](double f) { return skin * std::sqrt(f) + dielectric * f; };
 }
 
@@ -32,25 +40,43 @@ struct DemoElement {
     const char* model;
     const char* code;
     double price;
-    std::vector<Curve> params;  // one per template parameter, in PARAM order
+    std::vector<Curve> params; // one per template parameter, in PARAM order
 };
 
-const std::vector<DemoElement>& demoElements() {
+const std::vector<DemoElement>& demoElements()
+{
     static const std::vector<DemoElement> list{
-        {1, "Головная станция ГС-12", "HE-012", 48500.00,
+        {1,
+         "Головная станция ГС-12",
+         "HE-012",
+         48500.00,
          {flat(110.0), slope(54.0, 50.0), slope(42.0, 46.0)}},
-        {1, "Модулятор ТВМ-2 (канальный)", "MOD-02", 6200.00,
-         {flat(100.0), flat(52.0), flat(44.0)}},
-        {1, "Конвертер спутниковый ТК-40", "CNV-40", 3150.50,
+        {1, "Модулятор ТВМ-2 (канальный)", "MOD-02", 6200.00, {flat(100.0), flat(52.0), flat(44.0)}},
+        {1,
+         "Конвертер спутниковый ТК-40",
+         "CNV-40",
+         3150.50,
          {slope(96.0, 92.0), slope(48.0, 45.0), slope(40.0, 43.0)}},
 
-        {2, "Усилитель магистральный УМ-34", "AMP-M34", 12400.00,
+        {2,
+         "Усилитель магистральный УМ-34",
+         "AMP-M34",
+         12400.00,
          {slope(30.0, 34.0), slope(6.0, 7.5), slope(117.0, 112.0)}},
-        {2, "Усилитель домовой УД-26", "AMP-D26", 2890.00,
+        {2,
+         "Усилитель домовой УД-26",
+         "AMP-D26",
+         2890.00,
          {slope(24.0, 27.0), slope(7.0, 8.5), slope(110.0, 106.0)}},
-        {2, "Усилитель линейный УЛ-20", "AMP-L20", 4350.00,
+        {2,
+         "Усилитель линейный УЛ-20",
+         "AMP-L20",
+         4350.00,
          {slope(18.0, 21.0), slope(5.5, 6.5), slope(114.0, 110.0)}},
-        {2, "Amplifier HA-38 (2 ступени)", "HA-38", 9800.00,
+        {2,
+         "Amplifier HA-38 (2 ступени)",
+         "HA-38",
+         9800.00,
          {slope(34.0, 38.0), slope(6.5, 8.0), slope(120.0, 115.0)}},
 
         {3, "Кабель РК 75-4-11", "RK4-11", 14.50, {cableLoss(0.0072, 0.000020)}},
@@ -85,11 +111,15 @@ const std::vector<DemoElement>& demoElements() {
     return list;
 }
 
-double round3(double v) { return std::round(v * 1000.0) / 1000.0; }
+double round3(double v)
+{
+    return std::round(v * 1000.0) / 1000.0;
+}
 
-}  // namespace
+} // namespace
 
-void fillDemoBase(TDataM& dm) {
+void fillDemoBase(TDataM& dm)
+{
     // The frequency of each point, in the plan's order.
     std::vector<double> freqs;
     for (dm.BaseFreqs.first(); !dm.BaseFreqs.eof(); dm.BaseFreqs.next())
@@ -133,4 +163,4 @@ void fillDemoBase(TDataM& dm) {
     dm.ClGroupsTable.first();
 }
 
-}  // namespace cbbtool
+} // namespace cbbtool

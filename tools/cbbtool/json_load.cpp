@@ -4,8 +4,8 @@
 
 #include "storage/cp1251.h"
 #include "storage/data_module.h"
-#include "storage/file_io.h"
 #include "storage/error.h"
+#include "storage/file_io.h"
 
 #include <nlohmann/json.hpp>
 
@@ -27,21 +27,29 @@ using dorvin::FieldKind;
 
 constexpr const char* kTableNames[4] = {"GROUPS", "ELEMENTS", "PARAMS", "FREQS"};
 
-std::string inQuotes(std::string_view utf8) { return "\"" + std::string(utf8) + "\""; }
+std::string inQuotes(std::string_view utf8)
+{
+    return "\"" + std::string(utf8) + "\"";
+}
 
 // UTF-8 text (already checked well formed by the parser) as Windows-1251 bytes; the
 // first character the code page cannot hold is returned in `bad`. U+FFFD stands for the
 // code page's one unassigned byte, 0x98, which is how the dump shows that byte.
-bool toCp1251(std::string_view utf8, std::string& out, char32_t& bad) {
+bool toCp1251(std::string_view utf8, std::string& out, char32_t& bad)
+{
     out.clear();
     out.reserve(utf8.size());
     std::size_t i = 0;
     while (i < utf8.size()) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
         int extra = lead < 0x80 ? 0 : (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : 3;
-        char32_t cp = extra == 0 ? lead : extra == 1 ? (lead & 0x1F) : extra == 2 ? (lead & 0x0F) : (lead & 0x07);
+        char32_t cp = extra == 0   ? lead
+                      : extra == 1 ? (lead & 0x1F)
+                      : extra == 2 ? (lead & 0x0F)
+                                   : (lead & 0x07);
         ++i;
-        for (; extra > 0 && i < utf8.size(); --extra, ++i) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i]) & 0x3F);
+        for (; extra > 0 && i < utf8.size(); --extra, ++i)
+            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i]) & 0x3F);
         if (cp == 0xFFFD) {
             out += '\x98';
             continue;
@@ -56,16 +64,20 @@ bool toCp1251(std::string_view utf8, std::string& out, char32_t& bad) {
     return true;
 }
 
-std::string codePointName(char32_t cp) {
+std::string codePointName(char32_t cp)
+{
     char buf[16];
     const auto res = std::to_chars(buf, buf + sizeof buf, static_cast<std::uint32_t>(cp), 16);
     std::string hex(buf, res.ptr);
-    for (char& c : hex) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    while (hex.size() < 4) hex.insert(hex.begin(), '0');
+    for (char& c : hex)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    while (hex.size() < 4)
+        hex.insert(hex.begin(), '0');
     return "U+" + hex;
 }
 
-const char* kindText(FieldKind kind) {
+const char* kindText(FieldKind kind)
+{
     switch (kind) {
     case FieldKind::SmallInt: return "a small integer";
     case FieldKind::Integer: return "an integer";
@@ -85,7 +97,7 @@ struct TableInput {
     bool seen = false;
     bool columnsDone = false;
     bool rowsDone = false;
-    std::vector<Field*> columns;  // the field of each JSON column
+    std::vector<Field*> columns; // the field of each JSON column
     // Keys of the unique indexes, to name the row that already holds a key.
     std::vector<std::vector<Field*>> uniqueKeys;
     std::vector<std::unordered_map<std::string, std::size_t>> keyRows;
@@ -95,13 +107,15 @@ struct TableInput {
 // document tree, and float texts reach the tables exactly as written.
 class Loader : public nlohmann::json_sax<nlohmann::json> {
 public:
-    explicit Loader(TDataM& dm) {
+    explicit Loader(TDataM& dm)
+    {
         ClientTable* tables[4] = {&dm.ClGroupsTable, &dm.ClElemsTable, &dm.ClParamsTable, &dm.BaseFreqs};
         for (int t = 0; t < 4; ++t) {
             inputs_[t].name = kTableNames[t];
             inputs_[t].table = tables[t];
             for (const auto& idx : tables[t]->indexes()) {
-                if (!idx.unique) continue;
+                if (!idx.unique)
+                    continue;
                 std::vector<Field*> key;
                 std::string_view list = idx.fields;
                 while (!list.empty()) {
@@ -116,47 +130,59 @@ public:
         }
     }
 
-    void finish() const {
+    void finish() const
+    {
         for (const TableInput& in : inputs_)
-            if (!in.seen) throw Error(inQuotes(in.name) + " is missing");
+            if (!in.seen)
+                throw Error(inQuotes(in.name) + " is missing");
     }
 
     // ---- values ----
-    bool null() override {
+    bool null() override
+    {
         value([&](Field& f) { f.clear(); });
         return true;
     }
-    bool boolean(bool v) override {
+    bool boolean(bool v) override
+    {
         value([&](Field& f) {
-            if (f.kind() != FieldKind::Boolean) wrongKind(f, v ? "true" : "false");
+            if (f.kind() != FieldKind::Boolean)
+                wrongKind(f, v ? "true" : "false");
             f.setBoolean(v);
         });
         return true;
     }
-    bool number_integer(number_integer_t v) override {
+    bool number_integer(number_integer_t v) override
+    {
         value([&](Field& f) { integerInto(f, static_cast<double>(v), std::to_string(v)); });
         return true;
     }
-    bool number_unsigned(number_unsigned_t v) override {
+    bool number_unsigned(number_unsigned_t v) override
+    {
         value([&](Field& f) { integerInto(f, static_cast<double>(v), std::to_string(v)); });
         return true;
     }
-    bool number_float(number_float_t, const string_t& text) override {
+    bool number_float(number_float_t, const string_t& text) override
+    {
         value([&](Field& f) {
             double d = 0;
             const auto res = std::from_chars(text.data(), text.data() + text.size(), d);
             const bool fits = res.ec == std::errc() && res.ptr == text.data() + text.size();
             if (f.kind() == FieldKind::Float || f.kind() == FieldKind::Money) {
-                if (!fits) fail(text + " does not fit " + inQuotes(f.name()) + " (" + kindText(f.kind()) + ")");
+                if (!fits)
+                    fail(text + " does not fit " + inQuotes(f.name()) + " (" + kindText(f.kind()) + ")");
                 f.setFloat(d);
                 return;
             }
-            if (!fits) integerInto(f, HUGE_VAL, text);
-            else integerInto(f, d, text);
+            if (!fits)
+                integerInto(f, HUGE_VAL, text);
+            else
+                integerInto(f, d, text);
         });
         return true;
     }
-    bool string(string_t& text) override {
+    bool string(string_t& text) override
+    {
         if (where_ == Where::Columns) {
             column(text);
             return true;
@@ -164,13 +190,15 @@ public:
         value([&](Field& f) { stringInto(f, text); });
         return true;
     }
-    bool binary(binary_t&) override {
+    bool binary(binary_t&) override
+    {
         fail("binary values are not part of a dump");
         return false;
     }
 
     // ---- structure ----
-    bool start_object(std::size_t) override {
+    bool start_object(std::size_t) override
+    {
         if (where_ == Where::Top) {
             where_ = Where::Root;
         } else if (where_ == Where::Root && table_) {
@@ -180,14 +208,17 @@ public:
         }
         return true;
     }
-    bool key(string_t& k) override {
+    bool key(string_t& k) override
+    {
         if (where_ == Where::Root) {
             table_ = nullptr;
             for (auto& in : inputs_)
-                if (k == in.name) table_ = &in;
+                if (k == in.name)
+                    table_ = &in;
             if (!table_)
                 throw Error(inQuotes(k) + " is not a table of a base (GROUPS, ELEMENTS, PARAMS, FREQS)");
-            if (table_->seen) throw Error(inQuotes(k) + " occurs twice");
+            if (table_->seen)
+                throw Error(inQuotes(k) + " occurs twice");
             table_->seen = true;
             table_->table->emptyTable();
         } else if (where_ == Where::Table) {
@@ -197,15 +228,18 @@ public:
             if ((k == "rows" && table_->rowsDone) || (k == "columns" && table_->columnsDone))
                 throw Error(std::string(table_->name) + ": " + inQuotes(k) + " occurs twice");
             if (k != "rows" && k != "columns")
-                throw Error(std::string(table_->name) + ": unknown member " + inQuotes(k) +
-                            " (a table has \"columns\" and \"rows\")");
+                throw Error(std::string(table_->name) + ": unknown member " + inQuotes(k)
+                            + " (a table has \"columns\" and \"rows\")");
         }
         return true;
     }
-    bool end_object() override {
+    bool end_object() override
+    {
         if (where_ == Where::Table) {
-            if (!table_->columnsDone) throw Error(std::string(table_->name) + ": \"columns\" is missing");
-            if (!table_->rowsDone) throw Error(std::string(table_->name) + ": \"rows\" is missing");
+            if (!table_->columnsDone)
+                throw Error(std::string(table_->name) + ": \"columns\" is missing");
+            if (!table_->rowsDone)
+                throw Error(std::string(table_->name) + ": \"rows\" is missing");
             where_ = Where::Root;
             table_ = nullptr;
         } else {
@@ -213,7 +247,8 @@ public:
         }
         return true;
     }
-    bool start_array(std::size_t) override {
+    bool start_array(std::size_t) override
+    {
         if (where_ == Where::Table && member_ == "columns") {
             where_ = Where::Columns;
         } else if (where_ == Where::Table && member_ == "rows") {
@@ -230,7 +265,8 @@ public:
         }
         return true;
     }
-    bool end_array() override {
+    bool end_array() override
+    {
         if (where_ == Where::Columns) {
             endColumns();
             where_ = Where::Table;
@@ -244,7 +280,8 @@ public:
         }
         return true;
     }
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override {
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override
+    {
         // The parser's text names the line and column.
         std::string what = e.what();
         // A number beyond a double is refused by the parser itself; it is still a value
@@ -253,8 +290,8 @@ public:
             const auto open = what.find('\''), close = what.rfind('\'');
             if (open != std::string::npos && close > open) {
                 const Field& f = *table_->columns[col_];
-                fail(what.substr(open + 1, close - open - 1) + " does not fit " + inQuotes(f.name()) + " (" +
-                     kindText(f.kind()) + ")");
+                fail(what.substr(open + 1, close - open - 1) + " does not fit " + inQuotes(f.name()) + " ("
+                     + kindText(f.kind()) + ")");
             }
         }
         if (const auto at = what.find("] "); what.starts_with("[json.exception") && at != std::string::npos)
@@ -265,27 +302,39 @@ public:
 private:
     enum class Where { Top, Root, Table, Columns, Rows, Row, Done };
 
-    std::string place() const {
+    std::string place() const
+    {
         std::string p = std::string(table_->name) + ".rows[" + std::to_string(row_) + "]";
-        if (where_ == Where::Row) p += "[" + std::to_string(col_) + "]";
+        if (where_ == Where::Row)
+            p += "[" + std::to_string(col_) + "]";
         return p;
     }
-    [[noreturn]] void fail(const std::string& what) const {
-        if (!table_) throw Error(what);
+    [[noreturn]] void fail(const std::string& what) const
+    {
+        if (!table_)
+            throw Error(what);
         if (where_ == Where::Columns)
-            throw Error(std::string(table_->name) + ".columns[" + std::to_string(table_->columns.size()) + "]: " + what);
-        if (where_ == Where::Row) throw Error(place() + ": " + what);
-        if (where_ == Where::Rows) throw Error(std::string(table_->name) + ".rows[" + std::to_string(row_) + "]: " + what);
+            throw Error(std::string(table_->name) + ".columns[" + std::to_string(table_->columns.size())
+                        + "]: " + what);
+        if (where_ == Where::Row)
+            throw Error(place() + ": " + what);
+        if (where_ == Where::Rows)
+            throw Error(std::string(table_->name) + ".rows[" + std::to_string(row_) + "]: " + what);
         throw Error(std::string(table_->name) + ": " + what);
     }
-    [[noreturn]] void wrongKind(const Field& f, const std::string& given) const {
+    [[noreturn]] void wrongKind(const Field& f, const std::string& given) const
+    {
         fail(inQuotes(f.name()) + " holds " + kindText(f.kind()) + ", not " + given);
     }
 
-    template <class Write> void value(Write write) {
-        if (where_ == Where::Columns) fail("a column is named by a text");
-        if (where_ == Where::Rows) fail("a row is an array of values");
-        if (where_ != Where::Row) fail("a value is not expected here");
+    template <class Write> void value(Write write)
+    {
+        if (where_ == Where::Columns)
+            fail("a column is named by a text");
+        if (where_ == Where::Rows)
+            fail("a row is an array of values");
+        if (where_ != Where::Row)
+            fail("a value is not expected here");
         if (col_ >= table_->columns.size())
             fail("an extra value: the table has " + std::to_string(table_->columns.size()) + " columns");
         Field& f = *table_->columns[col_];
@@ -294,13 +343,15 @@ private:
         } catch (const Error& e) {
             // The table's own refusal, named by its place.
             const std::string text = e.what();
-            if (text.find(".rows[") != std::string::npos) throw;
+            if (text.find(".rows[") != std::string::npos)
+                throw;
             fail(text);
         }
         ++col_;
     }
 
-    void integerInto(Field& f, double v, const std::string& text) {
+    void integerInto(Field& f, double v, const std::string& text)
+    {
         switch (f.kind()) {
         case FieldKind::Float:
         case FieldKind::Money: f.setFloat(v); return;
@@ -311,8 +362,8 @@ private:
             if (!std::isfinite(v) || v != std::floor(v))
                 fail(text + " is not a whole number for " + inQuotes(f.name()));
             if (v < lo || v > hi)
-                fail(text + " does not fit " + inQuotes(f.name()) + " (" + kindText(f.kind()) + ", " + plainNumber(lo) +
-                     " to " + plainNumber(hi) + ")");
+                fail(text + " does not fit " + inQuotes(f.name()) + " (" + kindText(f.kind()) + ", "
+                     + plainNumber(lo) + " to " + plainNumber(hi) + ")");
             f.setInteger(static_cast<std::int64_t>(v));
             return;
         }
@@ -320,23 +371,25 @@ private:
         }
     }
 
-    void stringInto(Field& f, const std::string& text) {
+    void stringInto(Field& f, const std::string& text)
+    {
         switch (f.kind()) {
         case FieldKind::String: {
             std::string bytes;
             char32_t bad = 0;
             if (!toCp1251(text, bytes, bad))
-                fail(inQuotes(f.name()) + " holds " + codePointName(bad) +
-                     ", a character that Windows-1251 cannot hold");
+                fail(inQuotes(f.name()) + " holds " + codePointName(bad)
+                     + ", a character that Windows-1251 cannot hold");
             if (f.size() > 0 && bytes.size() > f.size())
-                fail(inQuotes(f.name()) + " holds " + std::to_string(bytes.size()) + " characters, at most " +
-                     std::to_string(f.size()));
+                fail(inQuotes(f.name()) + " holds " + std::to_string(bytes.size()) + " characters, at most "
+                     + std::to_string(f.size()));
             f.setString(bytes);
             return;
         }
         case FieldKind::Blob: {
             const auto bytes = fromBase64(text);
-            if (!bytes) fail(inQuotes(f.name()) + " is not base64 text");
+            if (!bytes)
+                fail(inQuotes(f.name()) + " is not base64 text");
             f.setBytes(*bytes);
             return;
         }
@@ -351,36 +404,44 @@ private:
         }
     }
 
-    void column(const std::string& name) {
+    void column(const std::string& name)
+    {
         Field* f = table_->table->findField(name);
         if (!f || f->isAggregate() || f->index() >= table_->table->fieldCount())
             fail(inQuotes(name) + " is not a column of " + table_->name);
         for (const Field* known : table_->columns)
-            if (known == f) fail("column " + inQuotes(name) + " occurs twice");
+            if (known == f)
+                fail("column " + inQuotes(name) + " occurs twice");
         table_->columns.push_back(f);
     }
 
-    void endColumns() {
+    void endColumns()
+    {
         ClientTable& t = *table_->table;
         for (int i = 0; i < t.fieldCount(); ++i) {
             bool found = false;
-            for (const Field* f : table_->columns) found = found || f == &t.field(i);
-            if (!found) throw Error(std::string(table_->name) + ".columns: column " + inQuotes(t.field(i).name()) + " is missing");
+            for (const Field* f : table_->columns)
+                found = found || f == &t.field(i);
+            if (!found)
+                throw Error(std::string(table_->name) + ".columns: column " + inQuotes(t.field(i).name())
+                            + " is missing");
         }
         table_->columnsDone = true;
     }
 
-    void endRow() {
+    void endRow()
+    {
         if (col_ != table_->columns.size()) {
             where_ = Where::Rows;
-            fail(std::to_string(col_) + " values, but the table has " + std::to_string(table_->columns.size()) +
-                 " columns");
+            fail(std::to_string(col_) + " values, but the table has " + std::to_string(table_->columns.size())
+                 + " columns");
         }
         ClientTable& t = *table_->table;
         std::vector<std::string> keys;
         for (const auto& key : table_->uniqueKeys) {
             std::string k;
-            for (const Field* f : key) k += (f->isNull() ? std::string("\x01") : "\x02" + f->asString()) + '\0';
+            for (const Field* f : key)
+                k += (f->isNull() ? std::string("\x01") : "\x02" + f->asString()) + '\0';
             keys.push_back(std::move(k));
         }
         try {
@@ -390,19 +451,23 @@ private:
             std::string text = e.what();
             for (std::size_t i = 0; i < keys.size(); ++i) {
                 const auto it = table_->keyRows[i].find(keys[i]);
-                if (it == table_->keyRows[i].end()) continue;
-                text = "the key of the unique index " + inQuotes(uniqueNames_[&t][i]) + " (" + keyFields(i) +
-                       ") is that of rows[" + std::to_string(it->second) + "]";
+                if (it == table_->keyRows[i].end())
+                    continue;
+                text = "the key of the unique index " + inQuotes(uniqueNames_[&t][i]) + " (" + keyFields(i)
+                       + ") is that of rows[" + std::to_string(it->second) + "]";
                 break;
             }
             fail(text);
         }
-        for (std::size_t i = 0; i < keys.size(); ++i) table_->keyRows[i].emplace(std::move(keys[i]), row_);
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            table_->keyRows[i].emplace(std::move(keys[i]), row_);
     }
 
-    std::string keyFields(std::size_t i) const {
+    std::string keyFields(std::size_t i) const
+    {
         std::string out;
-        for (const Field* f : table_->uniqueKeys[i]) out += (out.empty() ? "" : ";") + f->name();
+        for (const Field* f : table_->uniqueKeys[i])
+            out += (out.empty() ? "" : ";") + f->name();
         return out;
     }
 
@@ -417,7 +482,8 @@ private:
 
 } // namespace
 
-void loadJson(const std::string& jsonPath, const std::string& basePath) {
+void loadJson(const std::string& jsonPath, const std::string& basePath)
+{
     const dorvin::os::FileBytes text = dorvin::files::readFile(jsonPath);
     TDataM dm;
     // The rows go in as they stand in the file: no master link may hide them or fill in

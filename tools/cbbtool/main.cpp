@@ -11,7 +11,8 @@
 #include "catalogue.h"
 #endif
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     std::vector<std::string> args(argv + 1, argv + argc);
 #ifdef DORVIN_CBBTOOL_SYMBOLS
     if (!args.empty() && (args[0] == "symbol" || args[0] == "symbols")) {

@@ -1,13 +1,14 @@
 #include "text_format.h"
 
-#include <charconv>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
 namespace cbbtool {
 
-std::string jsonString(std::string_view utf8) {
+std::string jsonString(std::string_view utf8)
+{
     static const char* hex = "0123456789abcdef";
     std::string out;
     out.reserve(utf8.size() + 2);
@@ -36,14 +37,17 @@ std::string jsonString(std::string_view utf8) {
     return out;
 }
 
-std::string plainNumber(double v) {
+std::string plainNumber(double v)
+{
     char buf[64];
     const auto res = std::to_chars(buf, buf + sizeof buf, v);
     return std::string(buf, res.ptr);
 }
 
-std::string jsonNumber(double v) {
-    if (!std::isfinite(v)) return "null";
+std::string jsonNumber(double v)
+{
+    if (!std::isfinite(v))
+        return "null";
     // to_chars writes forms such as "1e+100" and "-0", which JSON accepts.
     return plainNumber(v);
 }
@@ -52,49 +56,67 @@ namespace {
 
 constexpr std::uint64_t kQuietNaN = 0x7FF8000000000000ull;
 
-std::string hex16(std::uint64_t v) {
+std::string hex16(std::uint64_t v)
+{
     static const char* hex = "0123456789abcdef";
     std::string out(16, '0');
-    for (int i = 15; i >= 0; --i, v >>= 4) out[static_cast<std::size_t>(i)] = hex[v & 15];
+    for (int i = 15; i >= 0; --i, v >>= 4)
+        out[static_cast<std::size_t>(i)] = hex[v & 15];
     return out;
 }
 
 } // namespace
 
-std::string jsonFloat(double v) {
+std::string jsonFloat(double v)
+{
     if (std::isnan(v)) {
         const auto bits = std::bit_cast<std::uint64_t>(v);
         return bits == kQuietNaN ? "\"NaN\"" : "\"NaN(0x" + hex16(bits) + ")\"";
     }
-    if (std::isinf(v)) return v > 0 ? "\"Infinity\"" : "\"-Infinity\"";
-    if (v == 0 && std::signbit(v)) return "-0.0";
+    if (std::isinf(v))
+        return v > 0 ? "\"Infinity\"" : "\"-Infinity\"";
+    if (v == 0 && std::signbit(v))
+        return "-0.0";
     return plainNumber(v);
 }
 
-std::optional<double> floatFromJsonText(std::string_view text) {
-    if (text == "Infinity") return HUGE_VAL;
-    if (text == "-Infinity") return -HUGE_VAL;
-    if (text == "NaN") return std::bit_cast<double>(kQuietNaN);
+std::optional<double> floatFromJsonText(std::string_view text)
+{
+    if (text == "Infinity")
+        return HUGE_VAL;
+    if (text == "-Infinity")
+        return -HUGE_VAL;
+    if (text == "NaN")
+        return std::bit_cast<double>(kQuietNaN);
     if (text.size() == 23 && text.starts_with("NaN(0x") && text.ends_with(")")) {
         std::uint64_t bits = 0;
         const char* first = text.data() + 6;
         const auto res = std::from_chars(first, first + 16, bits, 16);
-        if (res.ec != std::errc() || res.ptr != first + 16) return std::nullopt;
+        if (res.ec != std::errc() || res.ptr != first + 16)
+            return std::nullopt;
         const double v = std::bit_cast<double>(bits);
-        if (!std::isnan(v)) return std::nullopt;
+        if (!std::isnan(v))
+            return std::nullopt;
         return v;
     }
     return std::nullopt;
 }
 
-std::optional<std::string> fromBase64(std::string_view text) {
-    if (text.size() % 4 != 0) return std::nullopt;
+std::optional<std::string> fromBase64(std::string_view text)
+{
+    if (text.size() % 4 != 0)
+        return std::nullopt;
     auto digit = [](char c) -> int {
-        if (c >= 'A' && c <= 'Z') return c - 'A';
-        if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-        if (c >= '0' && c <= '9') return c - '0' + 52;
-        if (c == '+') return 62;
-        if (c == '/') return 63;
+        if (c >= 'A' && c <= 'Z')
+            return c - 'A';
+        if (c >= 'a' && c <= 'z')
+            return c - 'a' + 26;
+        if (c >= '0' && c <= '9')
+            return c - '0' + 52;
+        if (c == '+')
+            return 62;
+        if (c == '/')
+            return 63;
         return -1;
     };
     std::string out;
@@ -105,17 +127,21 @@ std::optional<std::string> fromBase64(std::string_view text) {
         std::uint32_t n = 0;
         for (int k = 0; k < 4; ++k) {
             const int d = k >= 4 - pad ? 0 : digit(text[i + static_cast<std::size_t>(k)]);
-            if (d < 0) return std::nullopt;
+            if (d < 0)
+                return std::nullopt;
             n = (n << 6) | static_cast<std::uint32_t>(d);
         }
         out += static_cast<char>((n >> 16) & 0xFF);
-        if (pad < 2) out += static_cast<char>((n >> 8) & 0xFF);
-        if (pad < 1) out += static_cast<char>(n & 0xFF);
+        if (pad < 2)
+            out += static_cast<char>((n >> 8) & 0xFF);
+        if (pad < 1)
+            out += static_cast<char>(n & 0xFF);
     }
     return out;
 }
 
-std::string contentHash(std::string_view bytes) {
+std::string contentHash(std::string_view bytes)
+{
     std::uint64_t h = 0xcbf29ce484222325ull;
     for (unsigned char c : bytes) {
         h ^= c;
@@ -124,7 +150,8 @@ std::string contentHash(std::string_view bytes) {
     return hex16(h);
 }
 
-std::string base64(std::span<const std::uint8_t> bytes) {
+std::string base64(std::span<const std::uint8_t> bytes)
+{
     static const char* abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
     out.reserve((bytes.size() + 2) / 3 * 4);
@@ -152,4 +179,4 @@ std::string base64(std::span<const std::uint8_t> bytes) {
     return out;
 }
 
-}  // namespace cbbtool
+} // namespace cbbtool

@@ -34,4 +34,4 @@ std::optional<std::string> fromBase64(std::string_view text);
 // FNV-1a, 64 bits, as 16 hex digits: a short stable name for the contents of a blob.
 std::string contentHash(std::string_view bytes);
 
-}  // namespace cbbtool
+} // namespace cbbtool

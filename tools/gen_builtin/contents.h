@@ -28,4 +28,4 @@ const std::vector<TypeRow>& builtinTypes();
 const std::vector<FreqRow>& builtinFreqs();
 const std::vector<TemplateRow>& builtinTemplate();
 
-}  // namespace gen
+} // namespace gen

@@ -22,7 +22,7 @@ constexpr std::uint32_t kPolyBezier16 = 85;
 constexpr std::uint32_t kPolyBezierTo16 = 88;
 
 constexpr std::uint32_t kIsotropic = 7;
-constexpr std::uint32_t kEmfSignature = 0x464D4520;  // " EMF"
+constexpr std::uint32_t kEmfSignature = 0x464D4520; // " EMF"
 constexpr std::size_t kHeaderSize = 108;
 
 // Reference device recorded in every header.
@@ -34,19 +34,22 @@ constexpr std::uint32_t kPenWidth = 3;
 constexpr std::uint32_t kBlack = 0x00000000;
 constexpr std::uint32_t kWhite = 0x00FFFFFF;
 
-int frameToDevicePx(int hundredthsMm, int devicePx, int deviceMm) {
+int frameToDevicePx(int hundredthsMm, int devicePx, int deviceMm)
+{
     return static_cast<int>(static_cast<long long>(hundredthsMm) * devicePx / (deviceMm * 100L));
 }
-}  // namespace
+} // namespace
 
-int logicalToDevice(int v) {
+int logicalToDevice(int v)
+{
     // Isotropic mapping takes the smaller of 96/253 and 96/254 for both axes.
     return static_cast<int>(std::lround(v * 96.0 / 254.0));
 }
 
 EmfWriter::EmfWriter(int frameWidth, int frameHeight, bool withBrush)
-    : frameW_(frameWidth), frameH_(frameHeight) {
-    out_.assign(kHeaderSize, 0);  // filled in by finish()
+    : frameW_(frameWidth), frameH_(frameHeight)
+{
+    out_.assign(kHeaderSize, 0); // filled in by finish()
     records_ = 1;
 
     beginRecord(kSetMapMode);
@@ -64,7 +67,7 @@ EmfWriter::EmfWriter(int frameWidth, int frameHeight, bool withBrush)
     const std::uint32_t pen = static_cast<std::uint32_t>(handles_++);
     beginRecord(kCreatePen);
     put32(pen);
-    put32(0);  // PS_SOLID
+    put32(0); // PS_SOLID
     put32(kPenWidth);
     put32(0);
     put32(kBlack);
@@ -74,7 +77,7 @@ EmfWriter::EmfWriter(int frameWidth, int frameHeight, bool withBrush)
         brush = static_cast<std::uint32_t>(handles_++);
         beginRecord(kCreateBrushIndirect);
         put32(brush);
-        put32(0);  // BS_SOLID
+        put32(0); // BS_SOLID
         put32(kWhite);
         put32(0);
         endRecord();
@@ -89,31 +92,39 @@ EmfWriter::EmfWriter(int frameWidth, int frameHeight, bool withBrush)
     }
 }
 
-void EmfWriter::put32(std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out_.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+void EmfWriter::put32(std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        out_.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
-void EmfWriter::put16(std::uint16_t v) {
+void EmfWriter::put16(std::uint16_t v)
+{
     out_.push_back(static_cast<std::uint8_t>(v));
     out_.push_back(static_cast<std::uint8_t>(v >> 8));
 }
 
-void EmfWriter::patch32(std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out_[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+void EmfWriter::patch32(std::size_t at, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        out_[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-void EmfWriter::beginRecord(std::uint32_t type) {
+void EmfWriter::beginRecord(std::uint32_t type)
+{
     recordStart_ = out_.size();
     put32(type);
-    put32(0);  // size, patched by endRecord
+    put32(0); // size, patched by endRecord
 }
 
-void EmfWriter::endRecord() {
+void EmfWriter::endRecord()
+{
     patch32(recordStart_ + 4, static_cast<std::uint32_t>(out_.size() - recordStart_));
     ++records_;
 }
 
-void EmfWriter::grow(Pt p) {
+void EmfWriter::grow(Pt p)
+{
     const int dx = logicalToDevice(p.x), dy = logicalToDevice(p.y);
     if (!anyPoint_) {
         minX_ = maxX_ = dx;
@@ -127,7 +138,8 @@ void EmfWriter::grow(Pt p) {
     maxY_ = std::max(maxY_, dy);
 }
 
-void EmfWriter::putBoundsOf(const std::vector<Pt>& pts) {
+void EmfWriter::putBoundsOf(const std::vector<Pt>& pts)
+{
     int l = logicalToDevice(pts.front().x), r = l;
     int t = logicalToDevice(pts.front().y), b = t;
     for (const Pt& p : pts) {
@@ -142,7 +154,8 @@ void EmfWriter::putBoundsOf(const std::vector<Pt>& pts) {
     put32(static_cast<std::uint32_t>(b));
 }
 
-void EmfWriter::moveTo(Pt p) {
+void EmfWriter::moveTo(Pt p)
+{
     beginRecord(kMoveToEx);
     put32(static_cast<std::uint32_t>(p.x));
     put32(static_cast<std::uint32_t>(p.y));
@@ -150,7 +163,8 @@ void EmfWriter::moveTo(Pt p) {
     grow(p);
 }
 
-void EmfWriter::lineTo(Pt p) {
+void EmfWriter::lineTo(Pt p)
+{
     beginRecord(kLineTo);
     put32(static_cast<std::uint32_t>(p.x));
     put32(static_cast<std::uint32_t>(p.y));
@@ -158,20 +172,23 @@ void EmfWriter::lineTo(Pt p) {
     grow(p);
 }
 
-void EmfWriter::polyBezierTo(const std::vector<Pt>& pts) {
+void EmfWriter::polyBezierTo(const std::vector<Pt>& pts)
+{
     if (pts.empty() || pts.size() % 3 != 0)
         throw std::logic_error("a Bezier continuation needs three points per segment");
     putPoints16(kPolyBezierTo16, pts);
 }
 
-void EmfWriter::polyBezier(const std::vector<Pt>& pts) {
+void EmfWriter::polyBezier(const std::vector<Pt>& pts)
+{
     if (pts.size() < 4 || (pts.size() - 1) % 3 != 0)
         throw std::logic_error("a Bezier curve needs a start point and three points per segment");
     putPoints16(kPolyBezier16, pts);
 }
 
 // A record of 16-bit points: bounds, count, then the points.
-void EmfWriter::putPoints16(std::uint32_t type, const std::vector<Pt>& pts) {
+void EmfWriter::putPoints16(std::uint32_t type, const std::vector<Pt>& pts)
+{
     beginRecord(type);
     putBoundsOf(pts);
     put32(static_cast<std::uint32_t>(pts.size()));
@@ -183,11 +200,12 @@ void EmfWriter::putPoints16(std::uint32_t type, const std::vector<Pt>& pts) {
     endRecord();
 }
 
-std::vector<std::uint8_t> EmfWriter::finish() {
+std::vector<std::uint8_t> EmfWriter::finish()
+{
     beginRecord(kEof);
-    put32(0);   // no palette entries
-    put32(16);  // where they would start
-    put32(20);  // size of this record, repeated at its end
+    put32(0);  // no palette entries
+    put32(16); // where they would start
+    put32(20); // size of this record, repeated at its end
     endRecord();
 
     // The declared size of a picture is right - left and bottom - top of its frame,
@@ -215,16 +233,16 @@ std::vector<std::uint8_t> EmfWriter::finish() {
     put32(records_);
     put16(static_cast<std::uint16_t>(handles_));
     put16(0);
-    put32(0);  // no description
+    put32(0); // no description
     put32(0);
-    put32(0);  // no palette
+    put32(0); // no palette
     put32(kDevicePxX);
     put32(kDevicePxY);
     put32(kDeviceMmX);
     put32(kDeviceMmY);
-    put32(0);  // no pixel format
+    put32(0); // no pixel format
     put32(0);
-    put32(0);  // not OpenGL
+    put32(0); // not OpenGL
     put32(kDeviceMmX * 1000);
     put32(kDeviceMmY * 1000);
     std::copy(out_.begin(), out_.end(), body.begin());
@@ -232,4 +250,4 @@ std::vector<std::uint8_t> EmfWriter::finish() {
     return body;
 }
 
-}  // namespace gen
+} // namespace gen

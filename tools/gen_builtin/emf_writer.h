@@ -42,15 +42,15 @@ private:
 
     int frameW_;
     int frameH_;
-    int handles_ = 1;  // slot 0 of the handle table is reserved
+    int handles_ = 1; // slot 0 of the handle table is reserved
     std::uint32_t records_ = 0;
     std::size_t recordStart_ = 0;
     std::vector<std::uint8_t> out_;
     bool anyPoint_ = false;
-    int minX_ = 0, minY_ = 0, maxX_ = 0, maxY_ = 0;  // device pixels
+    int minX_ = 0, minY_ = 0, maxX_ = 0, maxY_ = 0; // device pixels
 };
 
 // Logical units (0.1 mm) to reference-device pixels under the isotropic mapping.
 int logicalToDevice(int v);
 
-}  // namespace gen
+} // namespace gen

@@ -13,4 +13,4 @@ using Picture = std::vector<std::uint8_t>;
 // The eight pictures of built-in type `group` (1 to 11).
 std::array<Picture, 8> typeSymbols(int group);
 
-}  // namespace gen
+} // namespace gen

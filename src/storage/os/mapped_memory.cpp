@@ -20,21 +20,25 @@ namespace dorvin::os {
 
 namespace {
 
-std::string shown(const std::filesystem::path& path) {
+std::string shown(const std::filesystem::path& path)
+{
     const auto u8 = path.u8string();
     return std::string(u8.begin(), u8.end());
 }
 
-[[noreturn]] void cannotOpen(const std::filesystem::path& path) {
+[[noreturn]] void cannotOpen(const std::filesystem::path& path)
+{
     throw FileError(FileError::Stage::Open, "Не удаётся открыть файл \"" + shown(path) + "\"");
 }
 
-[[noreturn]] void cannotRead(const std::filesystem::path& path) {
+[[noreturn]] void cannotRead(const std::filesystem::path& path)
+{
     throw FileError(FileError::Stage::Read, "Не удаётся прочитать файл \"" + shown(path) + "\"");
 }
 
 #ifdef DORVIN_HAVE_MMAP
-std::size_t pageSize() {
+std::size_t pageSize()
+{
     static const std::size_t size = [] {
         const long s = ::sysconf(_SC_PAGESIZE);
         return s > 0 ? static_cast<std::size_t>(s) : std::size_t(4096);
@@ -48,28 +52,37 @@ std::size_t pageSize() {
 #ifdef DORVIN_HAVE_MMAP
 struct InputFile::Handle {
     int fd = -1;
-    ~Handle() {
-        if (fd >= 0) ::close(fd);
+    ~Handle()
+    {
+        if (fd >= 0)
+            ::close(fd);
     }
 };
 
-InputFile::InputFile(const std::filesystem::path& path) : handle_(std::make_unique<Handle>()), path_(path) {
+InputFile::InputFile(const std::filesystem::path& path) : handle_(std::make_unique<Handle>()), path_(path)
+{
     handle_->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (handle_->fd < 0) cannotOpen(path);
+    if (handle_->fd < 0)
+        cannotOpen(path);
     struct stat st {};
-    if (::fstat(handle_->fd, &st) != 0) cannotRead(path);
-    if (S_ISDIR(st.st_mode)) cannotOpen(path);
+    if (::fstat(handle_->fd, &st) != 0)
+        cannotRead(path);
+    if (S_ISDIR(st.st_mode))
+        cannotOpen(path);
     size_ = st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
 #ifdef POSIX_FADV_SEQUENTIAL
     ::posix_fadvise(handle_->fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
 }
 
-std::size_t InputFile::read(std::uint8_t* to, std::size_t n) {
+std::size_t InputFile::read(std::uint8_t* to, std::size_t n)
+{
     for (;;) {
         const ::ssize_t got = ::read(handle_->fd, to, n);
-        if (got >= 0) return static_cast<std::size_t>(got);
-        if (errno != EINTR) cannotRead(path_);
+        if (got >= 0)
+            return static_cast<std::size_t>(got);
+        if (errno != EINTR)
+            cannotRead(path_);
     }
 }
 #else
@@ -77,41 +90,51 @@ struct InputFile::Handle {
     std::ifstream in;
 };
 
-InputFile::InputFile(const std::filesystem::path& path) : handle_(std::make_unique<Handle>()), path_(path) {
+InputFile::InputFile(const std::filesystem::path& path) : handle_(std::make_unique<Handle>()), path_(path)
+{
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) cannotOpen(path);
+    if (std::filesystem::is_directory(path, ec))
+        cannotOpen(path);
     handle_->in.open(path, std::ios::binary);
-    if (!handle_->in) cannotOpen(path);
+    if (!handle_->in)
+        cannotOpen(path);
     handle_->in.seekg(0, std::ios::end);
     const std::streamoff length = handle_->in.tellg();
-    if (length < 0) cannotRead(path);
+    if (length < 0)
+        cannotRead(path);
     handle_->in.seekg(0, std::ios::beg);
     size_ = static_cast<std::uint64_t>(length);
 }
 
-std::size_t InputFile::read(std::uint8_t* to, std::size_t n) {
+std::size_t InputFile::read(std::uint8_t* to, std::size_t n)
+{
     handle_->in.read(reinterpret_cast<char*>(to), static_cast<std::streamsize>(n));
     const std::streamsize got = handle_->in.gcount();
-    if (got == 0 && handle_->in.bad()) cannotRead(path_);
+    if (got == 0 && handle_->in.bad())
+        cannotRead(path_);
     return static_cast<std::size_t>(got);
 }
 #endif
 
 InputFile::~InputFile() = default;
 
-void InputFile::readExactly(std::uint8_t* to, std::size_t n) {
+void InputFile::readExactly(std::uint8_t* to, std::size_t n)
+{
     std::size_t done = 0;
     while (done < n) {
         const std::size_t got = read(to + done, n - done);
-        if (got == 0) cannotRead(path_);
+        if (got == 0)
+            cannotRead(path_);
         done += got;
     }
 }
 
-FileBytes::FileBytes(const std::filesystem::path& path) {
+FileBytes::FileBytes(const std::filesystem::path& path)
+{
     InputFile file(path);
     const auto size = static_cast<std::size_t>(file.size());
-    if (size == 0) return;
+    if (size == 0)
+        return;
     auto* block = static_cast<std::uint8_t*>(allocateBlock(size));
     try {
         file.readExactly(block, size);
@@ -123,12 +146,17 @@ FileBytes::FileBytes(const std::filesystem::path& path) {
     size_ = size;
 }
 
-FileBytes::~FileBytes() { reset(); }
+FileBytes::~FileBytes()
+{
+    reset();
+}
 
 FileBytes::FileBytes(FileBytes&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0))
+{}
 
-FileBytes& FileBytes::operator=(FileBytes&& other) noexcept {
+FileBytes& FileBytes::operator=(FileBytes&& other) noexcept
+{
     if (this != &other) {
         reset();
         data_ = std::exchange(other.data_, nullptr);
@@ -137,21 +165,26 @@ FileBytes& FileBytes::operator=(FileBytes&& other) noexcept {
     return *this;
 }
 
-void FileBytes::reset() noexcept {
-    if (!data_) return;
+void FileBytes::reset() noexcept
+{
+    if (!data_)
+        return;
     freeBlock(const_cast<std::uint8_t*>(data_), size_);
     data_ = nullptr;
     size_ = 0;
 }
 
-void* allocateBlock(std::size_t bytes) {
+void* allocateBlock(std::size_t bytes)
+{
 #ifdef DORVIN_HAVE_MMAP
 #ifdef MAP_POPULATE
     if (bytes >= mediumBlockBytes && bytes < largeBlockBytes) {
         // Too small for a huge page: its pages are made present in one call rather than
         // one fault at a time.
-        void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-        if (p == MAP_FAILED) throw std::bad_alloc();
+        void* p =
+            ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+        if (p == MAP_FAILED)
+            throw std::bad_alloc();
         return p;
     }
 #endif
@@ -161,11 +194,14 @@ void* allocateBlock(std::size_t bytes) {
         const std::size_t length = (bytes + page - 1) / page * page;
         const std::size_t slack = largeBlockBytes;
         void* p = ::mmap(nullptr, length + slack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (p == MAP_FAILED) throw std::bad_alloc();
+        if (p == MAP_FAILED)
+            throw std::bad_alloc();
         const auto raw = reinterpret_cast<std::uintptr_t>(p);
         const std::uintptr_t start = (raw + slack - 1) / slack * slack;
-        if (start > raw) ::munmap(p, start - raw);
-        if (raw + slack > start) ::munmap(reinterpret_cast<void*>(start + length), raw + slack - start);
+        if (start > raw)
+            ::munmap(p, start - raw);
+        if (raw + slack > start)
+            ::munmap(reinterpret_cast<void*>(start + length), raw + slack - start);
 #ifdef MADV_HUGEPAGE
         ::madvise(reinterpret_cast<void*>(start), length, MADV_HUGEPAGE);
 #endif
@@ -180,8 +216,10 @@ void* allocateBlock(std::size_t bytes) {
     return ::operator new(bytes);
 }
 
-void freeBlock(void* block, std::size_t bytes) noexcept {
-    if (!block) return;
+void freeBlock(void* block, std::size_t bytes) noexcept
+{
+    if (!block)
+        return;
 #ifdef DORVIN_HAVE_MMAP
 #ifdef MAP_POPULATE
     if (bytes >= mediumBlockBytes && bytes < largeBlockBytes) {
