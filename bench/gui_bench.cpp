@@ -125,7 +125,8 @@ void BM_CloseEditorOnHugeBase(benchmark::State& state)
     for (auto _ : state) {
         auto w = std::make_unique<TMainForm>();
         w->show();
-        QTest::qWaitForWindowExposed(w.get());
+        if (!QTest::qWaitForWindowExposed(w.get()))
+            qFatal("The main window was never shown");
         const auto start = std::chrono::steady_clock::now();
         w->close();
         state.SetIterationTime(

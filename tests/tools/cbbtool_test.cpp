@@ -215,7 +215,8 @@ TEST_F(CbbtoolTest, DemoBaseHasRealisticElementsOfEveryType)
               "[Bases]\r\nДемонстрационная база=$(ProgDirectory)\\Demo.CBB\r\n\r\n"
               "[CurBase]\r\nРабочая база=Демонстрационная база\r\n");
     for (std::size_t i = 0; i < settings.size(); ++i) {
-        if (settings[i] == '\n')
+        if (settings[i] == '\n') {
             EXPECT_EQ(settings[i - 1], '\r');
+        }
     }
 }
