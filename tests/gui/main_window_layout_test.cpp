@@ -28,6 +28,7 @@
 
 #include <qcustomplot.h>
 
+#include <map>
 #include <memory>
 
 using dorvin::test::FakeServices;
@@ -58,6 +59,7 @@ private slots:
     void elementColumnsFollowTheWindow();
     void toolBarButtonsShareTheWidth();
     void splitterLimits();
+    void everyShortcutCarriesOutItsOwnCommand();
     void windowShortcutsComeBeforeTheEditor();
     void disabledRuleStopsTheCommand();
     void helpByContextAndContents();
@@ -301,6 +303,39 @@ void MainWindowLayoutTest::splitterLimits()
     QCoreApplication::sendEvent(w.Splitter1, &move);
     QTest::mouseRelease(w.Splitter1, Qt::LeftButton, {}, centre + QPoint(30, 0));
     QCOMPARE(w.Panel1->width(), before + 30);
+}
+
+void MainWindowLayoutTest::everyShortcutCarriesOutItsOwnCommand()
+{
+    // Pressed in a fresh window, each command's key sequence carries out that command and no
+    // other one.
+    QList<QPair<QString, QKeySequence>> keyed;
+    for (const QAction* a : window().findChildren<QAction*>()) {
+        if (!a->shortcut().isEmpty())
+            keyed.append({a->objectName(), a->shortcut()});
+    }
+    QVERIFY(!keyed.isEmpty());
+    for (const auto& [name, keys] : keyed) {
+        m_window.reset();
+        m_window = std::make_unique<WindowFixture>();
+        TMainForm& w = window();
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        std::map<QString, int> fired;
+        for (QAction* a : w.findChildren<QAction*>()) {
+            if (!a->objectName().isEmpty())
+                connect(a, &QAction::triggered, &w, [&fired, a] { ++fired[a->objectName()]; });
+        }
+        QAction* action = w.findChild<QAction*>(name);
+        QVERIFY2(action, qPrintable(name));
+        action->setEnabled(true);
+        QTest::keySequence(&w, keys);
+        QVERIFY2(fired[name] == 1, qPrintable(name + QStringLiteral(" by ") + keys.toString()));
+        for (const auto& [other, count] : fired)
+            QVERIFY2(other == name || count == 0,
+                     qPrintable(keys.toString() + QStringLiteral(" also ran ") + other));
+    }
 }
 
 void MainWindowLayoutTest::windowShortcutsComeBeforeTheEditor()
