@@ -1,5 +1,6 @@
 // Indexes and the active order, the filter, and the slots rows live in.
 #include "storage/client_table_internal.h"
+#include "storage/slot_order.h"
 
 namespace dorvin {
 
@@ -288,11 +289,12 @@ void ClientTable::rebuildIndexes()
             all.push_back(s);
     // Room for rows added later, so the first insertion does not move a large index.
     const std::size_t room = all.size() + std::max<std::size_t>(16, all.size() / 16);
+    SlotOrder byRanks(d);
     for (auto& idx : liveIndexes_) {
         idx->ids.reserve(room);
         idx->ids.assign(all.begin(), all.end());
         const auto& fields = idx->fields;
-        if (sortByNumbers(d, fields, idx->ids))
+        if (byRanks.sort(fields, idx->ids) || sortByNumbers(d, fields, idx->ids))
             continue;
         std::sort(idx->ids.begin(), idx->ids.end(), [&](std::uint32_t a, std::uint32_t b) {
             const int c = compareSlots(d, fields, a, b);
