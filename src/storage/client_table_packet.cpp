@@ -4,6 +4,7 @@
 #include "storage/cp1251.h"
 #include "storage/error.h"
 #include "storage/file_io.h"
+#include "storage/os/carved_blocks.h"
 
 #include <algorithm>
 #include <bit>
@@ -116,7 +117,13 @@ std::shared_ptr<TableData> ClientTable::decodePacket(ByteInput& input, std::uint
         data->alive.resize(n);
     };
     // Room for rows added later, so the first new row does not move every array.
-    sizeAll(rows, rows + std::max<std::size_t>(16, rows / 64));
+    const std::size_t capacity = rows + std::max<std::size_t>(16, rows / 64);
+    std::size_t region = os::CarvedBlocks::roomFor(capacity); // the live flags
+    for (const auto& c : data->cols)
+        region += os::CarvedBlocks::roomFor(capacity)
+                  + os::CarvedBlocks::roomFor(capacity * (c.textual ? sizeof(std::string) : sizeof(double)));
+    const os::CarvedBlocks carved(region);
+    sizeAll(rows, capacity);
 
     std::size_t liveRows[kBatchRows];
     std::size_t slot = 0;

@@ -1,5 +1,7 @@
 #include "storage/os/mapped_memory.h"
 
+#include "storage/os/carved_blocks.h"
+
 #include "storage/error.h"
 
 #include <cerrno>
@@ -176,6 +178,8 @@ void FileBytes::reset() noexcept
 
 void* allocateBlock(std::size_t bytes)
 {
+    if (void* carved = carving::carve(bytes))
+        return carved;
 #ifdef DORVIN_HAVE_MMAP
 #ifdef MAP_POPULATE
     if (bytes >= mediumBlockBytes && bytes < largeBlockBytes) {
@@ -218,7 +222,7 @@ void* allocateBlock(std::size_t bytes)
 
 void freeBlock(void* block, std::size_t bytes) noexcept
 {
-    if (!block)
+    if (!block || carving::release(block, bytes))
         return;
 #ifdef DORVIN_HAVE_MMAP
 #ifdef MAP_POPULATE

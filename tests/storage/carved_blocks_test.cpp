@@ -1,0 +1,96 @@
+// Column arrays carved from one region: where they land, what freeing one does to its
+// neighbours, and when the region goes back.
+#include "storage/client_table_data.h"
+#include "storage/os/carved_blocks.h"
+#include "storage/os/mapped_memory.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+
+namespace dorvin::os {
+namespace {
+
+constexpr std::size_t kBlock = 5 * 4096 + 100; // carved, and not a whole number of pages
+
+TEST(CarvedBlocks, BlocksFollowOneAnotherAndOutliveTheirScopeUntilFreed)
+{
+    const std::size_t before = CarvedBlocks::regionsInUse();
+    void* a = nullptr;
+    void* b = nullptr;
+    void* small = nullptr;
+    {
+        CarvedBlocks carved(4 << 20);
+        EXPECT_EQ(CarvedBlocks::regionsInUse(), before + 1);
+        a = allocateBlock(kBlock);
+        b = allocateBlock(kBlock);
+        small = allocateBlock(CarvedBlocks::smallestCarved - 1);
+        EXPECT_EQ(static_cast<std::uint8_t*>(b),
+                  static_cast<std::uint8_t*>(a) + CarvedBlocks::roomFor(kBlock));
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(a) % CarvedBlocks::alignment, 0u);
+        // What the region has no room for comes from the system as usual.
+        void* big = allocateBlock(8 << 20);
+        std::memset(big, 1, 8 << 20);
+        freeBlock(big, 8 << 20);
+    }
+    // The scope has ended: the region stays while its blocks are in use, and nothing
+    // further is carved from it.
+    EXPECT_EQ(CarvedBlocks::regionsInUse(), before + 1);
+    void* after = allocateBlock(kBlock);
+    EXPECT_NE(after, static_cast<std::uint8_t*>(b) + CarvedBlocks::roomFor(kBlock));
+
+    // Freeing one block gives back its own pages only.
+    std::memset(a, 0x5A, kBlock);
+    std::memset(b, 0xA5, kBlock);
+    freeBlock(a, kBlock);
+    const auto* bb = static_cast<const std::uint8_t*>(b);
+    EXPECT_EQ(bb[0], 0xA5);
+    EXPECT_EQ(bb[kBlock - 1], 0xA5);
+    freeBlock(small, CarvedBlocks::smallestCarved - 1);
+    freeBlock(b, kBlock);
+    EXPECT_EQ(CarvedBlocks::regionsInUse(), before);
+    freeBlock(after, kBlock);
+}
+
+TEST(CarvedBlocks, SmallRegionsAreNotMadeAndNestedScopesCarveFromTheInnerOne)
+{
+    const std::size_t before = CarvedBlocks::regionsInUse();
+    {
+        CarvedBlocks tiny(64 << 10);
+        EXPECT_EQ(CarvedBlocks::regionsInUse(), before);
+    }
+    CarvedBlocks outer(4 << 20);
+    void* o1 = allocateBlock(kBlock);
+    void* i1 = nullptr;
+    {
+        CarvedBlocks inner(4 << 20);
+        EXPECT_EQ(CarvedBlocks::regionsInUse(), before + 2);
+        i1 = allocateBlock(kBlock);
+        EXPECT_NE(i1, static_cast<std::uint8_t*>(o1) + CarvedBlocks::roomFor(kBlock));
+    }
+    void* o2 = allocateBlock(kBlock); // back to the outer region
+    EXPECT_EQ(o2, static_cast<std::uint8_t*>(o1) + CarvedBlocks::roomFor(kBlock));
+    freeBlock(i1, kBlock);
+    EXPECT_EQ(CarvedBlocks::regionsInUse(), before + 1);
+    freeBlock(o1, kBlock);
+    freeBlock(o2, kBlock);
+}
+
+TEST(CarvedBlocks, AColumnGrowingPastItsCarvedRoomKeepsItsCells)
+{
+    ColumnVector<double> column;
+    {
+        CarvedBlocks carved(4 << 20);
+        column.reserve(4096);
+        for (int i = 0; i < 4096; ++i)
+            column.push_back(i);
+    }
+    for (int i = 4096; i < 10000; ++i)
+        column.push_back(i);
+    for (int i = 0; i < 10000; i += 997)
+        EXPECT_EQ(column[std::size_t(i)], i);
+}
+
+} // namespace
+} // namespace dorvin::os
