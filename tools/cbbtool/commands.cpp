@@ -196,6 +196,8 @@ void usage(std::ostream& err)
            "       cbbtool load IN.json OUT\n"
            "       cbbtool diff A B\n"
            "       cbbtool catalogue BASE OUT.pdf\n"
+           "       cbbtool symbol FILE [--png OUT] [--size N]\n"
+           "       cbbtool symbols BASE DIR\n"
            "       cbbtool demo FILE [--ini INI]\n";
 }
 

@@ -1,29 +1,27 @@
+// cbbtool: the data commands, without the toolkit. The commands that draw (symbols and
+// the catalogue) are carried out by cbbtool-draw, which lies beside it.
 #include "cbbtool.h"
+#include "sibling_program.h"
 
 #include <iostream>
 #include <string>
 #include <vector>
 
-#ifdef DORVIN_CBBTOOL_SYMBOLS
-#include "symbol_commands.h"
-#endif
-#ifdef DORVIN_CBBTOOL_CATALOGUE
-#include "catalogue.h"
-#endif
-
 int main(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
-#ifdef DORVIN_CBBTOOL_SYMBOLS
-    if (!args.empty() && (args[0] == "symbol" || args[0] == "symbols")) {
-        const std::vector<std::string> rest(args.begin() + 1, args.end());
-        return args[0] == "symbol" ? runSymbolCommand(rest) : runSymbolsCommand(rest);
+    if (!args.empty() && (args[0] == "symbol" || args[0] == "symbols" || args[0] == "catalogue")) {
+#ifdef _WIN32
+        const char* drawName = "cbbtool-draw.exe";
+#else
+        const char* drawName = "cbbtool-draw";
+#endif
+        const auto draw = cbbtool::ownFolder(argc > 0 ? argv[0] : nullptr) / drawName;
+        if (const auto status = cbbtool::runProgram(draw, args))
+            return *status;
+        std::cerr << "cbbtool: the command '" << args[0] << "' needs " << draw.string()
+                  << ", which cannot be started\n";
+        return 2;
     }
-#endif
-#ifdef DORVIN_CBBTOOL_CATALOGUE
-    // Only this command starts the toolkit.
-    if (!args.empty() && args[0] == "catalogue")
-        return cbbtool::runCatalogueCommand(std::vector<std::string>(args.begin() + 1, args.end()));
-#endif
     return cbbtool::run(args, std::cout, std::cerr);
 }
