@@ -33,10 +33,12 @@ std::uint64_t loadLE64(const std::uint8_t* p)
     return bits;
 }
 
-// Rows decoded at once: their statuses and value offsets fit the first cache levels, and
-// each column is then filled over the whole batch in one go, so the arrays are written
-// one after another rather than a cell of every column per row.
-constexpr std::size_t kBatchRows = 64;
+// Rows decoded at once: their statuses and value offsets stay within the second cache
+// level (256 rows of a hundred columns take about 230 KB), and each column is then filled
+// over the whole batch in one go, so the arrays are written one after another rather
+// than a cell of every column per row. Shorter batches pay the visit of every column
+// more often: 64 rows decoded the parameter table 15 % slower.
+constexpr std::size_t kBatchRows = 256;
 
 } // namespace
 
@@ -318,16 +320,22 @@ void storeLE(std::uint8_t* at, std::uint64_t v, unsigned n)
         at[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-// Writes the rows of `slots` as writeRow would, a column at a time: each column's arrays
-// are read front to back over the batch instead of a cell of every column per row.
-// False, with nothing written, when a value needs the checks of the row writer (a
-// number or text that its column cannot hold), which then reports it.
-bool writeBatch(const TableData& d, PacketWriter& w, const std::uint32_t* slots, std::size_t n)
+// Rows encoded at once when saving. Each column is visited once per batch, so a long
+// batch spreads that visit over many rows; the bytes of a batch are bounded as well, so
+// rows with large blobs do not make the writer's buffer grow far past its chunk.
+constexpr std::size_t kWriteBatchRows = 512;
+constexpr std::size_t kWriteBatchBytes = std::size_t(512) << 10;
+
+// Writes the leading rows of `slots` as writeRow would, a column at a time: each column's
+// arrays are read front to back over the batch instead of a cell of every column per
+// row. Returns how many rows it wrote: as many as fit in kWriteBatchBytes, at least one;
+// 0, with nothing written, when a value needs the checks of the row writer (a number or
+// text that its column cannot hold), which then reports it.
+std::size_t writeBatch(const TableData& d, PacketWriter& w, const std::uint32_t* slots, std::size_t n)
 {
-    constexpr std::size_t most = 64;
     const std::size_t columns = d.cols.size();
     const std::size_t mapBytes = (2 * columns + 7) / 8;
-    std::size_t size[most];
+    std::size_t size[kWriteBatchRows];
     for (std::size_t k = 0; k < n; ++k)
         size[k] = 1 + mapBytes;
     for (const auto& c : d.cols) {
@@ -339,7 +347,7 @@ bool writeBatch(const TableData& d, PacketWriter& w, const std::uint32_t* slots,
             if (prefix) {
                 const std::size_t len = c.str[s].size();
                 if (prefix < 8 && (std::uint64_t(len) >> (8 * prefix)) != 0)
-                    return false;
+                    return 0;
                 size[k] += prefix + len;
                 continue;
             }
@@ -347,17 +355,19 @@ bool writeBatch(const TableData& d, PacketWriter& w, const std::uint32_t* slots,
                 const auto v = static_cast<std::int64_t>(c.num[s]);
                 const std::int64_t half = std::int64_t(1) << (8 * width - 1);
                 if (v < -half || v >= half)
-                    return false;
+                    return 0;
             }
             size[k] += width;
         }
     }
-    std::size_t total = 0, at[most], mapAt[most];
-    for (std::size_t k = 0; k < n; ++k) {
-        mapAt[k] = total + 1;
-        at[k] = total + 1 + mapBytes;
-        total += size[k];
+    std::size_t total = 0, at[kWriteBatchRows], mapAt[kWriteBatchRows];
+    std::size_t rows = 0;
+    for (; rows < n && (rows == 0 || total + size[rows] <= kWriteBatchBytes); ++rows) {
+        mapAt[rows] = total + 1;
+        at[rows] = total + 1 + mapBytes;
+        total += size[rows];
     }
+    n = rows;
     std::uint8_t* out = w.putRawRows(n, total);
     for (std::size_t k = 0; k < n; ++k) {
         out[mapAt[k] - 1] = row_status::inserted;
@@ -419,24 +429,30 @@ bool writeBatch(const TableData& d, PacketWriter& w, const std::uint32_t* slots,
             break;
         }
     }
-    return true;
+    return n;
 }
 
 void writeRows(const TableData& d, PacketWriter& w)
 {
-    std::uint32_t slots[64];
+    std::uint32_t slots[kWriteBatchRows];
     std::size_t n = 0;
     auto flush = [&] {
-        if (n != 0 && !writeBatch(d, w, slots, n))
-            for (std::size_t k = 0; k < n; ++k)
-                writeRow(d, w, slots[k]);
+        for (std::size_t done = 0; done < n;) {
+            const std::size_t wrote = writeBatch(d, w, slots + done, n - done);
+            if (wrote == 0) {
+                for (std::size_t k = done; k < n; ++k)
+                    writeRow(d, w, slots[k]);
+                break;
+            }
+            done += wrote;
+        }
         n = 0;
     };
     for (std::uint32_t s = 0; s < d.alive.size(); ++s) {
         if (!d.alive[s])
             continue;
         slots[n++] = s;
-        if (n == 64)
+        if (n == kWriteBatchRows)
             flush();
     }
     flush();
