@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace dorvin::os {
 namespace {
 
@@ -40,7 +44,7 @@ TEST(CarvedBlocks, BlocksFollowOneAnotherAndOutliveTheirScopeUntilFreed)
     void* after = allocateBlock(kBlock);
     EXPECT_NE(after, static_cast<std::uint8_t*>(b) + CarvedBlocks::roomFor(kBlock));
 
-    // Freeing one block gives back its own pages only.
+    // Freeing one block leaves its neighbours as they are.
     std::memset(a, 0x5A, kBlock);
     std::memset(b, 0xA5, kBlock);
     freeBlock(a, kBlock);
@@ -76,6 +80,55 @@ TEST(CarvedBlocks, SmallRegionsAreNotMadeAndNestedScopesCarveFromTheInnerOne)
     freeBlock(o1, kBlock);
     freeBlock(o2, kBlock);
 }
+
+#if defined(__linux__)
+// Whether the system holds memory for the huge page at `at`.
+bool resident(const void* at)
+{
+    unsigned char flags[largeBlockBytes / 4096] = {};
+    if (::mincore(const_cast<void*>(at), largeBlockBytes, flags) != 0)
+        return true;
+    for (unsigned char f : flags)
+        if (f & 1)
+            return true;
+    return false;
+}
+
+TEST(CarvedBlocks, AHugePageGoesBackWhenEveryBlockInItIsFreedAndUnusedPagesWhenCarvingEnds)
+{
+    constexpr std::size_t block = 700 << 10; // three share the first huge page, the third crosses
+    std::uint8_t* b[6] = {};
+    std::uint8_t* region = nullptr;
+    {
+        CarvedBlocks carved(4 * largeBlockBytes);
+        for (auto& p : b) {
+            p = static_cast<std::uint8_t*>(allocateBlock(block));
+            std::memset(p, 0x3C, block);
+        }
+        region = b[0];
+        ASSERT_EQ(reinterpret_cast<std::uintptr_t>(region) % largeBlockBytes, 0u);
+        ASSERT_TRUE(resident(region + 3 * largeBlockBytes)); // made present with the region
+        freeBlock(b[0], block);
+        freeBlock(b[1], block);
+        EXPECT_TRUE(resident(region)) << "the third block still lives in the first page";
+        freeBlock(b[2], block);
+        EXPECT_FALSE(resident(region));
+        EXPECT_TRUE(resident(region + largeBlockBytes));
+        EXPECT_EQ(b[3][0], 0x3C);
+        EXPECT_EQ(b[3][block - 1], 0x3C);
+        EXPECT_TRUE(resident(region + 3 * largeBlockBytes)); // could still be carved
+        // The last block reaches into the third page, which carving may still go on in.
+        freeBlock(b[5], block);
+        EXPECT_TRUE(resident(region + 2 * largeBlockBytes));
+    }
+    EXPECT_FALSE(resident(region + 2 * largeBlockBytes)) << "emptied, and carving has ended";
+    EXPECT_FALSE(resident(region + 3 * largeBlockBytes)) << "never carved, and carving has ended";
+    EXPECT_TRUE(resident(region + largeBlockBytes));
+    EXPECT_EQ(b[4][block - 1], 0x3C);
+    freeBlock(b[3], block);
+    freeBlock(b[4], block);
+}
+#endif
 
 TEST(CarvedBlocks, AColumnGrowingPastItsCarvedRoomKeepsItsCells)
 {

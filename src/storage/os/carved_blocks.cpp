@@ -13,12 +13,38 @@
 
 namespace dorvin::os {
 
+// Freed blocks give their memory back a huge page at a time: returning part of a huge
+// page would split it into small ones, and a madvise per column array made freeing a
+// large table cost a system call per array.
 struct CarvedBlocks::Region {
     std::uint8_t* start;
     std::size_t size;
     std::size_t used = 0;
     std::size_t live = 0; // carved blocks not yet freed
     bool open = true;     // its CarvedBlocks still carves from it
+    // Per huge page of the region: the bytes carved from it and the bytes of those freed.
+    std::vector<std::size_t> carved, freed;
+
+    static constexpr std::size_t page = largeBlockBytes;
+    std::size_t pageEnd(std::size_t i) const { return std::min(size, (i + 1) * page); }
+    // No block will be carved from page i any more.
+    bool complete(std::size_t i) const { return !open || pageEnd(i) <= used; }
+    void giveBack(std::size_t i) const noexcept
+    {
+#if defined(MADV_DONTNEED)
+        ::madvise(start + i * page, pageEnd(i) - i * page, MADV_DONTNEED);
+#else
+        (void)i;
+#endif
+    }
+    // Calls each(page, bytes) for every page that [offset, offset + bytes) overlaps.
+    template <typename Each> void eachPage(std::size_t offset, std::size_t bytes, Each&& each)
+    {
+        for (std::size_t i = offset / page; i * page < offset + bytes; ++i) {
+            const std::size_t from = std::max(offset, i * page), to = std::min(offset + bytes, pageEnd(i));
+            each(i, to - from);
+        }
+    }
 };
 
 namespace {
@@ -64,7 +90,17 @@ CarvedBlocks::CarvedBlocks(std::size_t bytes) : outer_(current)
         throw;
     }
     current = outer_;
-    auto* r = new Region{start, size};
+    Region* r = nullptr;
+    try {
+        const std::size_t pages = (size + Region::page - 1) / Region::page;
+        r = new Region{
+            start, size, 0, 0, true, std::vector<std::size_t>(pages), std::vector<std::size_t>(pages)};
+    } catch (...) {
+        current = outer_;
+        delete r;
+        freeBlock(start, size);
+        throw;
+    }
     {
         std::lock_guard lock(regionsMutex);
         try {
@@ -86,8 +122,16 @@ CarvedBlocks::~CarvedBlocks()
     Region* done = nullptr;
     {
         std::lock_guard lock(regionsMutex);
-        region_->open = false;
+        Region& r = *region_;
+        r.open = false;
         done = takeIfDone(region_);
+        if (!done) {
+            // The page carving stopped in, if its blocks are all gone already, and the
+            // pages never carved from.
+            for (std::size_t i = r.used / Region::page; i < r.carved.size(); ++i)
+                if (r.freed[i] == r.carved[i])
+                    r.giveBack(i);
+        }
     }
     dispose(done);
 }
@@ -108,6 +152,7 @@ void* carving::carve(std::size_t bytes) noexcept
     if (room > r->size - r->used)
         return nullptr;
     std::uint8_t* p = r->start + r->used;
+    r->eachPage(r->used, room, [r](std::size_t i, std::size_t n) { r->carved[i] += n; });
     r->used += room;
     ++r->live;
     return p;
@@ -126,10 +171,15 @@ bool carving::release(void* block, std::size_t bytes) noexcept
         if (it == regions.end())
             return false;
         Region* r = *it;
-#if defined(MADV_DONTNEED)
-        // Blocks are never carved twice: a freed one's pages are given back at once.
-        ::madvise(block, CarvedBlocks::roomFor(bytes), MADV_DONTNEED);
-#endif
+        // Blocks are never carved twice: a page whose blocks are all freed goes back,
+        // unless the whole region is about to.
+        const bool last = !r->open && r->live == 1;
+        r->eachPage(static_cast<std::size_t>(p - r->start), CarvedBlocks::roomFor(bytes),
+                    [r, last](std::size_t i, std::size_t n) {
+                        r->freed[i] += n;
+                        if (!last && r->freed[i] == r->carved[i] && r->complete(i))
+                            r->giveBack(i);
+                    });
         --r->live;
         done = takeIfDone(r);
     }
