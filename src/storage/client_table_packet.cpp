@@ -326,16 +326,12 @@ void storeLE(std::uint8_t* at, std::uint64_t v, unsigned n)
 constexpr std::size_t kWriteBatchRows = 512;
 constexpr std::size_t kWriteBatchBytes = std::size_t(512) << 10;
 
-// Writes the leading rows of `slots` as writeRow would, a column at a time: each column's
-// arrays are read front to back over the batch instead of a cell of every column per
-// row. Returns how many rows it wrote: as many as fit in kWriteBatchBytes, at least one;
-// 0, with nothing written, when a value needs the checks of the row writer (a number or
-// text that its column cannot hold), which then reports it.
-std::size_t writeBatch(const TableData& d, PacketWriter& w, const std::uint32_t* slots, std::size_t n)
+// The bytes each row of `slots` takes once written, into `size`. False when a value
+// needs the checks of the row writer (a number or text that its column cannot hold),
+// which then reports it.
+bool measureBatch(const TableData& d, const std::uint32_t* slots, std::size_t n, std::size_t* size)
 {
-    const std::size_t columns = d.cols.size();
-    const std::size_t mapBytes = (2 * columns + 7) / 8;
-    std::size_t size[kWriteBatchRows];
+    const std::size_t mapBytes = (2 * d.cols.size() + 7) / 8;
     for (std::size_t k = 0; k < n; ++k)
         size[k] = 1 + mapBytes;
     for (const auto& c : d.cols) {
@@ -347,7 +343,7 @@ std::size_t writeBatch(const TableData& d, PacketWriter& w, const std::uint32_t*
             if (prefix) {
                 const std::size_t len = c.str[s].size();
                 if (prefix < 8 && (std::uint64_t(len) >> (8 * prefix)) != 0)
-                    return 0;
+                    return false;
                 size[k] += prefix + len;
                 continue;
             }
@@ -355,19 +351,28 @@ std::size_t writeBatch(const TableData& d, PacketWriter& w, const std::uint32_t*
                 const auto v = static_cast<std::int64_t>(c.num[s]);
                 const std::int64_t half = std::int64_t(1) << (8 * width - 1);
                 if (v < -half || v >= half)
-                    return 0;
+                    return false;
             }
             size[k] += width;
         }
     }
+    return true;
+}
+
+// Writes the rows of `slots`, measured by measureBatch, as writeRow would, a column at a
+// time: each column's arrays are read front to back over the batch instead of a cell of
+// every column per row.
+void encodeBatch(const TableData& d, PacketWriter& w, const std::uint32_t* slots, const std::size_t* size,
+                 std::size_t n)
+{
+    const std::size_t columns = d.cols.size();
+    const std::size_t mapBytes = (2 * columns + 7) / 8;
     std::size_t total = 0, at[kWriteBatchRows], mapAt[kWriteBatchRows];
-    std::size_t rows = 0;
-    for (; rows < n && (rows == 0 || total + size[rows] <= kWriteBatchBytes); ++rows) {
-        mapAt[rows] = total + 1;
-        at[rows] = total + 1 + mapBytes;
-        total += size[rows];
+    for (std::size_t k = 0; k < n; ++k) {
+        mapAt[k] = total + 1;
+        at[k] = total + 1 + mapBytes;
+        total += size[k];
     }
-    n = rows;
     std::uint8_t* out = w.putRawRows(n, total);
     for (std::size_t k = 0; k < n; ++k) {
         out[mapAt[k] - 1] = row_status::inserted;
@@ -429,22 +434,28 @@ std::size_t writeBatch(const TableData& d, PacketWriter& w, const std::uint32_t*
             break;
         }
     }
-    return n;
 }
 
 void writeRows(const TableData& d, PacketWriter& w)
 {
     std::uint32_t slots[kWriteBatchRows];
+    std::size_t size[kWriteBatchRows];
     std::size_t n = 0;
     auto flush = [&] {
-        for (std::size_t done = 0; done < n;) {
-            const std::size_t wrote = writeBatch(d, w, slots + done, n - done);
-            if (wrote == 0) {
-                for (std::size_t k = done; k < n; ++k)
-                    writeRow(d, w, slots[k]);
-                break;
+        if (n == 0) {
+            return;
+        } else if (!measureBatch(d, slots, n, size)) {
+            for (std::size_t k = 0; k < n; ++k)
+                writeRow(d, w, slots[k]);
+        } else {
+            // In pieces of at most kWriteBatchBytes, a row at least.
+            for (std::size_t from = 0; from < n;) {
+                std::size_t to = from + 1, bytes = size[from];
+                while (to < n && bytes + size[to] <= kWriteBatchBytes)
+                    bytes += size[to++];
+                encodeBatch(d, w, slots + from, size + from, to - from);
+                from = to;
             }
-            done += wrote;
         }
         n = 0;
     };

@@ -26,7 +26,9 @@ std::filesystem::path ownFolder(const char* argv0)
     if (!ec && !self.empty())
         return self.parent_path();
 #endif
-    const auto started = std::filesystem::absolute(argv0 ? argv0 : "", ec);
+    if (!argv0 || !*argv0)
+        return {};
+    const auto started = std::filesystem::absolute(argv0, ec);
     return ec ? std::filesystem::path() : started.parent_path();
 }
 

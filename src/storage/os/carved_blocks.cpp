@@ -96,8 +96,6 @@ CarvedBlocks::CarvedBlocks(std::size_t bytes) : outer_(current)
         r = new Region{
             start, size, 0, 0, true, std::vector<std::size_t>(pages), std::vector<std::size_t>(pages)};
     } catch (...) {
-        current = outer_;
-        delete r;
         freeBlock(start, size);
         throw;
     }
