@@ -14,6 +14,7 @@
 // allocates more than the input's size justifies.
 #include "storage/byte_input.h"
 #include "storage/byte_sink.h"
+#include "storage/column_allocator.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -25,6 +26,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -239,15 +241,16 @@ private:
     std::size_t stride_ = 0; // the column count
     // The batch last read: its values are counted from base_.
     const std::uint8_t* base_ = nullptr;
-    std::vector<std::uint8_t> rowStatus_;
-    std::vector<std::uint8_t> fieldStatus_;
+    // The batch arrays are rewritten for every batch: scratch memory.
+    ScratchVector<std::uint8_t> rowStatus_;
+    ScratchVector<std::uint8_t> fieldStatus_;
     std::vector<std::uint16_t> fixedWidth_; // per column: the width of a fixed value, else 0
     // Per byte of the field map, for its four columns: the bytes of their values when
     // all four are fixed (0 otherwise), and where each starts within them.
     std::vector<std::uint32_t> groupWidth_;
     std::vector<std::uint32_t> groupStart_;
-    std::vector<std::size_t> valueOffset_;
-    std::vector<std::size_t> valueSize_; // of values that are not fixed
+    ScratchVector<std::size_t> valueOffset_;
+    ScratchVector<std::size_t> valueSize_; // of values that are not fixed
     // The row read field by field.
     bool inStreamedRow_ = false;
     std::size_t streamColumn_ = 0;
@@ -371,20 +374,45 @@ private:
     std::size_t headerSize_ = 0;
     // The bytes written and not yet handed on. Its memory is kept between pieces and
     // only ever grows, so the values of a row are stored without per-value reallocation
-    // or clearing of fresh bytes.
+    // or clearing of fresh bytes. A packet built whole ends up in a vector handed to the
+    // caller; a streamed one only ever holds a piece, in scratch memory.
     class Output {
     public:
         struct End {};
+        Output() = default;
+        ~Output() { dropPiece(); }
+        Output(Output&& other) noexcept
+            : whole_(std::move(other.whole_)),
+              piece_(std::exchange(other.piece_, nullptr)),
+              data_(std::exchange(other.data_, nullptr)),
+              capacity_(std::exchange(other.capacity_, 0)),
+              size_(std::exchange(other.size_, 0))
+        {}
+        Output& operator=(Output&& other) noexcept
+        {
+            if (this != &other) {
+                dropPiece();
+                whole_ = std::move(other.whole_);
+                piece_ = std::exchange(other.piece_, nullptr);
+                data_ = std::exchange(other.data_, nullptr);
+                capacity_ = std::exchange(other.capacity_, 0);
+                size_ = std::exchange(other.size_, 0);
+            }
+            return *this;
+        }
+        Output(const Output&) = delete;
+        Output& operator=(const Output&) = delete;
+
         std::size_t size() const { return size_; }
         bool empty() const { return size_ == 0; }
-        std::size_t capacity() const { return bytes_.size(); }
-        std::uint8_t* data() { return bytes_.data(); }
-        std::uint8_t& operator[](std::size_t i) { return bytes_[i]; }
+        std::size_t capacity() const { return capacity_; }
+        std::uint8_t* data() { return data_; }
+        std::uint8_t& operator[](std::size_t i) { return data_[i]; }
         std::uint8_t* grow(std::size_t n)
         {
-            if (n > bytes_.size() - size_)
+            if (n > capacity_ - size_)
                 enlarge(size_ + n);
-            std::uint8_t* at = bytes_.data() + size_;
+            std::uint8_t* at = data_ + size_;
             size_ += n;
             return at;
         }
@@ -401,20 +429,21 @@ private:
         void clear() { size_ = 0; }
         void reserve(std::size_t n)
         {
-            if (n > bytes_.size())
+            if (n > capacity_)
                 enlarge(n);
         }
-        std::span<const std::uint8_t> bytes() const { return {bytes_.data(), size_}; }
-        std::vector<std::uint8_t> take()
-        {
-            bytes_.resize(size_);
-            size_ = 0;
-            return std::move(bytes_);
-        }
+        // From here on the bytes are kept in scratch memory of at least `n` bytes.
+        void usePieces(std::size_t n);
+        std::span<const std::uint8_t> bytes() const { return {data_, size_}; }
+        std::vector<std::uint8_t> take();
 
     private:
-        void enlarge(std::size_t atLeast) { bytes_.resize(std::max(atLeast, bytes_.size() * 2)); }
-        std::vector<std::uint8_t> bytes_;
+        void enlarge(std::size_t atLeast);
+        void dropPiece() noexcept;
+        std::vector<std::uint8_t> whole_;
+        std::uint8_t* piece_ = nullptr; // scratch memory of capacity_ bytes, once streamed
+        std::uint8_t* data_ = nullptr;  // whole_ or piece_
+        std::size_t capacity_ = 0;
         std::size_t size_ = 0;
     };
     Output out_;

@@ -1,6 +1,7 @@
 #include "storage/packet.h"
 
 #include "storage/byte_input.h"
+#include "storage/os/mapped_memory.h"
 #include "storage/packet_detail.h"
 
 namespace dorvin {
@@ -218,7 +219,62 @@ void PacketWriter::streamTo(ByteSink sink, std::size_t chunk)
     sink_ = std::move(sink);
     chunk_ = chunk;
     // Room for a chunk and the row that crosses its end, allocated once.
-    out_.reserve(std::max(out_.capacity(), chunk + chunk / 4));
+    out_.usePieces(std::max(out_.capacity(), chunk + chunk / 4));
+}
+
+void PacketWriter::Output::enlarge(std::size_t atLeast)
+{
+    const std::size_t want = std::max(atLeast, capacity_ * 2);
+    if (piece_) {
+        auto* bigger = static_cast<std::uint8_t*>(os::allocateScratch(want));
+        std::memcpy(bigger, piece_, size_);
+        dropPiece();
+        piece_ = bigger;
+        data_ = bigger;
+    } else {
+        whole_.resize(want);
+        data_ = whole_.data();
+    }
+    capacity_ = want;
+}
+
+void PacketWriter::Output::usePieces(std::size_t n)
+{
+    if (piece_) {
+        reserve(n);
+        return;
+    }
+    auto* piece = static_cast<std::uint8_t*>(os::allocateScratch(n));
+    if (size_)
+        std::memcpy(piece, data_, size_);
+    piece_ = piece;
+    data_ = piece;
+    capacity_ = n;
+    whole_ = {};
+}
+
+void PacketWriter::Output::dropPiece() noexcept
+{
+    if (piece_)
+        os::freeScratch(piece_, capacity_);
+    piece_ = nullptr;
+}
+
+std::vector<std::uint8_t> PacketWriter::Output::take()
+{
+    std::vector<std::uint8_t> bytes;
+    if (piece_) {
+        bytes.assign(piece_, piece_ + size_);
+    } else {
+        whole_.resize(size_);
+        bytes = std::move(whole_);
+        whole_ = {};
+    }
+    dropPiece();
+    data_ = nullptr;
+    capacity_ = 0;
+    size_ = 0;
+    return bytes;
 }
 
 void PacketWriter::flush()

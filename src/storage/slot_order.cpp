@@ -19,11 +19,11 @@ struct Keyed {
 
 // Stable sort on the low `bits` bits of the keys, a digit at a time from the lowest:
 // rows of equal keys keep the order they came in, ascending slots.
-void sortByDigits(std::vector<Keyed>& rows, unsigned bits)
+void sortByDigits(ScratchVector<Keyed>& rows, unsigned bits)
 {
     constexpr unsigned digitBits = 11;
     constexpr std::size_t buckets = std::size_t(1) << digitBits;
-    std::vector<Keyed> other(rows.size());
+    ScratchVector<Keyed> other(rows.size());
     std::vector<std::size_t> start(buckets);
     for (unsigned shift = 0; shift < bits; shift += digitBits) {
         std::fill(start.begin(), start.end(), 0);
@@ -76,14 +76,13 @@ SlotOrder::Ranks SlotOrder::textRanks(const TableData::Column& c, const std::vec
         std::uint32_t size;
         std::uint32_t slot;
     };
-    std::vector<Text> texts;
+    ScratchVector<Text> texts;
     texts.reserve(ids.size());
     std::size_t total = 0;
     for (std::uint32_t s : ids)
         if (!c.null[s])
             total += c.str[s].size();
-    std::string folded;
-    folded.resize(total);
+    ScratchVector<char> folded(total);
     std::size_t at = 0;
     for (std::uint32_t s : ids) {
         if (c.null[s])
@@ -94,7 +93,7 @@ SlotOrder::Ranks SlotOrder::textRanks(const TableData::Column& c, const std::vec
         texts.push_back({at, static_cast<std::uint32_t>(v.size()), s});
         at += v.size();
     }
-    const std::string_view all(folded);
+    const std::string_view all(folded.data(), folded.size());
     auto foldedOf = [&all](const Text& t) { return all.substr(t.at, t.size); };
     std::sort(texts.begin(), texts.end(), [&](const Text& a, const Text& b) {
         const int f = foldedOf(a).compare(foldedOf(b));
@@ -104,7 +103,10 @@ SlotOrder::Ranks SlotOrder::textRanks(const TableData::Column& c, const std::vec
     });
 
     Ranks r;
-    r.rank.assign(c.null.size(), 0);
+    r.rank.resize(c.null.size());
+    for (std::uint32_t s : ids)
+        if (c.null[s])
+            r.rank[s] = 0;
     std::uint32_t rank = 0;
     for (std::size_t i = 0; i < texts.size(); ++i) {
         if (i == 0 || c.str[texts[i].slot] != c.str[texts[i - 1].slot])
@@ -141,18 +143,22 @@ bool SlotOrder::sort(const std::vector<int>& fields, std::vector<std::uint32_t>&
     }
     if (bits > 64)
         return false;
-    std::vector<Keyed> rows(ids.size());
-    bool ordered = true;
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-        const std::uint32_t s = ids[i];
+    auto keyOf = [&ranks](std::uint32_t s) {
         std::uint64_t key = 0;
         for (const Ranks* r : ranks)
             key = (key << r->bits) | r->rank[s];
-        rows[i] = {key, s};
-        ordered = ordered && (i == 0 || rows[i - 1].key <= key);
-    }
+        return key;
+    };
+    // A table saved in index order loads without moving a row, nor making room for the
+    // sort.
+    bool ordered = true;
+    for (std::size_t i = 1; i < ids.size() && ordered; ++i)
+        ordered = keyOf(ids[i - 1]) <= keyOf(ids[i]);
     if (ordered)
-        return true; // a table saved in index order loads without moving a row
+        return true;
+    ScratchVector<Keyed> rows(ids.size());
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        rows[i] = {keyOf(ids[i]), ids[i]};
     sortByDigits(rows, bits);
     for (std::size_t i = 0; i < ids.size(); ++i)
         ids[i] = rows[i].slot;

@@ -5,6 +5,7 @@
 // Rebuilding every index after a load is then linear in the rows, where comparing text
 // cells of a large table dominated the load.
 #include "storage/client_table_data.h"
+#include "storage/column_allocator.h"
 
 #include <cstdint>
 #include <deque>
@@ -27,7 +28,7 @@ private:
     struct Ranks {
         bool usable = false;
         unsigned bits = 0;               // of the largest rank
-        std::vector<std::uint32_t> rank; // by slot; 0 for a null, then in cell order
+        ScratchVector<std::uint32_t> rank; // by slot, set for the slots sorted: 0 for a null, then in cell order
     };
     const Ranks& ranksOf(int field, const std::vector<std::uint32_t>& ids);
     Ranks numberRanks(const TableData::Column& c, const std::vector<std::uint32_t>& ids) const;

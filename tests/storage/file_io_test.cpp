@@ -10,8 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -193,6 +195,38 @@ TEST(LargeBlocks, EverySizeHoldsWhatIsWritten)
         EXPECT_TRUE(same);
         os::freeBlock(p, n);
     }
+}
+
+TEST(LargeBlocks, ScratchOfEverySizeHoldsWhatIsWrittenAndLargeOnesStartOnAHugePage)
+{
+    for (std::size_t n : {std::size_t(1), os::hugeScratchBytes - 1, os::hugeScratchBytes,
+                          os::largeBlockBytes + 1, os::largeBlockBytes * 2}) {
+        SCOPED_TRACE(n);
+        auto* p = static_cast<std::uint8_t*>(os::allocateScratch(n));
+        ASSERT_NE(p, nullptr);
+#if defined(__linux__)
+        if (n >= os::hugeScratchBytes) {
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % os::largeBlockBytes, 0u);
+        }
+#endif
+        for (std::size_t i = 0; i < n; ++i)
+            p[i] = static_cast<std::uint8_t>(i * 13);
+        bool same = true;
+        for (std::size_t i = 0; i < n; ++i)
+            same = same && p[i] == static_cast<std::uint8_t>(i * 13);
+        EXPECT_TRUE(same);
+        os::freeScratch(p, n);
+    }
+    EXPECT_THROW(os::allocateScratch(std::size_t(-1) - 4096), std::bad_alloc);
+
+    // Scratch arrays grow keeping their elements, as the index sort and the reader use them.
+    ScratchVector<std::uint32_t> v;
+    for (std::uint32_t i = 0; i < 100000; ++i)
+        v.push_back(i * 7);
+    bool kept = true;
+    for (std::uint32_t i = 0; i < 100000; ++i)
+        kept = kept && v[i] == i * 7;
+    EXPECT_TRUE(kept);
 }
 
 TEST(LargeBlocks, ColumnArraysKeepTheirValuesWhenTheyGrow)

@@ -47,6 +47,34 @@ std::size_t pageSize()
     }();
     return size;
 }
+
+std::size_t hugeLength(std::size_t bytes) noexcept
+{
+    return (bytes + largeBlockBytes - 1) / largeBlockBytes * largeBlockBytes;
+}
+
+// A mapping of `length` bytes (whole pages) starting on a huge page, that asks for huge
+// pages. Huge pages need an aligned start: a little more is mapped and the ends are given
+// back.
+void* mapHugeAligned(std::size_t length)
+{
+    const std::size_t slack = largeBlockBytes;
+    if (length > std::size_t(-1) / 2)
+        throw std::bad_alloc();
+    void* p = ::mmap(nullptr, length + slack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED)
+        throw std::bad_alloc();
+    const auto raw = reinterpret_cast<std::uintptr_t>(p);
+    const std::uintptr_t start = (raw + slack - 1) / slack * slack;
+    if (start > raw)
+        ::munmap(p, start - raw);
+    if (raw + slack > start)
+        ::munmap(reinterpret_cast<void*>(start + length), raw + slack - start);
+#ifdef MADV_HUGEPAGE
+    ::madvise(reinterpret_cast<void*>(start), length, MADV_HUGEPAGE);
+#endif
+    return reinterpret_cast<void*>(start);
+}
 #endif
 
 } // namespace
@@ -193,28 +221,14 @@ void* allocateBlock(std::size_t bytes)
     }
 #endif
     if (bytes >= largeBlockBytes) {
-        // Huge pages need an aligned start: map a little more and give back the ends.
         const std::size_t page = pageSize();
-        const std::size_t length = (bytes + page - 1) / page * page;
-        const std::size_t slack = largeBlockBytes;
-        void* p = ::mmap(nullptr, length + slack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (p == MAP_FAILED)
-            throw std::bad_alloc();
-        const auto raw = reinterpret_cast<std::uintptr_t>(p);
-        const std::uintptr_t start = (raw + slack - 1) / slack * slack;
-        if (start > raw)
-            ::munmap(p, start - raw);
-        if (raw + slack > start)
-            ::munmap(reinterpret_cast<void*>(start + length), raw + slack - start);
-#ifdef MADV_HUGEPAGE
-        ::madvise(reinterpret_cast<void*>(start), length, MADV_HUGEPAGE);
-#endif
+        void* p = mapHugeAligned((bytes + page - 1) / page * page);
 #ifdef MADV_POPULATE_WRITE
         // Blocks are filled right after they are made: their pages are made present at
         // once (where the system cannot, the first writes fault them in).
-        ::madvise(reinterpret_cast<void*>(start), length, MADV_POPULATE_WRITE);
+        ::madvise(p, bytes, MADV_POPULATE_WRITE);
 #endif
-        return reinterpret_cast<void*>(start);
+        return p;
     }
 #endif
     return ::operator new(bytes);
@@ -233,6 +247,30 @@ void freeBlock(void* block, std::size_t bytes) noexcept
 #endif
     if (bytes >= largeBlockBytes) {
         ::munmap(block, bytes);
+        return;
+    }
+#endif
+    ::operator delete(block);
+}
+
+void* allocateScratch(std::size_t bytes)
+{
+#ifdef DORVIN_HAVE_MMAP
+    if (bytes > std::size_t(-1) / 2)
+        throw std::bad_alloc();
+    if (bytes >= hugeScratchBytes)
+        return mapHugeAligned(hugeLength(bytes));
+#endif
+    return ::operator new(bytes);
+}
+
+void freeScratch(void* block, std::size_t bytes) noexcept
+{
+    if (!block)
+        return;
+#ifdef DORVIN_HAVE_MMAP
+    if (bytes >= hugeScratchBytes) {
+        ::munmap(block, hugeLength(bytes));
         return;
     }
 #endif

@@ -79,4 +79,17 @@ void* allocateBlock(std::size_t bytes);
 // Returns a block from allocateBlock with the same size.
 void freeBlock(void* block, std::size_t bytes) noexcept;
 
+// Scratch blocks at least this large are mapped in huge pages of their own.
+inline constexpr std::size_t hugeScratchBytes = std::size_t(1) << 16;
+
+// A block of working memory that lives for one step (sorting an index, the piece of a
+// file about to be written), not initialised. From hugeScratchBytes on it is mapped in
+// huge pages where the system offers them, faulted in as it is first written: on some
+// virtual machines each fault of a small fresh page costs ten times more than a whole
+// huge page, which outweighs the unused tail of the last one. Never carved. Throws
+// std::bad_alloc.
+void* allocateScratch(std::size_t bytes);
+// Returns a block from allocateScratch with the same size.
+void freeScratch(void* block, std::size_t bytes) noexcept;
+
 } // namespace dorvin::os
