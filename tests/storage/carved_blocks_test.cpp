@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <set>
+#include <vector>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -17,6 +20,16 @@ namespace dorvin::os {
 namespace {
 
 constexpr std::size_t kBlock = 5 * 4096 + 100; // carved, and not a whole number of pages
+
+// `next` was carved right after the block of `bytes` at `prev`: from the pages just
+// behind it, not over it.
+bool follows(const void* next, const void* prev, std::size_t bytes)
+{
+    const auto n = reinterpret_cast<std::uintptr_t>(next), p = reinterpret_cast<std::uintptr_t>(prev);
+    const std::uintptr_t pageAfter = (p + bytes + CarvedBlocks::alignment - 1) / CarvedBlocks::alignment
+                                     * CarvedBlocks::alignment;
+    return n >= p + bytes && n / CarvedBlocks::alignment * CarvedBlocks::alignment == pageAfter;
+}
 
 TEST(CarvedBlocks, BlocksFollowOneAnotherAndOutliveTheirScopeUntilFreed)
 {
@@ -30,9 +43,8 @@ TEST(CarvedBlocks, BlocksFollowOneAnotherAndOutliveTheirScopeUntilFreed)
         a = allocateBlock(kBlock);
         b = allocateBlock(kBlock);
         small = allocateBlock(CarvedBlocks::smallestCarved - 1);
-        EXPECT_EQ(static_cast<std::uint8_t*>(b),
-                  static_cast<std::uint8_t*>(a) + CarvedBlocks::roomFor(kBlock));
         EXPECT_EQ(reinterpret_cast<std::uintptr_t>(a) % CarvedBlocks::alignment, 0u);
+        EXPECT_TRUE(follows(b, a, kBlock));
         // What the region has no room for comes from the system as usual.
         void* big = allocateBlock(8 << 20);
         std::memset(big, 1, 8 << 20);
@@ -42,7 +54,7 @@ TEST(CarvedBlocks, BlocksFollowOneAnotherAndOutliveTheirScopeUntilFreed)
     // further is carved from it.
     EXPECT_EQ(CarvedBlocks::regionsInUse(), before + 1);
     void* after = allocateBlock(kBlock);
-    EXPECT_NE(after, static_cast<std::uint8_t*>(b) + CarvedBlocks::roomFor(kBlock));
+    EXPECT_FALSE(follows(after, b, kBlock));
 
     // Freeing one block leaves its neighbours as they are.
     std::memset(a, 0x5A, kBlock);
@@ -55,6 +67,33 @@ TEST(CarvedBlocks, BlocksFollowOneAnotherAndOutliveTheirScopeUntilFreed)
     freeBlock(b, kBlock);
     EXPECT_EQ(CarvedBlocks::regionsInUse(), before);
     freeBlock(after, kBlock);
+}
+
+TEST(CarvedBlocks, NeighbouringBlocksStartOnDifferentCacheLinesOfTheirPages)
+{
+    constexpr std::size_t lines = CarvedBlocks::alignment / CarvedBlocks::lineBytes;
+    const std::size_t before = CarvedBlocks::regionsInUse();
+    std::vector<std::uint8_t*> blocks;
+    {
+        CarvedBlocks carved(std::max(lines * CarvedBlocks::roomFor(kBlock), largeBlockBytes));
+        for (std::size_t i = 0; i < lines; ++i)
+            blocks.push_back(static_cast<std::uint8_t*>(allocateBlock(kBlock)));
+    }
+    std::set<std::uintptr_t> starts;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        std::memset(blocks[i], static_cast<int>(i), kBlock);
+        starts.insert(reinterpret_cast<std::uintptr_t>(blocks[i]) % CarvedBlocks::alignment);
+        if (i > 0) {
+            EXPECT_TRUE(follows(blocks[i], blocks[i - 1], kBlock)) << i;
+        }
+    }
+    EXPECT_EQ(starts.size(), lines) << "arrays walked side by side would share cache sets";
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        EXPECT_EQ(blocks[i][0], static_cast<std::uint8_t>(i));
+        EXPECT_EQ(blocks[i][kBlock - 1], static_cast<std::uint8_t>(i));
+        freeBlock(blocks[i], kBlock);
+    }
+    EXPECT_EQ(CarvedBlocks::regionsInUse(), before);
 }
 
 TEST(CarvedBlocks, SmallRegionsAreNotMadeAndNestedScopesCarveFromTheInnerOne)
@@ -71,10 +110,10 @@ TEST(CarvedBlocks, SmallRegionsAreNotMadeAndNestedScopesCarveFromTheInnerOne)
         CarvedBlocks inner(4 << 20);
         EXPECT_EQ(CarvedBlocks::regionsInUse(), before + 2);
         i1 = allocateBlock(kBlock);
-        EXPECT_NE(i1, static_cast<std::uint8_t*>(o1) + CarvedBlocks::roomFor(kBlock));
+        EXPECT_FALSE(follows(i1, o1, kBlock));
     }
     void* o2 = allocateBlock(kBlock); // back to the outer region
-    EXPECT_EQ(o2, static_cast<std::uint8_t*>(o1) + CarvedBlocks::roomFor(kBlock));
+    EXPECT_TRUE(follows(o2, o1, kBlock));
     freeBlock(i1, kBlock);
     EXPECT_EQ(CarvedBlocks::regionsInUse(), before + 1);
     freeBlock(o1, kBlock);

@@ -298,6 +298,86 @@ TEST(ClientTableLoad, RowsWithLargeBlobsAndGapsRoundTripWhateverTheBatches)
     EXPECT_EQ(seen, 1300 - deleted);
     EXPECT_EQ(back.saveToBytes(), bytes);
 }
+// Numbers of every kind between texts, over several batches of rows: columns that are
+// never null, columns with scattered nulls, and one whose only nulls are in deleted rows.
+TEST(ClientTableLoad, NumberColumnsOfEveryKindKeepTheirCellsAndNullsOverManyBatches)
+{
+    auto declare = [](ClientTable& t) {
+        t.addField({"K", FieldKind::Integer});
+        t.addField({"S", FieldKind::SmallInt});
+        t.addField({"T", FieldKind::String, 20});
+        t.addField({"F1", FieldKind::Float});
+        t.addField({"F2", FieldKind::Float});
+        t.addField({"B", FieldKind::Boolean});
+        t.addField({"M", FieldKind::Money});
+        t.addField({"F3", FieldKind::Float});
+        t.addField({"U", FieldKind::String, 5});
+        t.addField({"F4", FieldKind::Float});
+        t.setIndexFieldNames("K");
+    };
+    const auto f3Null = [](int i) { return i % 5 == 0; };
+    const auto sNull = [](int i) { return i % 3 == 0; };
+    const auto deletedRow = [](int i) { return i % 13 == 4; };
+    ClientTable t("mixed");
+    declare(t);
+    t.open();
+    constexpr int rows = 700;
+    for (int i = 1; i <= rows; ++i) {
+        t.append();
+        t.fieldByName("K").setInteger(100000 + i);
+        if (!sNull(i))
+            t.fieldByName("S").setInteger(i % 2 ? -i : i);
+        t.fieldByName("T").setString("r" + std::to_string(i));
+        t.fieldByName("F1").setFloat(i * 0.25);
+        t.fieldByName("F2").setFloat(-1e300 / i);
+        if (!deletedRow(i))
+            t.fieldByName("B").setBoolean(i % 4 == 1);
+        t.fieldByName("M").setMoney(i * 1.5);
+        if (!f3Null(i))
+            t.fieldByName("F3").setFloat(i + 0.125);
+        t.fieldByName("F4").setFloat(double(i) * i);
+        t.post();
+    }
+    int deleted = 0;
+    for (int i = 1; i <= rows; ++i)
+        if (deletedRow(i)) {
+            ASSERT_TRUE(t.locate("K", std::to_string(100000 + i)));
+            t.deleteRecord();
+            ++deleted;
+        }
+    const auto bytes = t.saveToBytes();
+
+    ClientTable back("back");
+    declare(back);
+    back.loadFromBytes(bytes);
+    ASSERT_EQ(back.recordCount(), rows - deleted);
+    int seen = 0;
+    for (back.first(); !back.eof(); back.next(), ++seen) {
+        const int i = static_cast<int>(back.fieldByName("K").asInteger()) - 100000;
+        SCOPED_TRACE(i);
+        ASSERT_FALSE(deletedRow(i));
+        EXPECT_EQ(back.fieldByName("S").isNull(), sNull(i));
+        if (!sNull(i)) {
+            EXPECT_EQ(back.fieldByName("S").asInteger(), i % 2 ? -i : i);
+        }
+        EXPECT_EQ(back.fieldByName("T").asString(), "r" + std::to_string(i));
+        EXPECT_EQ(back.fieldByName("F1").asFloat(), i * 0.25);
+        EXPECT_EQ(back.fieldByName("F2").asFloat(), -1e300 / i);
+        EXPECT_FALSE(back.fieldByName("B").isNull());
+        EXPECT_EQ(back.fieldByName("B").asBoolean(), i % 4 == 1);
+        EXPECT_EQ(back.fieldByName("M").asMoney(), i * 1.5);
+        EXPECT_EQ(back.fieldByName("F3").isNull(), f3Null(i));
+        if (!f3Null(i)) {
+            EXPECT_EQ(back.fieldByName("F3").asFloat(), i + 0.125);
+        }
+        EXPECT_TRUE(back.fieldByName("U").isNull());
+        EXPECT_EQ(back.fieldByName("F4").asFloat(), double(i) * i);
+    }
+    EXPECT_EQ(seen, rows - deleted);
+    EXPECT_EQ(back.saveToBytes(), bytes);
+    EXPECT_EQ(back.packetSize(), bytes.size());
+}
+
 TEST(ClientTableLoad, FilesAreWrittenAndReadAndMissingFilesFail)
 {
     const auto dir = std::filesystem::temp_directory_path() / "dorvin_ct_test";

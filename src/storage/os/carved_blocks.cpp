@@ -20,7 +20,8 @@ struct CarvedBlocks::Region {
     std::uint8_t* start;
     std::size_t size;
     std::size_t used = 0;
-    std::size_t live = 0; // carved blocks not yet freed
+    std::size_t live = 0;    // carved blocks not yet freed
+    std::size_t blocks = 0;  // carved so far
     bool open = true;     // its CarvedBlocks still carves from it
     // Per huge page of the region: the bytes carved from it and the bytes of those freed.
     std::vector<std::size_t> carved, freed;
@@ -94,7 +95,7 @@ CarvedBlocks::CarvedBlocks(std::size_t bytes) : outer_(current)
     try {
         const std::size_t pages = (size + Region::page - 1) / Region::page;
         r = new Region{
-            start, size, 0, 0, true, std::vector<std::size_t>(pages), std::vector<std::size_t>(pages)};
+            start, size, 0, 0, 0, true, std::vector<std::size_t>(pages), std::vector<std::size_t>(pages)};
     } catch (...) {
         freeBlock(start, size);
         throw;
@@ -145,14 +146,21 @@ void* carving::carve(std::size_t bytes) noexcept
     Region* r = current;
     if (!r || bytes < CarvedBlocks::smallestCarved)
         return nullptr;
-    const std::size_t room = CarvedBlocks::roomFor(bytes);
     std::lock_guard lock(regionsMutex);
+    // Every seventh line of a page in turn: neighbouring blocks land far apart in the
+    // cache's sets whichever of them are walked together.
+    constexpr std::size_t lines = CarvedBlocks::alignment / CarvedBlocks::lineBytes;
+    const std::size_t shift = (r->blocks * 7) % lines * CarvedBlocks::lineBytes;
+    if (bytes > r->size - r->used) // and the sum below cannot overflow
+        return nullptr;
+    const std::size_t room = CarvedBlocks::pagesFor(bytes + shift);
     if (room > r->size - r->used)
         return nullptr;
-    std::uint8_t* p = r->start + r->used;
+    std::uint8_t* p = r->start + r->used + shift;
     r->eachPage(r->used, room, [r](std::size_t i, std::size_t n) { r->carved[i] += n; });
     r->used += room;
     ++r->live;
+    ++r->blocks;
     return p;
 }
 
@@ -169,10 +177,14 @@ bool carving::release(void* block, std::size_t bytes) noexcept
         if (it == regions.end())
             return false;
         Region* r = *it;
+        // A block's room starts on the page its first byte is in.
+        const auto offset = static_cast<std::size_t>(p - r->start);
+        const std::size_t from = offset / CarvedBlocks::alignment * CarvedBlocks::alignment;
+        const std::size_t room = CarvedBlocks::pagesFor(bytes + (offset - from));
         // Blocks are never carved twice: a page whose blocks are all freed goes back,
         // unless the whole region is about to.
         const bool last = !r->open && r->live == 1;
-        r->eachPage(static_cast<std::size_t>(p - r->start), CarvedBlocks::roomFor(bytes),
+        r->eachPage(from, room,
                     [r, last](std::size_t i, std::size_t n) {
                         r->freed[i] += n;
                         if (!last && r->freed[i] == r->carved[i] && r->complete(i))

@@ -12,9 +12,18 @@ class CarvedBlocks {
 public:
     // Blocks at least this large are carved; smaller ones come from the heap as before.
     static constexpr std::size_t smallestCarved = std::size_t(1) << 14;
-    // Carved blocks start on page boundaries, so a returned one gives its pages back.
+    // Carved blocks take whole pages, and within its first page each starts a few cache
+    // lines further than the one before: arrays filled side by side, a value in each per
+    // row, would otherwise all map to the same sets of the first-level cache and evict one
+    // another's lines long before they fill.
     static constexpr std::size_t alignment = 4096;
+    static constexpr std::size_t lineBytes = 64;
+    // The pages a block of `bytes` takes at most, whatever its start.
     static constexpr std::size_t roomFor(std::size_t bytes)
+    {
+        return pagesFor(bytes + alignment - lineBytes);
+    }
+    static constexpr std::size_t pagesFor(std::size_t bytes)
     {
         return (bytes + alignment - 1) / alignment * alignment;
     }
