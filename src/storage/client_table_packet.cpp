@@ -361,6 +361,17 @@ void storeLE(std::uint8_t* at, std::uint64_t v, unsigned n)
         at[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
+// Stores a double as its little-endian bits; returns the byte after them.
+std::uint8_t* putDouble(std::uint8_t* at, double v)
+{
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
+    if constexpr (std::endian::native == std::endian::little)
+        std::memcpy(at, &bits, 8);
+    else
+        storeLE(at, bits, 8);
+    return at + 8;
+}
+
 // Rows encoded at once when saving. Each column is visited once per batch, so a long
 // batch spreads that visit over many rows; the bytes of a batch are bounded as well, so
 // rows with large blobs do not make the writer's buffer grow far past its chunk.
@@ -375,6 +386,14 @@ struct SavePlan {
     std::size_t fixedBytes = 0;
     std::vector<std::size_t> measured; // the other columns, whose cells are measured
     std::vector<std::uint8_t> full;    // per column: no cell of it is null
+    // The columns in order, neighbouring full float columns together: their cells are
+    // copied as they are, with no test. A single column of any kind otherwise.
+    struct Run {
+        std::size_t first, count;
+        bool plainFloats;
+    };
+    std::vector<Run> runs;
+    std::vector<const double*> numbers; // per column
 };
 
 SavePlan savePlanFor(const TableData& d)
@@ -392,6 +411,12 @@ SavePlan savePlanFor(const TableData& d)
             plan.fixedBytes += numberWidthOf(c.kind);
         else
             plan.measured.push_back(j);
+        plan.numbers.push_back(c.num.data());
+        const bool plain = plan.full[j] && (c.kind == FieldKind::Float || c.kind == FieldKind::Money);
+        if (plain && !plan.runs.empty() && plan.runs.back().plainFloats)
+            ++plan.runs.back().count;
+        else
+            plan.runs.push_back({j, 1, plain});
     }
     return plan;
 }
@@ -430,87 +455,72 @@ bool measureBatch(const TableData& d, const SavePlan& plan, const std::uint32_t*
     return true;
 }
 
-// Writes the rows of `slots`, measured by measureBatch, as writeRow would, a column at a
-// time: each column's arrays are read front to back over the batch instead of a cell of
-// every column per row.
+// Writes the rows of `slots`, measured by measureBatch, as writeRow would, a row at a
+// time: the output is written front to back, and each column's arrays give one cell per
+// row from cache lines that stay at hand.
 void encodeBatch(const TableData& d, const SavePlan& plan, PacketWriter& w, const std::uint32_t* slots,
                  const std::size_t* size, std::size_t n)
 {
-    const std::size_t columns = d.cols.size();
     const std::size_t mapBytes = plan.mapBytes;
-    std::size_t total = 0, at[kWriteBatchRows], mapAt[kWriteBatchRows];
-    for (std::size_t k = 0; k < n; ++k) {
-        mapAt[k] = total + 1;
-        at[k] = total + 1 + mapBytes;
+    std::size_t total = 0;
+    for (std::size_t k = 0; k < n; ++k)
         total += size[k];
-    }
     std::uint8_t* out = w.putRawRows(n, total);
+    const std::uint8_t* const end = out + total;
+    // The plan's arrays in locals: the stores below are of bytes, which the compiler must
+    // otherwise assume change the plan.
+    const SavePlan::Run* const runs = plan.runs.data();
+    const std::size_t runCount = plan.runs.size();
+    const double* const* const numbers = plan.numbers.data();
+    const std::uint8_t* const full = plan.full.data();
     for (std::size_t k = 0; k < n; ++k) {
-        out[mapAt[k] - 1] = row_status::inserted;
-        std::memset(out + mapAt[k], 0, mapBytes);
-    }
-    for (std::size_t j = 0; j < columns; ++j) {
-        const auto& c = d.cols[j];
-        const unsigned prefix = prefixWidthOf(c.kind), width = numberWidthOf(c.kind);
-        const std::size_t mapByte = j / 4;
-        const auto nullBits = static_cast<std::uint8_t>(field_status::null << (2 * (j % 4)));
-        // The arrays in locals: the stores below are of bytes, which the compiler must
-        // otherwise assume change the columns' members.
-        const std::uint8_t* const null = c.null.data();
-        const double* const num = c.num.data();
-        const std::string* const str = c.str.data();
-        const bool full = plan.full[j] != 0;
-        auto fill = [&](auto store) {
-            if (full) {
-                for (std::size_t k = 0; k < n; ++k)
-                    at[k] += store(out + at[k], slots[k]);
-                return;
+        const std::uint32_t s = slots[k];
+        *out++ = row_status::inserted;
+        std::uint8_t* const map = out;
+        std::memset(map, 0, mapBytes);
+        out += mapBytes;
+        for (std::size_t r = 0; r < runCount; ++r) {
+            const std::size_t j = runs[r].first;
+            if (runs[r].plainFloats) {
+                const double* const* const column = numbers + j;
+                for (std::size_t i = 0, count = runs[r].count; i < count; ++i)
+                    out = putDouble(out, column[i][s]);
+                continue;
             }
-            for (std::size_t k = 0; k < n; ++k) {
-                const std::uint32_t s = slots[k];
-                if (null[s]) {
-                    out[mapAt[k] + mapByte] |= nullBits;
-                    continue;
-                }
-                at[k] += store(out + at[k], s);
+            const auto& c = d.cols[j];
+            if (!full[j] && c.null[s]) {
+                map[j / 4] |= static_cast<std::uint8_t>(field_status::null << (2 * (j % 4)));
+                continue;
             }
-        };
-        if (prefix) {
-            fill([&](std::uint8_t* p, std::uint32_t s) {
-                const std::string& v = str[s];
-                storeLE(p, v.size(), prefix);
+            switch (c.kind) {
+            case FieldKind::Float:
+            case FieldKind::Money: out = putDouble(out, c.num[s]); break;
+            case FieldKind::Boolean:
+                storeLE(out, c.num[s] != 0 ? 1 : 0, 2);
+                out += 2;
+                break;
+            case FieldKind::SmallInt:
+                storeLE(out, static_cast<std::uint64_t>(static_cast<std::int64_t>(c.num[s])), 2);
+                out += 2;
+                break;
+            case FieldKind::Integer:
+                storeLE(out, static_cast<std::uint64_t>(static_cast<std::int64_t>(c.num[s])), 4);
+                out += 4;
+                break;
+            default: {
+                const unsigned prefix = prefixWidthOf(c.kind);
+                const std::string& v = c.str[s];
+                storeLE(out, v.size(), prefix);
                 if (!v.empty())
-                    std::memcpy(p + prefix, v.data(), v.size());
-                return prefix + v.size();
-            });
-            continue;
-        }
-        switch (c.kind) {
-        case FieldKind::Float:
-        case FieldKind::Money:
-            fill([&](std::uint8_t* p, std::uint32_t s) {
-                const std::uint64_t bits = std::bit_cast<std::uint64_t>(num[s]);
-                if constexpr (std::endian::native == std::endian::little)
-                    std::memcpy(p, &bits, 8);
-                else
-                    storeLE(p, bits, 8);
-                return std::size_t(8);
-            });
-            break;
-        case FieldKind::Boolean:
-            fill([&](std::uint8_t* p, std::uint32_t s) {
-                storeLE(p, num[s] != 0 ? 1 : 0, 2);
-                return std::size_t(2);
-            });
-            break;
-        default:
-            fill([&](std::uint8_t* p, std::uint32_t s) {
-                storeLE(p, static_cast<std::uint64_t>(static_cast<std::int64_t>(num[s])), width);
-                return std::size_t(width);
-            });
-            break;
+                    std::memcpy(out + prefix, v.data(), v.size());
+                out += prefix + v.size();
+                break;
+            }
+            }
         }
     }
+    if (out != end)
+        throw Error("Saving table rows: the rows took other than the bytes measured for them");
 }
 
 void writeRows(const TableData& d, PacketWriter& w)
