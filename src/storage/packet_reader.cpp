@@ -170,48 +170,59 @@ std::size_t PacketReader::nextRows(std::size_t most)
         valueSize_.resize(most * stride_);
     }
     std::size_t rows = 0;
+    // The arrays in locals: the stores below are of bytes, which the compiler must
+    // otherwise assume change the reader's members.
+    std::uint8_t* const rowStatus = rowStatus_.data();
+    std::uint8_t* const status = fieldStatus_.data();
+    std::size_t* const offset = valueOffset_.data();
+    std::size_t* const size = valueSize_.data();
+    const std::uint32_t* const groupWidth = groupWidth_.data();
+    const std::uint32_t* const groupStart = groupStart_.data();
+    const std::uint16_t* const fixedWidth = fixedWidth_.data();
+    const std::size_t stride = stride_, mapBytes = mapBytes_;
     for (;;) {
         Cursor c = windowCursor(*in_, packetLeft());
         std::size_t done = 0; // the end of the last whole row
         try {
             while (rows < most) {
-                const std::size_t at = rows * stride_;
-                rowStatus_[rows] = static_cast<std::uint8_t>(c.uint(1, "a row"));
-                c.need(mapBytes_, "a field status map");
+                const std::size_t at = rows * stride;
+                rowStatus[rows] = static_cast<std::uint8_t>(c.uint(1, "a row"));
+                c.need(mapBytes, "a field status map");
                 const std::uint8_t* map = c.p + c.pos;
-                c.pos += mapBytes_;
-                for (std::size_t g = 0; g < mapBytes_; ++g) {
+                c.pos += mapBytes;
+                for (std::size_t g = 0; g < mapBytes; ++g) {
                     const std::size_t first = 4 * g;
-                    if (map[g] == 0 && groupWidth_[g] != 0) {
+                    const std::size_t width = groupWidth[g];
+                    if (map[g] == 0 && width != 0) {
                         // Four fixed values, the bulk of a large table: one bound for all.
-                        c.need(groupWidth_[g], "a value");
-                        const std::size_t last = std::min(stride_, first + 4);
+                        c.need(width, "a value");
+                        const std::size_t last = std::min(stride, first + 4);
+                        const std::size_t from = c.pos;
                         for (std::size_t i = first; i < last; ++i) {
-                            fieldStatus_[at + i] = field_status::value;
-                            valueOffset_[at + i] = c.pos + groupStart_[i];
+                            status[at + i] = field_status::value;
+                            offset[at + i] = from + groupStart[i];
                         }
-                        c.pos += groupWidth_[g];
+                        c.pos = from + width;
                         continue;
                     }
-                    for (std::size_t i = first; i < std::min(stride_, first + 4); ++i) {
+                    for (std::size_t i = first; i < std::min(stride, first + 4); ++i) {
                         const std::uint8_t st = (map[g] >> (2 * (i - first))) & 3;
-                        fieldStatus_[at + i] = st;
+                        status[at + i] = st;
                         if (st != field_status::value) {
                             if (st == 3)
                                 damaged("строка " + std::to_string(rowsRead_ + rows + 1)
                                         + ": недопустимый признак поля");
                             continue;
                         }
-                        if (const std::size_t width = fixedWidth_[i]) {
-                            c.need(width, "a value");
-                            valueOffset_[at + i] = c.pos;
-                            c.pos += width;
+                        if (const std::size_t fixed = fixedWidth[i]) {
+                            c.need(fixed, "a value");
+                            offset[at + i] = c.pos;
+                            c.pos += fixed;
                             continue;
                         }
-                        auto [off, size] =
-                            skipValue(c, columns_[i].type, columns_[i].width, columns_[i].name);
-                        valueOffset_[at + i] = off;
-                        valueSize_[at + i] = size;
+                        auto [off, bytes] = skipValue(c, columns_[i].type, columns_[i].width, columns_[i].name);
+                        offset[at + i] = off;
+                        size[at + i] = bytes;
                     }
                 }
                 done = c.pos;
