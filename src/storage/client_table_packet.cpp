@@ -197,12 +197,18 @@ std::shared_ptr<TableData> ClientTable::decodePacket(ByteInput& input, std::uint
             for (const NumberRun& run : runs) {
                 // fieldKindOf matched each kind to one type and width, so the bytes are
                 // read straight.
+                // The run in locals: the null flags are bytes, which the compiler must
+                // otherwise assume change it.
+                const std::size_t count = run.count;
+                const std::uint8_t* const runStatus = st + run.column;
+                const std::size_t* const runOffset = off + run.column;
+                double* const* const runNum = numAt.data() + run.first;
+                std::uint8_t* const* const runNull = nullAt.data() + run.first;
                 auto fill = [&](auto decode) {
-                    for (std::size_t i = 0; i < run.count; ++i) {
-                        const std::size_t j = run.column + i;
-                        const bool has = st[j] == field_status::value;
-                        nullAt[run.first + i][k] = has ? 0 : 1;
-                        numAt[run.first + i][k] = has ? decode(base + off[j]) : 0.0;
+                    for (std::size_t i = 0; i < count; ++i) {
+                        const bool has = runStatus[i] == field_status::value;
+                        runNull[i][k] = has ? 0 : 1;
+                        runNum[i][k] = has ? decode(base + runOffset[i]) : 0.0;
                     }
                 };
                 switch (run.kind) {
