@@ -11,12 +11,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <new>
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 namespace fs = std::filesystem;
 using namespace dorvin;
@@ -228,6 +230,31 @@ TEST(LargeBlocks, ScratchOfEverySizeHoldsWhatIsWrittenAndLargeOnesStartOnAHugePa
         kept = kept && v[i] == i * 7;
     EXPECT_TRUE(kept);
 }
+
+#if defined(__linux__)
+TEST(LargeBlocks, FreedScratchIsHandedOutAgainOnlyForTheSameLength)
+{
+    // On a thread of its own, which starts with no scratch kept.
+    std::thread([] {
+        auto* a = static_cast<std::uint8_t*>(os::allocateScratch(os::hugeScratchBytes * 3));
+        std::memset(a, 0x11, os::hugeScratchBytes * 3);
+        os::freeScratch(a, os::hugeScratchBytes * 3);
+        // Same huge-page length: the block comes back, holding whatever was left in it.
+        auto* b = static_cast<std::uint8_t*>(os::allocateScratch(os::largeBlockBytes));
+        EXPECT_EQ(b, a);
+        // Longer: a block of its own, whole and writable.
+        auto* c = static_cast<std::uint8_t*>(os::allocateScratch(os::largeBlockBytes + 1));
+        EXPECT_NE(c, a);
+        std::memset(c, 0x22, os::largeBlockBytes + 1);
+        EXPECT_EQ(c[os::largeBlockBytes], 0x22);
+        os::freeScratch(c, os::largeBlockBytes + 1);
+        os::freeScratch(b, os::largeBlockBytes);
+        auto* d = static_cast<std::uint8_t*>(os::allocateScratch(2 * os::largeBlockBytes));
+        EXPECT_EQ(d, c);
+        os::freeScratch(d, 2 * os::largeBlockBytes);
+    }).join();
+}
+#endif
 
 TEST(LargeBlocks, ColumnArraysKeepTheirValuesWhenTheyGrow)
 {

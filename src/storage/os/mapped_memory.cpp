@@ -253,13 +253,67 @@ void freeBlock(void* block, std::size_t bytes) noexcept
     ::operator delete(block);
 }
 
+#ifdef DORVIN_HAVE_MMAP
+namespace {
+
+// Scratch blocks freed on this thread, kept for the next ones: loading and saving a base
+// asks for a few dozen, one step after another, and each fresh huge page is cleared by
+// the system first. Only a few small ones are kept, so little memory stays taken.
+class KeptScratch {
+public:
+    static constexpr std::size_t most = 4;
+    static constexpr std::size_t largestKept = 2 * largeBlockBytes;
+
+    ~KeptScratch()
+    {
+        for (std::size_t i = 0; i < count_; ++i)
+            ::munmap(blocks_[i].at, blocks_[i].length);
+    }
+    // A kept block of exactly `length` bytes, or nullptr: a block handed out is freed
+    // with the length asked for, which must be the length of its mapping.
+    void* take(std::size_t length) noexcept
+    {
+        for (std::size_t i = 0; i < count_; ++i)
+            if (blocks_[i].length == length) {
+                void* at = blocks_[i].at;
+                blocks_[i] = blocks_[--count_];
+                return at;
+            }
+        return nullptr;
+    }
+    bool keep(void* at, std::size_t length) noexcept
+    {
+        if (length > largestKept || count_ == most)
+            return false;
+        blocks_[count_++] = {at, length};
+        return true;
+    }
+
+private:
+    struct Block {
+        void* at;
+        std::size_t length;
+    };
+    Block blocks_[most] = {};
+    std::size_t count_ = 0;
+};
+
+thread_local KeptScratch keptScratch;
+
+} // namespace
+#endif
+
 void* allocateScratch(std::size_t bytes)
 {
 #ifdef DORVIN_HAVE_MMAP
     if (bytes > std::size_t(-1) / 2)
         throw std::bad_alloc();
-    if (bytes >= hugeScratchBytes)
-        return mapHugeAligned(hugeLength(bytes));
+    if (bytes >= hugeScratchBytes) {
+        const std::size_t length = hugeLength(bytes);
+        if (void* kept = keptScratch.take(length))
+            return kept;
+        return mapHugeAligned(length);
+    }
 #endif
     return ::operator new(bytes);
 }
@@ -270,7 +324,9 @@ void freeScratch(void* block, std::size_t bytes) noexcept
         return;
 #ifdef DORVIN_HAVE_MMAP
     if (bytes >= hugeScratchBytes) {
-        ::munmap(block, hugeLength(bytes));
+        const std::size_t length = hugeLength(bytes);
+        if (!keptScratch.keep(block, length))
+            ::munmap(block, length);
         return;
     }
 #endif
