@@ -246,9 +246,11 @@ private:
     ScratchVector<std::uint8_t> fieldStatus_;
     std::vector<std::uint16_t> fixedWidth_; // per column: the width of a fixed value, else 0
     // Per byte of the field map, for its four columns: the bytes of their values when
-    // all four are fixed (0 otherwise), and where each starts within them.
+    // all four are fixed, else 0.
     std::vector<std::uint32_t> groupWidth_;
-    std::vector<std::uint32_t> groupStart_;
+    // Per column and one more: the fixed widths of the columns before it, added up. Within
+    // groups of fixed columns a value starts that far from the first one's start.
+    std::vector<std::size_t> fixedStart_;
     ScratchVector<std::size_t> valueOffset_;
     ScratchVector<std::size_t> valueSize_; // of values that are not fixed
     // The row read field by field.

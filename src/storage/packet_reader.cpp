@@ -3,6 +3,8 @@
 #include "storage/byte_input.h"
 #include "storage/packet_detail.h"
 
+#include <cstring>
+
 namespace dorvin {
 
 using namespace packet_detail;
@@ -129,17 +131,18 @@ void PacketReader::readHeader()
         fixedWidth_.push_back(fixed ? col.width : 0);
     }
     groupWidth_.assign(mapBytes_, 0);
-    groupStart_.assign(stride_, 0);
     for (std::size_t g = 0; g < mapBytes_; ++g) {
         std::uint32_t width = 0;
         bool fixed = true;
         for (std::size_t i = 4 * g; i < std::min(stride_, 4 * g + 4); ++i) {
-            groupStart_[i] = width;
             width += fixedWidth_[i];
             fixed = fixed && fixedWidth_[i] != 0;
         }
         groupWidth_[g] = fixed ? width : 0;
     }
+    fixedStart_.assign(stride_ + 1, 0);
+    for (std::size_t i = 0; i < stride_; ++i)
+        fixedStart_[i + 1] = fixedStart_[i] + fixedWidth_[i];
     base_ = in_->data();
     if (rowCount_ == 0 && position() != length_)
         damaged(std::to_string(length_ - position()) + " лишних байт после заголовка");
@@ -177,7 +180,7 @@ std::size_t PacketReader::nextRows(std::size_t most)
     std::size_t* const offset = valueOffset_.data();
     std::size_t* const size = valueSize_.data();
     const std::uint32_t* const groupWidth = groupWidth_.data();
-    const std::uint32_t* const groupStart = groupStart_.data();
+    const std::size_t* const fixedStart = fixedStart_.data();
     const std::uint16_t* const fixedWidth = fixedWidth_.data();
     const std::size_t stride = stride_, mapBytes = mapBytes_;
     for (;;) {
@@ -192,17 +195,22 @@ std::size_t PacketReader::nextRows(std::size_t most)
                 c.pos += mapBytes;
                 for (std::size_t g = 0; g < mapBytes; ++g) {
                     const std::size_t first = 4 * g;
-                    const std::size_t width = groupWidth[g];
-                    if (map[g] == 0 && width != 0) {
-                        // Four fixed values, the bulk of a large table: one bound for all.
+                    if (map[g] == 0 && groupWidth[g] != 0) {
+                        // Groups of four fixed values one after another, the bulk of a large
+                        // table: one bound for all, and their offsets in one loop.
+                        std::size_t h = g + 1;
+                        while (h < mapBytes && map[h] == 0 && groupWidth[h] != 0)
+                            ++h;
+                        const std::size_t last = std::min(stride, 4 * h);
+                        const std::size_t width = fixedStart[last] - fixedStart[first];
                         c.need(width, "a value");
-                        const std::size_t last = std::min(stride, first + 4);
-                        const std::size_t from = c.pos;
-                        for (std::size_t i = first; i < last; ++i) {
-                            status[at + i] = field_status::value;
-                            offset[at + i] = from + groupStart[i];
-                        }
-                        c.pos = from + width;
+                        // Unsigned: the sums below come out right even where this wraps.
+                        const std::size_t shift = c.pos - fixedStart[first];
+                        std::memset(status + at + first, field_status::value, last - first);
+                        for (std::size_t i = first; i < last; ++i)
+                            offset[at + i] = shift + fixedStart[i];
+                        c.pos += width;
+                        g = h - 1;
                         continue;
                     }
                     for (std::size_t i = first; i < std::min(stride, first + 4); ++i) {
