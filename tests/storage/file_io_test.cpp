@@ -182,6 +182,17 @@ TEST_F(FileIoTest, ATableSavedToAFileReplacesItWhole)
     EXPECT_THROW(t.saveToFile(at("none") / "t.cds"), FileError);
 }
 
+// Fills the `n` bytes at `p` with a pattern and reads them back.
+static bool holdsWhatIsWritten(std::uint8_t* p, std::size_t n, unsigned salt)
+{
+    for (std::size_t i = 0; i < n; ++i)
+        p[i] = static_cast<std::uint8_t>(i * salt);
+    bool same = true;
+    for (std::size_t i = 0; i < n; ++i)
+        same = same && p[i] == static_cast<std::uint8_t>(i * salt);
+    return same;
+}
+
 TEST(LargeBlocks, EverySizeHoldsWhatIsWritten)
 {
     for (std::size_t n : {std::size_t(1), std::size_t(4096), os::mediumBlockBytes - 1, os::mediumBlockBytes,
@@ -189,12 +200,7 @@ TEST(LargeBlocks, EverySizeHoldsWhatIsWritten)
         SCOPED_TRACE(n);
         auto* p = static_cast<std::uint8_t*>(os::allocateBlock(n));
         ASSERT_NE(p, nullptr);
-        for (std::size_t i = 0; i < n; ++i)
-            p[i] = static_cast<std::uint8_t>(i * 31);
-        bool same = true;
-        for (std::size_t i = 0; i < n; ++i)
-            same = same && p[i] == static_cast<std::uint8_t>(i * 31);
-        EXPECT_TRUE(same);
+        EXPECT_TRUE(holdsWhatIsWritten(p, n, 31));
         os::freeBlock(p, n);
     }
 }
@@ -211,12 +217,7 @@ TEST(LargeBlocks, ScratchOfEverySizeHoldsWhatIsWrittenAndLargeOnesStartOnAHugePa
             EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % os::largeBlockBytes, 0u);
         }
 #endif
-        for (std::size_t i = 0; i < n; ++i)
-            p[i] = static_cast<std::uint8_t>(i * 13);
-        bool same = true;
-        for (std::size_t i = 0; i < n; ++i)
-            same = same && p[i] == static_cast<std::uint8_t>(i * 13);
-        EXPECT_TRUE(same);
+        EXPECT_TRUE(holdsWhatIsWritten(p, n, 13));
         os::freeScratch(p, n);
     }
     EXPECT_THROW(os::allocateScratch(std::size_t(-1) - 4096), std::bad_alloc);
