@@ -381,40 +381,17 @@ private:
     class Output {
     public:
         struct End {};
-        Output() = default;
-        ~Output() { dropPiece(); }
-        Output(Output&& other) noexcept
-            : whole_(std::move(other.whole_)),
-              piece_(std::exchange(other.piece_, nullptr)),
-              data_(std::exchange(other.data_, nullptr)),
-              capacity_(std::exchange(other.capacity_, 0)),
-              size_(std::exchange(other.size_, 0))
-        {}
-        Output& operator=(Output&& other) noexcept
-        {
-            if (this != &other) {
-                dropPiece();
-                whole_ = std::move(other.whole_);
-                piece_ = std::exchange(other.piece_, nullptr);
-                data_ = std::exchange(other.data_, nullptr);
-                capacity_ = std::exchange(other.capacity_, 0);
-                size_ = std::exchange(other.size_, 0);
-            }
-            return *this;
-        }
-        Output(const Output&) = delete;
-        Output& operator=(const Output&) = delete;
-
         std::size_t size() const { return size_; }
         bool empty() const { return size_ == 0; }
-        std::size_t capacity() const { return capacity_; }
-        std::uint8_t* data() { return data_; }
-        std::uint8_t& operator[](std::size_t i) { return data_[i]; }
+        std::size_t capacity() const { return streamed_ ? piece_.size() : whole_.size(); }
+        std::uint8_t* data() { return streamed_ ? piece_.data() : whole_.data(); }
+        const std::uint8_t* data() const { return streamed_ ? piece_.data() : whole_.data(); }
+        std::uint8_t& operator[](std::size_t i) { return data()[i]; }
         std::uint8_t* grow(std::size_t n)
         {
-            if (n > capacity_ - size_)
+            if (n > capacity() - size_)
                 enlarge(size_ + n);
-            std::uint8_t* at = data_ + size_;
+            std::uint8_t* at = data() + size_;
             size_ += n;
             return at;
         }
@@ -431,21 +408,19 @@ private:
         void clear() { size_ = 0; }
         void reserve(std::size_t n)
         {
-            if (n > capacity_)
+            if (n > capacity())
                 enlarge(n);
         }
         // From here on the bytes are kept in scratch memory of at least `n` bytes.
         void usePieces(std::size_t n);
-        std::span<const std::uint8_t> bytes() const { return {data_, size_}; }
+        std::span<const std::uint8_t> bytes() const { return {data(), size_}; }
         std::vector<std::uint8_t> take();
 
     private:
         void enlarge(std::size_t atLeast);
-        void dropPiece() noexcept;
         std::vector<std::uint8_t> whole_;
-        std::uint8_t* piece_ = nullptr; // scratch memory of capacity_ bytes, once streamed
-        std::uint8_t* data_ = nullptr;  // whole_ or piece_
-        std::size_t capacity_ = 0;
+        ScratchVector<std::uint8_t> piece_; // holds the bytes once streamed
+        bool streamed_ = false;
         std::size_t size_ = 0;
     };
     Output out_;

@@ -224,56 +224,35 @@ void PacketWriter::streamTo(ByteSink sink, std::size_t chunk)
 
 void PacketWriter::Output::enlarge(std::size_t atLeast)
 {
-    const std::size_t want = std::max(atLeast, capacity_ * 2);
-    if (piece_) {
-        auto* bigger = static_cast<std::uint8_t*>(os::allocateScratch(want));
-        std::memcpy(bigger, piece_, size_);
-        dropPiece();
-        piece_ = bigger;
-        data_ = bigger;
-    } else {
+    const std::size_t want = std::max(atLeast, capacity() * 2);
+    if (streamed_)
+        piece_.resize(want);
+    else
         whole_.resize(want);
-        data_ = whole_.data();
-    }
-    capacity_ = want;
 }
 
 void PacketWriter::Output::usePieces(std::size_t n)
 {
-    if (piece_) {
-        reserve(n);
-        return;
+    if (!streamed_) {
+        piece_.resize(std::max(n, size_));
+        if (size_)
+            std::memcpy(piece_.data(), whole_.data(), size_);
+        whole_ = {};
+        streamed_ = true;
     }
-    auto* piece = static_cast<std::uint8_t*>(os::allocateScratch(n));
-    if (size_)
-        std::memcpy(piece, data_, size_);
-    piece_ = piece;
-    data_ = piece;
-    capacity_ = n;
-    whole_ = {};
-}
-
-void PacketWriter::Output::dropPiece() noexcept
-{
-    if (piece_)
-        os::freeScratch(piece_, capacity_);
-    piece_ = nullptr;
+    reserve(n);
 }
 
 std::vector<std::uint8_t> PacketWriter::Output::take()
 {
     std::vector<std::uint8_t> bytes;
-    if (piece_) {
-        bytes.assign(piece_, piece_ + size_);
+    if (streamed_) {
+        bytes.assign(piece_.data(), piece_.data() + size_);
     } else {
         whole_.resize(size_);
         bytes = std::move(whole_);
-        whole_ = {};
     }
-    dropPiece();
-    data_ = nullptr;
-    capacity_ = 0;
-    size_ = 0;
+    *this = Output();
     return bytes;
 }
 
