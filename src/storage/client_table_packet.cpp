@@ -195,10 +195,9 @@ std::shared_ptr<TableData> ClientTable::decodePacket(ByteInput& input, std::uint
             const std::uint8_t* const st = statuses + r;
             const std::size_t* const off = offsets + r;
             for (const NumberRun& run : runs) {
-                // fieldKindOf matched each kind to one type and width, so the bytes are
-                // read straight.
                 // The run in locals: the null flags are bytes, which the compiler must
-                // otherwise assume change it.
+                // otherwise assume change it. fieldKindOf matched each kind to one type and
+                // width, so the bytes are read straight.
                 const std::size_t count = run.count;
                 const std::uint8_t* const runStatus = st + run.column;
                 const std::size_t* const runOffset = off + run.column;
@@ -307,41 +306,6 @@ bool hasNoNulls(const TableData::Column& c, std::size_t slots)
     return slots == 0 || std::memchr(c.null.data(), 1, slots) == nullptr;
 }
 
-// The exact size of the live rows once written.
-std::size_t rowBytes(const TableData& d, std::uint32_t count)
-{
-    std::size_t n = std::size_t(count) * (1 + (2 * d.cols.size() + 7) / 8);
-    const std::size_t slots = d.alive.size();
-    const std::uint8_t* const alive = d.alive.data();
-    for (const auto& c : d.cols) {
-        std::size_t values = 0, text = 0;
-        const std::uint8_t* const null = c.null.data();
-        if (c.textual) {
-            for (std::size_t s = 0; s < slots; ++s) {
-                if (!alive[s] || null[s])
-                    continue;
-                ++values;
-                text += c.str[s].size();
-            }
-        } else if (hasNoNulls(c, slots)) {
-            values = count;
-        } else {
-            // Without branches, so the count runs over many cells at once.
-            for (std::size_t s = 0; s < slots; ++s)
-                values += static_cast<std::size_t>((alive[s] != 0) & (null[s] == 0));
-        }
-        switch (c.kind) {
-        case FieldKind::String: n += values + text; break;
-        case FieldKind::Blob: n += 4 * values + text; break;
-        case FieldKind::Float:
-        case FieldKind::Money: n += 8 * values; break;
-        case FieldKind::Integer: n += 4 * values; break;
-        default: n += 2 * values; break;
-        }
-    }
-    return n;
-}
-
 void writeRow(const TableData& d, PacketWriter& w, std::uint32_t s);
 
 // The bytes of a value's length prefix (0 for a number), as packetColumn lays it out.
@@ -378,9 +342,9 @@ std::uint8_t* putDouble(std::uint8_t* at, double v)
     return at + 8;
 }
 
-// Rows encoded at once when saving. Each column is visited once per batch, so a long
-// batch spreads that visit over many rows; the bytes of a batch are bounded as well, so
-// rows with large blobs do not make the writer's buffer grow far past its chunk.
+// Rows encoded at once when saving. The measured columns are visited once per batch, so
+// a long batch spreads that visit over many rows; the bytes of a batch are bounded as
+// well, so rows with large blobs do not make the writer's buffer grow far past its chunk.
 constexpr std::size_t kWriteBatchRows = 512;
 constexpr std::size_t kWriteBatchBytes = std::size_t(512) << 10;
 
@@ -425,6 +389,37 @@ SavePlan savePlanFor(const TableData& d)
             plan.runs.push_back({j, 1, plain});
     }
     return plan;
+}
+
+// The exact size of the live rows once written: what every row takes, and the cells of
+// the measured columns.
+std::size_t rowBytes(const TableData& d, std::uint32_t count)
+{
+    const SavePlan plan = savePlanFor(d);
+    std::size_t n = std::size_t(count) * plan.fixedBytes;
+    const std::size_t slots = d.alive.size();
+    const std::uint8_t* const alive = d.alive.data();
+    for (const std::size_t j : plan.measured) {
+        const auto& c = d.cols[j];
+        std::size_t values = 0, text = 0;
+        const std::uint8_t* const null = c.null.data();
+        if (c.textual) {
+            for (std::size_t s = 0; s < slots; ++s) {
+                if (!alive[s] || null[s])
+                    continue;
+                ++values;
+                text += c.str[s].size();
+            }
+        } else if (plan.full[j]) {
+            values = count;
+        } else {
+            // Without branches, so the count runs over many cells at once.
+            for (std::size_t s = 0; s < slots; ++s)
+                values += static_cast<std::size_t>((alive[s] != 0) & (null[s] == 0));
+        }
+        n += values * (prefixWidthOf(c.kind) + numberWidthOf(c.kind)) + text;
+    }
+    return n;
 }
 
 // The bytes each row of `slots` takes once written, into `size`. False when a value
