@@ -1,9 +1,9 @@
 #include "storage/file_io.h"
 
 #include "storage/error.h"
+#include "storage/os/output_file.h"
 
 #include <algorithm>
-#include <fstream>
 #include <random>
 #include <system_error>
 
@@ -97,26 +97,17 @@ void replaceFileStreamed(const std::filesystem::path& target,
     const std::filesystem::path tmp = temporaryBeside(target);
     bool written = false;
     {
-        std::ofstream out;
-        // The pieces handed over are large; the stream's own buffer would only copy them.
-        out.rdbuf()->pubsetbuf(nullptr, 0);
-        out.open(tmp, std::ios::binary | std::ios::trunc);
-        if (!out)
+        os::OutputFile out(tmp, std::filesystem::exists(target, ec));
+        if (!out.isOpen())
             fail(FileError::Stage::Create, "Не удаётся создать файл \"" + name + "\"");
         try {
-            produce([&out](std::span<const std::uint8_t> piece) {
-                out.write(reinterpret_cast<const char*>(piece.data()),
-                          static_cast<std::streamsize>(piece.size()));
-            });
+            produce([&out](std::span<const std::uint8_t> piece) { out.write(piece); });
         } catch (...) {
             out.close();
             std::filesystem::remove(tmp, ec);
             throw;
         }
-        out.flush();
-        written = static_cast<bool>(out);
-        out.close();
-        written = written && !out.fail();
+        written = out.close();
     }
     if (!written) {
         std::filesystem::remove(tmp, ec);

@@ -1,10 +1,12 @@
-// Whole-file reading through the memory map, atomic replacing, the large blocks of the
-// column arrays, and loads that size their arrays from the packet header.
+// Whole-file reading through the memory map, atomic replacing and writes the disk refuses,
+// the large blocks of the column arrays, and loads that size their arrays from the packet
+// header.
 #include "storage/client_table.h"
 #include "storage/column_allocator.h"
 #include "storage/error.h"
 #include "storage/file_io.h"
 #include "storage/os/mapped_memory.h"
+#include "storage/os/output_file.h"
 #include "storage/packet.h"
 #include "support/temp_folder_test.h"
 
@@ -125,12 +127,19 @@ TEST_F(FileIoTest, AMissingFileOrAFolderCannotBeOpened)
 
 TEST_F(FileIoTest, ReplaceWritesOrOverwritesAndLeavesNoTemporaryFile)
 {
-    const std::string first = "first", second = pattern(3 << 20);
+    // Replacing a file is written out to the disk as it goes, every few megabytes: pieces
+    // of odd sizes, one larger than that step, cross it several times.
+    const std::string first = "first", second = pattern(2 * os::OutputFile::writeOutBytes + 12345);
     files::replaceFile(at("t.CBB"),
                        std::span(reinterpret_cast<const std::uint8_t*>(first.data()), first.size()));
     EXPECT_EQ(read(at("t.CBB")), first);
     files::replaceFileStreamed(at("t.CBB"), [&](const ByteSink& sink) {
-        for (std::size_t i = 0; i < second.size(); i += 100000) {
+        std::size_t i = 0;
+        for (const std::size_t n : {std::size_t(1), std::size_t(99999), os::OutputFile::writeOutBytes + 7}) {
+            sink(std::span(reinterpret_cast<const std::uint8_t*>(second.data() + i), n));
+            i += n;
+        }
+        for (; i < second.size(); i += 100000) {
             const std::size_t n = std::min<std::size_t>(100000, second.size() - i);
             sink(std::span(reinterpret_cast<const std::uint8_t*>(second.data() + i), n));
         }
@@ -161,6 +170,25 @@ TEST_F(FileIoTest, AFailedReplaceLeavesTheOldFileAndNoTemporaryFile)
     EXPECT_TRUE(fs::is_directory(at("sub")));
     EXPECT_EQ(stageOf([&] { files::replaceFile(at("none") / "t.CBB", {}); }), FileError::Stage::Create);
     EXPECT_EQ(names(), (std::vector<std::string>{"sub", "t.CBB"}));
+}
+
+TEST_F(FileIoTest, AWriteTheDiskRefusesIsReportedWhenTheFileIsClosed)
+{
+    // A full disk, as the system's always-full device stands for one.
+    if (!fs::exists("/dev/full"))
+        GTEST_SKIP() << "no device that is always full";
+    os::OutputFile full("/dev/full", true);
+    ASSERT_TRUE(full.isOpen());
+    const std::string bytes = pattern(os::OutputFile::writeOutBytes + 1);
+    full.write(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+    full.write(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), 10));
+    EXPECT_FALSE(full.close());
+
+    // The same device taking nothing, and a file in a folder that does not exist.
+    EXPECT_TRUE(os::OutputFile("/dev/full", false).close());
+    os::OutputFile nowhere(at("none") / "t.CBB", true);
+    EXPECT_FALSE(nowhere.isOpen());
+    EXPECT_FALSE(nowhere.close());
 }
 
 TEST_F(FileIoTest, ATableSavedToAFileReplacesItWhole)

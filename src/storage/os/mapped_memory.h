@@ -1,9 +1,9 @@
 #pragma once
 // Memory and files as the operating system hands them out: a file read front to back in
 // pieces or read whole into a block of its own, and large blocks backed by huge pages
-// where the system offers them. This is the storage layer's only contact with system
-// calls; elsewhere files are read through the standard library and large blocks come
-// from the ordinary heap.
+// where the system offers them. With output_file.h this is the storage layer's only
+// contact with system calls; elsewhere files are read through the standard library and
+// large blocks come from the ordinary heap.
 //
 // Files are read, not mapped: a mapped file that another program shortens while it is
 // decoded ends the process with SIGBUS, which would lose the user's open base.
