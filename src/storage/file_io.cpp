@@ -96,6 +96,7 @@ void replaceFileStreamed(const std::filesystem::path& target,
         fail(FileError::Stage::Create, "Не удаётся создать файл \"" + name + "\": это папка");
     const std::filesystem::path tmp = temporaryBeside(target);
     bool written = false;
+    os::ReplacedFile old(target);
     {
         os::OutputFile out(tmp, std::filesystem::exists(target, ec));
         if (!out.isOpen())
@@ -119,6 +120,7 @@ void replaceFileStreamed(const std::filesystem::path& target,
         std::filesystem::remove(tmp, ignored);
         fail(FileError::Stage::Write, "Не удаётся записать файл \"" + name + "\": " + ec.message());
     }
+    old.letGo();
 }
 
 void replaceFileStreamed(const std::string& utf8Path, const std::function<void(const ByteSink&)>& produce)

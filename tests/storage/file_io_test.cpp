@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -21,6 +22,10 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+
+#if defined(__linux__)
+#include <sys/stat.h>
+#endif
 
 namespace fs = std::filesystem;
 using namespace dorvin;
@@ -190,6 +195,37 @@ TEST_F(FileIoTest, AWriteTheDiskRefusesIsReportedWhenTheFileIsClosed)
     EXPECT_FALSE(nowhere.isOpen());
     EXPECT_FALSE(nowhere.close());
 }
+
+#if defined(__linux__)
+// Open descriptors of this process.
+std::size_t openFiles()
+{
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n;
+}
+
+TEST_F(FileIoTest, TheReplacedFileIsLetGoAndAPipeInTheWayDoesNotHang)
+{
+    // The old file is held open across the rename and closed on another thread after it.
+    write(at("t.CBB"), "old");
+    const std::size_t before = openFiles();
+    const std::string bytes = pattern(5000);
+    for (int i = 0; i < 5; ++i)
+        files::replaceFile(at("t.CBB"), std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+    EXPECT_TRUE(read(at("t.CBB")) == bytes);
+    for (int wait = 0; wait < 1000 && openFiles() > before; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(openFiles(), before);
+
+    // A named pipe where the file goes: opening it to hold it must not wait for a writer.
+    ASSERT_EQ(::mkfifo(at("p.CBB").c_str(), 0600), 0);
+    files::replaceFile(at("p.CBB"), std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+    EXPECT_TRUE(fs::is_regular_file(at("p.CBB")));
+    EXPECT_TRUE(read(at("p.CBB")) == bytes);
+}
+#endif
 
 TEST_F(FileIoTest, ATableSavedToAFileReplacesItWhole)
 {

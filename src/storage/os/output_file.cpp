@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fstream>
+#include <thread>
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <fcntl.h>
@@ -117,5 +118,35 @@ bool OutputFile::close()
 #endif
 
 OutputFile::~OutputFile() = default;
+
+#ifdef DORVIN_HAVE_POSIX_FILES
+ReplacedFile::ReplacedFile(const std::filesystem::path& path)
+    : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK)) // a pipe must not block
+{}
+
+ReplacedFile::~ReplacedFile()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+void ReplacedFile::letGo() noexcept
+{
+    if (fd_ < 0)
+        return;
+    const int fd = fd_;
+    fd_ = -1;
+    try {
+        std::thread([fd] { ::close(fd); }).detach();
+    } catch (...) {
+        ::close(fd); // no thread to spare: given back here
+    }
+}
+#else
+// Elsewhere a file held open cannot be renamed over.
+ReplacedFile::ReplacedFile(const std::filesystem::path&) {}
+ReplacedFile::~ReplacedFile() = default;
+void ReplacedFile::letGo() noexcept {}
+#endif
 
 } // namespace dorvin::os

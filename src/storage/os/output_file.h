@@ -44,4 +44,24 @@ private:
     std::uint64_t writtenOut_ = 0; // bytes the system was asked to write out
 };
 
+// The file a replacement renames over. Giving back the blocks of a file that is gone
+// waits for the disk on some systems (those that tell it which blocks are free at once):
+// for a base of hundreds of megabytes, longer than writing the new one. Held open across
+// the rename, the old file goes only when it is let go, on a thread of its own, and the
+// save returns meanwhile. Where that cannot be done, the file is left alone.
+class ReplacedFile {
+public:
+    explicit ReplacedFile(const std::filesystem::path& path);
+    // Closes it here when it was not let go (the rename failed, or never happened).
+    ~ReplacedFile();
+    ReplacedFile(const ReplacedFile&) = delete;
+    ReplacedFile& operator=(const ReplacedFile&) = delete;
+
+    // Called once the new file has taken its name.
+    void letGo() noexcept;
+
+private:
+    int fd_ = -1;
+};
+
 } // namespace dorvin::os
